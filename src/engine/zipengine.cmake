@@ -1,0 +1,1 @@
+target_sources(tarvik_engine PRIVATE ZipEngine.cpp)

@@ -1,0 +1,25 @@
+#include "storage/PathText.h"
+
+namespace tarvik {
+
+QString JoinPath(const QString& folder, const QString& name) {
+    if (folder.endsWith(kPathSeparator))
+        return folder + name;
+    return folder + kPathSeparator + name;
+}
+
+QString StripTrailingSeparator(const QString& folder) {
+    return folder.endsWith(kPathSeparator) ? folder.chopped(1) : folder;
+}
+
+QString FolderOfPath(const QString& path) {
+    const qsizetype at = path.lastIndexOf(kPathSeparator);
+    return at < 0 ? QString() : path.left(at);
+}
+
+QString TrimAtNul(const QString& text) {
+    const qsizetype at = text.indexOf(QChar(0));
+    return at < 0 ? text : text.left(at);
+}
+
+} // namespace tarvik

@@ -1,0 +1,131 @@
+#include "storage/ProfileFile.h"
+
+#include "storage/PathText.h"
+
+#include <QCoreApplication>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace tarvik {
+namespace {
+
+QString& settingsPathStore() {
+    static QString path;
+    return path;
+}
+
+QString executablePath() {
+    if (QCoreApplication::instance())
+        return QCoreApplication::applicationFilePath();
+    return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
+}
+
+QString resolve(const QString& file) { return file.isEmpty() ? SettingsFilePath() : file; }
+
+// A file without the owner's write bit is read-only, also for root: a script
+// or settings file the user protected is never rewritten behind their back.
+bool isReadOnly(const QFileInfo& info) {
+    return info.exists() && !(info.permissions() & QFileDevice::WriteOwner);
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes) {
+    const QFileInfo info(path);
+    if (isReadOnly(info) || info.isDir())
+        return false;
+    const bool isNew = !info.exists();
+    QSaveFile out(path);
+    if (!out.open(QIODevice::WriteOnly))
+        return false;
+    if (isNew)
+        out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    if (out.write(bytes) != bytes.size()) {
+        out.cancelWriting();
+        return false;
+    }
+    return out.commit(); // flushes, syncs and renames over the old file
+}
+
+} // namespace
+
+QString SettingsFilePath() {
+    QString& path = settingsPathStore();
+    if (path.isEmpty()) {
+        const QFileInfo exe(executablePath());
+        path = JoinPath(StripTrailingSeparator(exe.absolutePath()),
+                        exe.completeBaseName() + QStringLiteral(".ini"));
+    }
+    return path;
+}
+
+void SetSettingsFilePath(const QString& path) { settingsPathStore() = path; }
+
+QString DecodeProfileText(const QByteArray& bytes) {
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    QString text = utf8.decode(bytes);
+    if (utf8.hasError())
+        return QString::fromLatin1(bytes);
+    return text;
+}
+
+std::optional<IniDocument> LoadIniDocument(const QString& file) {
+    QFile in(resolve(file));
+    if (!in.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    const QByteArray bytes = in.readAll();
+    if (in.error() != QFileDevice::NoError)
+        return std::nullopt;
+    return IniDocument::parse(DecodeProfileText(bytes));
+}
+
+QString ReadIni(const QString& section, const QString& key, const QString& fallback,
+                const QString& file) {
+    const std::optional<IniDocument> doc = LoadIniDocument(file);
+    return doc ? doc->value(section, key, fallback) : fallback;
+}
+
+bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edit,
+               bool replaceWhole) {
+    const QString path = resolve(file);
+    QLockFile lock(path + QStringLiteral(".lock"));
+    if (!lock.tryLock(20000))
+        return false;
+    IniDocument doc;
+    const bool exists = QFileInfo::exists(path);
+    if (!replaceWhole && exists) {
+        std::optional<IniDocument> loaded = LoadIniDocument(path);
+        if (!loaded)
+            return false; // never overwrite a file we could not read
+        doc = std::move(*loaded);
+    }
+    if (!edit(doc))
+        return false;
+    const QString text = doc.serialize();
+    if (!exists && text.isEmpty())
+        return true; // removing from a file that is not there creates nothing
+    return writeAtomically(path, text.toUtf8());
+}
+
+bool WriteIni(const QString& section, const QString& key, const QString& value,
+              const QString& file) {
+    if (!IniDocument::isStorableValue(value))
+        return false;
+    return UpdateIni(file, [&](IniDocument& doc) {
+        if (key.isEmpty())
+            doc.removeSection(section);
+        else if (value.isEmpty())
+            doc.removeKey(section, key);
+        else
+            return doc.setValue(section, key, value);
+        return true;
+    });
+}
+
+bool ScriptFileExists(const QString& path) {
+    const QFileInfo info(path);
+    return info.isFile() && info.size() > 0;
+}
+
+} // namespace tarvik
