@@ -1,0 +1,1 @@
+// placeholder so the tree configures until the engine lands

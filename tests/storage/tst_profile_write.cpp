@@ -1,0 +1,150 @@
+#include "storage/ProfileFile.h"
+#include "TestFiles.h"
+
+#include <QFileInfo>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tarvik;
+
+namespace {
+const QString kOptions = QStringLiteral("Options");
+}
+
+class ProfileWriteTest : public QObject {
+    Q_OBJECT
+private slots:
+    void writeKeepsTheRestOfTheFile_data();
+    void writeKeepsTheRestOfTheFile();
+    void valuesRoundTrip_data();
+    void valuesRoundTrip();
+    void refusedWritesChangeNothing_data();
+    void refusedWritesChangeNothing();
+    void newFileIsOwnerOnlyAndModeIsKept();
+    void missingFolderIsNotCreated();
+    void removingFromMissingFileCreatesNothing();
+};
+
+void ProfileWriteTest::writeKeepsTheRestOfTheFile_data() {
+    QTest::addColumn<QByteArray>("before");
+    QTest::addColumn<QString>("section");
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QByteArray>("after");
+
+    const QByteArray windows = "; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xe9\r\nDir1=C:\\A\r\n";
+    QTest::newRow("replace in place, Latin-1 file becomes UTF-8")
+        << windows << "Options" << "zipfile" << "Neu"
+        << QByteArray("; keep me\r\n[OPTIONS]\r\nzipfile=Neu\r\nDir1=C:\\A\r\n");
+    QTest::newRow("untouched lines keep their characters")
+        << windows << "Options" << "Dir2" << "D:\\B"
+        << QByteArray("; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\nDir1=C:\\A\r\nDir2=D:\\B\r\n");
+    QTest::newRow("empty value removes the key")
+        << windows << "Options" << "Dir1" << ""
+        << QByteArray("; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\n");
+    QTest::newRow("empty key removes the section")
+        << QByteArray("[Other]\nA=1\n[Options]\nB=2\n[Last]\nC=3\n") << "Options" << "" << ""
+        << QByteArray("[Other]\r\nA=1\r\n[Last]\r\nC=3\r\n");
+    QTest::newRow("new key goes after the section's last key")
+        << QByteArray("[Options]\nA=1\n\n[Other]\nB=2\n") << "Options" << "C" << "3"
+        << QByteArray("[Options]\r\nA=1\r\nC=3\r\n\r\n[Other]\r\nB=2\r\n");
+    QTest::newRow("missing section appended") << QByteArray("[Other]\r\nB=2\r\n") << "Options"
+                                              << "A" << "1"
+                                              << QByteArray("[Other]\r\nB=2\r\n[Options]\r\nA=1\r\n");
+    QTest::newRow("duplicates all removed")
+        << QByteArray("[Options]\r\nA=1\r\nA=2\r\n") << "Options" << "A" << ""
+        << QByteArray("[Options]\r\n");
+}
+
+void ProfileWriteTest::writeKeepsTheRestOfTheFile() {
+    QFETCH(QByteArray, before);
+    QFETCH(QString, section);
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(QByteArray, after);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.zsc"));
+    writeBytes(path, before);
+    QVERIFY(WriteIni(section, key, value, path));
+    QCOMPARE(readBytes(path), after);
+}
+
+void ProfileWriteTest::valuesRoundTrip_data() {
+    QTest::addColumn<QString>("value");
+    QTest::newRow("leading and trailing blanks") << "  two blanks  ";
+    QTest::newRow("tab at the end") << "tab\t";
+    QTest::newRow("quoted text") << "\"quoted\"";
+    QTest::newRow("lone quote") << "\"";
+    QTest::newRow("control characters") << QStringLiteral("a\x01\x1f\x7f b");
+    QTest::newRow("latin-1 and beyond") << QStringLiteral("\u00e9\u00ff\u0080 \u20ac \U0001F600");
+    QTest::newRow("semicolon and equals") << "; not a comment = still value";
+    QTest::newRow("brackets") << "[Options]";
+}
+
+void ProfileWriteTest::valuesRoundTrip() {
+    QFETCH(QString, value);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.zsc"));
+    QVERIFY(WriteIni(kOptions, QStringLiteral("Key"), value, path));
+    QVERIFY(WriteIni(kOptions, QStringLiteral("Other"), QStringLiteral("x"), path));
+    QCOMPARE(ReadIni(kOptions, QStringLiteral("Key"), QString(), path), value);
+}
+
+void ProfileWriteTest::refusedWritesChangeNothing_data() {
+    QTest::addColumn<QString>("key");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<bool>("readOnly");
+    QTest::newRow("line feed in value") << "Body" << "one\ntwo" << false;
+    QTest::newRow("carriage return in value") << "Body" << "one\rtwo" << false;
+    QTest::newRow("NUL in value") << "Body" << QStringLiteral("one") + QChar(0) + QStringLiteral("two") << false;
+    QTest::newRow("equals in key") << "A=B" << "v" << false;
+    QTest::newRow("read-only file") << "Body" << "new" << true;
+}
+
+void ProfileWriteTest::refusedWritesChangeNothing() {
+    QFETCH(QString, key);
+    QFETCH(QString, value);
+    QFETCH(bool, readOnly);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.zsc"));
+    const QByteArray before = "[Options]\r\nBody=old\r\n";
+    writeBytes(path, before);
+    if (readOnly)
+        QFile::setPermissions(path, QFileDevice::ReadOwner | QFileDevice::ReadGroup);
+    QVERIFY(!WriteIni(kOptions, key, value, path));
+    QCOMPARE(readBytes(path), before);
+}
+
+void ProfileWriteTest::newFileIsOwnerOnlyAndModeIsKept() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("new.zsc"));
+    QVERIFY(WriteIni(kOptions, QStringLiteral("A"), QStringLiteral("1"), path));
+    const auto ownerRw = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+    QCOMPARE(QFileInfo(path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             ownerRw);
+
+    const auto shared = ownerRw | QFileDevice::ReadGroup | QFileDevice::ReadOther;
+    QVERIFY(QFile::setPermissions(path, shared));
+    QVERIFY(WriteIni(kOptions, QStringLiteral("B"), QStringLiteral("2"), path));
+    QCOMPARE(QFileInfo(path).permissions() & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
+             shared);
+    QCOMPARE(readBytes(path), QByteArray("[Options]\r\nA=1\r\nB=2\r\n"));
+    QVERIFY(!QFile::exists(path + QStringLiteral(".lock")));
+}
+
+void ProfileWriteTest::missingFolderIsNotCreated() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("missing/s.zsc"));
+    QVERIFY(!WriteIni(kOptions, QStringLiteral("A"), QStringLiteral("1"), path));
+    QVERIFY(!QFileInfo::exists(dir.filePath(QStringLiteral("missing"))));
+}
+
+void ProfileWriteTest::removingFromMissingFileCreatesNothing() {
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.zsc"));
+    QVERIFY(WriteIni(kOptions, QStringLiteral("Error"), QString(), path));
+    QVERIFY(!QFileInfo::exists(path));
+}
+
+QTEST_GUILESS_MAIN(ProfileWriteTest)
+#include "tst_profile_write.moc"

@@ -1,0 +1,87 @@
+#include "storage/ProfileFile.h"
+#include "storage/Scramble.h"
+
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tarvik;
+
+class ScrambleTest : public QObject {
+    Q_OBJECT
+private slots:
+    void knownValues_data();
+    void knownValues();
+    void positionsRepeatEverySixCharacters();
+    void roundTripsThroughAScriptFile_data();
+    void roundTripsThroughAScriptFile();
+    void unscramblableCharactersAreRefused_data();
+    void unscramblableCharactersAreRefused();
+};
+
+void ScrambleTest::knownValues_data() {
+    // "quillbax" sums to 866, so the key number is 14 and the shifts for
+    // positions 1..6 are +10, -8, +15, -7, +14, -12.
+    QTest::addColumn<QString>("plain");
+    QTest::addColumn<QString>("scrambled");
+    QTest::newRow("empty") << "" << "";
+    QTest::newRow("six letters") << "aaaaaa" << "kYpZoU";
+    QTest::newRow("seven letters") << "Secret1" << "]]rksh;";
+}
+
+void ScrambleTest::knownValues() {
+    QFETCH(QString, plain);
+    QFETCH(QString, scrambled);
+    QCOMPARE(Scramble(plain).value_or(QStringLiteral("<refused>")), scrambled);
+    QCOMPARE(Unscramble(scrambled), plain);
+}
+
+void ScrambleTest::positionsRepeatEverySixCharacters() {
+    const QString s = Scramble(QStringLiteral("abcdefa")).value();
+    QCOMPARE(s.size(), 7);
+    QCOMPARE(s[6], s[0]);
+    const QString a = Scramble(QStringLiteral("passwordA")).value();
+    const QString b = Scramble(QStringLiteral("passwordB")).value();
+    QCOMPARE(a.left(8), b.left(8));
+    QVERIFY(a[8] != b[8]);
+    // Another key text gives another shift.
+    QVERIFY(Scramble(QStringLiteral("abc"), u"zzzzzzzz").value() != Scramble(u"abc").value());
+}
+
+void ScrambleTest::roundTripsThroughAScriptFile_data() {
+    QTest::addColumn<QString>("password");
+    QTest::newRow("blanks at both ends") << "  pass word  ";
+    // Code 22 + 10 is a blank at position 1; code 17 + 15 a blank at position 3.
+    QTest::newRow("scrambles to leading blank") << QStringLiteral("\x16x");
+    QTest::newRow("scrambles to trailing blank") << QStringLiteral("ab\x11");
+    QTest::newRow("control characters") << QStringLiteral("\x0b\x09\x1b tab");
+    QTest::newRow("quotes") << "\"quoted\"";
+    QTest::newRow("latin-1 high characters") << QStringLiteral("\u00e9t\u00e9\u00a0");
+    QTest::newRow("eighty characters") << QString(80, u'Z');
+}
+
+void ScrambleTest::roundTripsThroughAScriptFile() {
+    QFETCH(QString, password);
+    QTemporaryDir dir;
+    const QString path = dir.filePath(QStringLiteral("s.zsc"));
+    const std::optional<QString> scrambled = Scramble(password);
+    QVERIFY(scrambled);
+    QVERIFY(WriteIni(QStringLiteral("Options"), QStringLiteral("Password"), *scrambled, path));
+    const QString stored = ReadIni(QStringLiteral("Options"), QStringLiteral("Password"), {}, path);
+    QCOMPARE(stored, *scrambled);
+    QCOMPARE(Unscramble(stored), password);
+}
+
+void ScrambleTest::unscramblableCharactersAreRefused_data() {
+    QTest::addColumn<QString>("password");
+    QTest::newRow("shift above 255 at position 1") << QStringLiteral("\u00ff");
+    QTest::newRow("shift below 0 at position 2") << QStringLiteral("a\x03");
+    QTest::newRow("not a single-byte character") << QStringLiteral("\u20ac");
+}
+
+void ScrambleTest::unscramblableCharactersAreRefused() {
+    QFETCH(QString, password);
+    QVERIFY(!Scramble(password).has_value());
+}
+
+QTEST_GUILESS_MAIN(ScrambleTest)
+#include "tst_scramble.moc"
