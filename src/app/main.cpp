@@ -1,20 +1,65 @@
+#include "engine/BatchMode.h"
+#include "engine/CommandLine.h"
+#include "engine/EmailStep.h"
+#include "engine/FileOps.h"
+#include "engine/ZipEngine.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <cstdio>
 
+namespace {
+
+const char* const kUsage =
+    "Usage: tarvik [/p | -a | -az | -au | PATTERN | NAME[,NAME...]]\n"
+    "\n"
+    "  (nothing), /p   open the window\n"
+    "  -a              run every zip and unzip script in the script folder\n"
+    "  -az             run every zip script (*.zsc)\n"
+    "  -au             run every unzip script (*.usc)\n"
+    "  PATTERN         run the scripts matching a pattern with * or ?; quote it\n"
+    "                  in a shell: tarvik 'back*'\n"
+    "  NAME,NAME       run the named scripts, each with its .zsc or .usc ending\n"
+    "  --help          print this text\n"
+    "  --version       print the version\n"
+    "\n"
+    "Scripts run unattended; failures go to errors.txt in the error file folder.\n"
+    "Exit code: 0 every script finished, 2 a run aborted, 1 a named script was\n"
+    "missing or had no .zsc/.usc ending.\n"
+    "Settings: the .ini file beside the program.\n";
+
+} // namespace
+
 int main(int argc, char* argv[]) {
-    QCoreApplication app(argc, argv);
-    const QStringList args = app.arguments().mid(1);
-    if (args == QStringList{QStringLiteral("--version")}) {
+    QStringList arguments;
+    for (int i = 1; i < argc; ++i)
+        arguments.append(QString::fromLocal8Bit(argv[i]));
+    const tarvik::Command command = tarvik::ParseCommandLine(arguments);
+    if (command.mode == tarvik::CommandMode::Help) {
+        std::fputs(kUsage, stdout);
+        return 0;
+    }
+    if (command.mode == tarvik::CommandMode::Version) {
         std::printf("Tarvik %s\n", TARVIK_VERSION);
         return 0;
     }
-    const tarvik::ProgramSettings settings = tarvik::LoadProgramSettings(
-        QFileInfo(app.applicationFilePath()).absolutePath(), tarvik::SettingsFilePath());
-    std::fprintf(stderr, "Tarvik: script folder %s; running scripts is not built yet\n",
-                 qPrintable(settings.scriptFilePath));
-    return 1;
+
+    if (command.mode == tarvik::CommandMode::Interactive) {
+        std::fputs("Tarvik: the window is not built yet; run scripts with -a, -az, -au, a "
+                   "pattern or a list (see --help).\n",
+                   stderr);
+        return 3;
+    }
+
+    // Batch mode never needs a display: a plain core application.
+    QCoreApplication app(argc, argv);
+    tarvik::ProgramSettings settings = tarvik::LoadProgramSettings(
+        QCoreApplication::applicationDirPath(), tarvik::SettingsFilePath());
+    tarvik::ZipEngine engine;
+    // The e-mail step's lines have no window to go to: messages stays empty.
+    tarvik::RunContext context{settings, engine};
+    context.tempFolder = tarvik::DefaultTempFolder();
+    context.email = tarvik::MakeEmailStep(context);
+    return tarvik::RunBatch(command, context);
 }

@@ -3,7 +3,9 @@
 namespace tarvik {
 namespace {
 
-bool isBlank(QChar c) { return c == u' ' || c == u'\t'; }
+bool isBlank(QChar c) {
+    return c == u' ' || c == u'\t';
+}
 
 QString trimBlanks(QStringView text) {
     qsizetype begin = 0;
@@ -115,8 +117,8 @@ bool IniDocument::isStorableValue(const QString& value) {
 
 QString IniDocument::encodeValue(const QString& value) {
     // Quote what the reader would otherwise trim or unquote.
-    const bool needsQuotes = !value.isEmpty() && (isBlank(value.front()) ||
-                                                  isBlank(value.back()) || isQuoted(value));
+    const bool needsQuotes =
+        !value.isEmpty() && (isBlank(value.front()) || isBlank(value.back()) || isQuoted(value));
     return needsQuotes ? u'"' + value + u'"' : value;
 }
 

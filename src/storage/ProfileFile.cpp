@@ -1,11 +1,11 @@
 #include "storage/ProfileFile.h"
 
+#include "storage/FileLock.h"
 #include "storage/PathText.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
-#include <QLockFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 
@@ -23,7 +23,9 @@ QString executablePath() {
     return QFileInfo(QStringLiteral("/proc/self/exe")).canonicalFilePath();
 }
 
-QString resolve(const QString& file) { return file.isEmpty() ? SettingsFilePath() : file; }
+QString resolve(const QString& file) {
+    return file.isEmpty() ? SettingsFilePath() : file;
+}
 
 // A file without the owner's write bit is read-only, also for root: a script
 // or settings file the user protected is never rewritten behind their back.
@@ -60,7 +62,9 @@ QString SettingsFilePath() {
     return path;
 }
 
-void SetSettingsFilePath(const QString& path) { settingsPathStore() = path; }
+void SetSettingsFilePath(const QString& path) {
+    settingsPathStore() = path;
+}
 
 QString DecodeProfileText(const QByteArray& bytes) {
     QStringDecoder utf8(QStringDecoder::Utf8);
@@ -89,8 +93,12 @@ QString ReadIni(const QString& section, const QString& key, const QString& fallb
 bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edit,
                bool replaceWhole) {
     const QString path = resolve(file);
-    QLockFile lock(path + QStringLiteral(".lock"));
-    if (!lock.tryLock(20000))
+    // Writers of any file in the folder take turns; the file itself cannot
+    // carry the lock, as every write replaces it.
+    const QString folder = FolderOfPath(QFileInfo(path).absoluteFilePath());
+    const FileLock lock(folder.isEmpty() ? QString(kPathSeparator) : folder, FileLock::Kind::Folder,
+                        20000);
+    if (!lock.isLocked())
         return false;
     IniDocument doc;
     const bool exists = QFileInfo::exists(path);

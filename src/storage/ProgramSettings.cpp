@@ -11,7 +11,9 @@ namespace {
 const QString kTimeStamp24 = QStringLiteral("yyyy/mm/dd hh:mm:ss");
 const QString kAmPmSuffix = QStringLiteral(" am/pm");
 
-QString twoDigits(int n) { return QString::number(n).rightJustified(2, u'0'); }
+QString twoDigits(int n) {
+    return QString::number(n).rightJustified(2, u'0');
+}
 
 } // namespace
 
@@ -26,9 +28,9 @@ QString FormatTimeStamp(const QDateTime& time, const QString& timeStampFormat) {
     int hour = t.hour();
     if (twelveHour)
         hour = hour % 12 == 0 ? 12 : hour % 12;
-    QString text = QString::number(d.year()).rightJustified(4, u'0') + u'/' +
-                   twoDigits(d.month()) + u'/' + twoDigits(d.day()) + u' ' + twoDigits(hour) +
-                   u':' + twoDigits(t.minute()) + u':' + twoDigits(t.second());
+    QString text = QString::number(d.year()).rightJustified(4, u'0') + u'/' + twoDigits(d.month()) +
+                   u'/' + twoDigits(d.day()) + u' ' + twoDigits(hour) + u':' +
+                   twoDigits(t.minute()) + u':' + twoDigits(t.second());
     if (twelveHour)
         text += t.hour() < 12 ? QStringLiteral(" am") : QStringLiteral(" pm");
     return text;

@@ -13,12 +13,18 @@ int keyNumber(QStringView key) {
 // Shift added by Scramble for the character at 1-based position i.
 int scrambleShift(qsizetype position, int k) {
     switch (position % 6) {
-    case 1: return k - 4;
-    case 2: return 6 - k;
-    case 3: return k + 1;
-    case 4: return 7 - k;
-    case 5: return k;
-    default: return 2 - k;
+    case 1:
+        return k - 4;
+    case 2:
+        return 6 - k;
+    case 3:
+        return k + 1;
+    case 4:
+        return 7 - k;
+    case 5:
+        return k;
+    default:
+        return 2 - k;
     }
 }
 

@@ -5,7 +5,9 @@
 namespace tarvik {
 namespace {
 
-QString member(const QString& prefix, qsizetype index) { return prefix + QString::number(index); }
+QString member(const QString& prefix, qsizetype index) {
+    return prefix + QString::number(index);
+}
 
 } // namespace
 
@@ -13,7 +15,9 @@ bool ReadFlag(const IniDocument& doc, const QString& key) {
     return ReadText(doc, key).toLower() == QLatin1String("yes");
 }
 
-QString FlagText(bool on) { return on ? QStringLiteral("Yes") : QStringLiteral("No"); }
+QString FlagText(bool on) {
+    return on ? QStringLiteral("Yes") : QStringLiteral("No");
+}
 
 QString ReadText(const IniDocument& doc, const QString& key) {
     return doc.value(keys::kOptions, key, QString());

@@ -17,9 +17,12 @@ ExtractMode ParseExtractMode(const QString& word) {
 
 QString ExtractModeText(ExtractMode mode) {
     switch (mode) {
-    case ExtractMode::Newer: return QStringLiteral("Newer");
-    case ExtractMode::NewerAndNonExisting: return QStringLiteral("Newer and non-existing");
-    case ExtractMode::All: break;
+    case ExtractMode::Newer:
+        return QStringLiteral("Newer");
+    case ExtractMode::NewerAndNonExisting:
+        return QStringLiteral("Newer and non-existing");
+    case ExtractMode::All:
+        break;
     }
     return QStringLiteral("All");
 }

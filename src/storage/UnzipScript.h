@@ -14,10 +14,10 @@ ExtractMode ParseExtractMode(const QString& word);
 QString ExtractModeText(ExtractMode mode);
 
 struct UnzipScript {
-    QString zipFile;      // full path without the ".zip" the runner appends
+    QString zipFile;       // full path without the ".zip" the runner appends
     QStringList fileSpecs; // member specs
     QStringList directories;
-    QString password;     // as typed; stored scrambled
+    QString password; // as typed; stored scrambled
     bool deleteArchive = false;
     bool overwrite = false;
     ExtractMode extract = ExtractMode::All;

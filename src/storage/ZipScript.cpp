@@ -21,20 +21,28 @@ CompressionMode ParseCompressionMode(const QString& word) {
 
 QString CompressionModeText(CompressionMode mode) {
     switch (mode) {
-    case CompressionMode::Normal: return QStringLiteral("Normal");
-    case CompressionMode::Fast: return QStringLiteral("Fast");
-    case CompressionMode::None: return QStringLiteral("None");
-    case CompressionMode::Best: break;
+    case CompressionMode::Normal:
+        return QStringLiteral("Normal");
+    case CompressionMode::Fast:
+        return QStringLiteral("Fast");
+    case CompressionMode::None:
+        return QStringLiteral("None");
+    case CompressionMode::Best:
+        break;
     }
     return QStringLiteral("Best");
 }
 
 int CompressionLevel(CompressionMode mode) {
     switch (mode) {
-    case CompressionMode::Normal: return 6;
-    case CompressionMode::Fast: return 1;
-    case CompressionMode::None: return 0;
-    case CompressionMode::Best: break;
+    case CompressionMode::Normal:
+        return 6;
+    case CompressionMode::Fast:
+        return 1;
+    case CompressionMode::None:
+        return 0;
+    case CompressionMode::Best:
+        break;
     }
     return 9;
 }
@@ -61,7 +69,9 @@ QDate ParseScriptDate(const QString& text) {
     return QDate(year, m.captured(1).toInt(), m.captured(2).toInt());
 }
 
-QString ScriptDateText(const QDate& date) { return date.toString(QStringLiteral("MM/dd/yyyy")); }
+QString ScriptDateText(const QDate& date) {
+    return date.toString(QStringLiteral("MM/dd/yyyy"));
+}
 
 ZipScript ReadZipScript(const IniDocument& doc) {
     ZipScript s;
@@ -108,19 +118,19 @@ bool WriteZipScriptOptions(IniDocument& doc, const ZipScriptOptions& o, bool fil
     QStringList specs;
     for (const FileSpecEntry& entry : o.fileSpecs)
         specs.append(FileSpecEntryText(entry));
-    bool ok = (!fileSpecsChanged || WriteFamily(next, keys::kFile, specs)) &&
-              (!directoriesChanged || WriteFamily(next, keys::kDir, o.directories)) &&
-              WriteText(next, keys::kDescription, o.description) &&
-              WriteText(next, keys::kZipFile, o.zipFile) &&
-              WriteText(next, keys::kModifiedDate, ScriptDateText(o.modifiedDate)) &&
-              WriteText(next, keys::kCompressionMode, CompressionModeText(o.compression)) &&
-              WriteText(next, keys::kPassword, *scrambled) &&
-              WriteText(next, keys::kStorePaths, FlagText(o.storePaths)) &&
-              WriteText(next, keys::kStoreSubDirs, FlagText(o.storeSubDirs)) &&
-              WriteText(next, keys::kIncludeHiddenFiles, FlagText(o.includeHiddenFiles)) &&
-              WriteText(next, keys::kIncludeDirectoryEntries,
-                        FlagText(o.includeDirectoryEntries)) &&
-              WriteText(next, keys::kIncludeVolumeLabel, FlagText(o.includeVolumeLabel));
+    bool ok =
+        (!fileSpecsChanged || WriteFamily(next, keys::kFile, specs)) &&
+        (!directoriesChanged || WriteFamily(next, keys::kDir, o.directories)) &&
+        WriteText(next, keys::kDescription, o.description) &&
+        WriteText(next, keys::kZipFile, o.zipFile) &&
+        WriteText(next, keys::kModifiedDate, ScriptDateText(o.modifiedDate)) &&
+        WriteText(next, keys::kCompressionMode, CompressionModeText(o.compression)) &&
+        WriteText(next, keys::kPassword, *scrambled) &&
+        WriteText(next, keys::kStorePaths, FlagText(o.storePaths)) &&
+        WriteText(next, keys::kStoreSubDirs, FlagText(o.storeSubDirs)) &&
+        WriteText(next, keys::kIncludeHiddenFiles, FlagText(o.includeHiddenFiles)) &&
+        WriteText(next, keys::kIncludeDirectoryEntries, FlagText(o.includeDirectoryEntries)) &&
+        WriteText(next, keys::kIncludeVolumeLabel, FlagText(o.includeVolumeLabel));
     if (ok)
         doc = next;
     return ok;

@@ -30,10 +30,10 @@ QString FileSpecEntryText(const FileSpecEntry& entry);
 struct ZipScriptOptions {
     QList<FileSpecEntry> fileSpecs;
     QStringList directories;
-    QString zipFile;      // base name, no folder, no extension
-    QDate modifiedDate;   // invalid when missing or not a date
+    QString zipFile;    // base name, no folder, no extension
+    QDate modifiedDate; // invalid when missing or not a date
     CompressionMode compression = CompressionMode::Best;
-    QString password;     // as typed; stored scrambled
+    QString password; // as typed; stored scrambled
     bool storePaths = false;
     bool storeSubDirs = false;
     bool includeHiddenFiles = false;
@@ -72,8 +72,8 @@ ZipScript ReadZipScript(const IniDocument& doc);
 // its flag says it changed. Every other key stays. Returns false, with the
 // document unchanged, when a value cannot be stored (a line break, or a
 // password character that cannot be scrambled).
-bool WriteZipScriptOptions(IniDocument& doc, const ZipScriptOptions& options,
-                           bool fileSpecsChanged, bool directoriesChanged);
+bool WriteZipScriptOptions(IniDocument& doc, const ZipScriptOptions& options, bool fileSpecsChanged,
+                           bool directoriesChanged);
 
 // Writes the e-mail keys; HyperLinkPath only while the hyper-link is on, the
 // address family only when it changed.

@@ -1,0 +1,146 @@
+#include "engine/FileOps.h"
+
+#include <QDir>
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tarvik {
+namespace {
+
+QByteArray native(const QString& path) { return QFile::encodeName(path); }
+
+class Fd {
+public:
+    explicit Fd(int fd) : fd_(fd) {}
+    ~Fd() {
+        if (fd_ >= 0)
+            ::close(fd_);
+    }
+    Fd(const Fd&) = delete;
+    Fd& operator=(const Fd&) = delete;
+    int get() const { return fd_; }
+    bool closeChecked() {
+        const int fd = fd_;
+        fd_ = -1;
+        return ::close(fd) == 0;
+    }
+
+private:
+    int fd_;
+};
+
+mode_t defaultFileMode() {
+    static const mode_t mode = [] {
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        return mode_t(0666 & ~mask);
+    }();
+    return mode;
+}
+
+bool fail(PlatformError& error) {
+    error = ErrorFromErrno(errno);
+    return false;
+}
+
+bool copyContent(int in, int out) {
+    constexpr size_t kChunk = 1 << 20;
+    QByteArray buffer(kChunk, Qt::Uninitialized);
+    for (;;) {
+        const ssize_t got = ::read(in, buffer.data(), kChunk);
+        if (got < 0 && errno == EINTR)
+            continue;
+        if (got < 0)
+            return false;
+        if (got == 0)
+            return true;
+        for (ssize_t done = 0; done < got;) {
+            const ssize_t put = ::write(out, buffer.constData() + done, size_t(got - done));
+            if (put < 0 && errno == EINTR)
+                continue;
+            if (put < 0)
+                return false;
+            done += put;
+        }
+    }
+}
+
+} // namespace
+
+PlatformError ErrorFromErrno(int number) {
+    return {number, QString::fromLocal8Bit(std::strerror(number))};
+}
+
+bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error) {
+    Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return fail(error);
+    struct stat existing {};
+    const bool replacing = ::stat(native(target).constData(), &existing) == 0;
+    if (replacing && S_ISDIR(existing.st_mode)) {
+        error = ErrorFromErrno(EISDIR);
+        return false;
+    }
+    QByteArray temp = native(target) + ".tarvik-XXXXXX";
+    Fd out(::mkstemp(temp.data()));
+    if (out.get() < 0)
+        return fail(error);
+    const mode_t mode = replacing ? (existing.st_mode & 07777) : defaultFileMode();
+    const bool ok = copyContent(in.get(), out.get()) && ::fchmod(out.get(), mode) == 0 &&
+                    ::fsync(out.get()) == 0 && out.closeChecked() &&
+                    ::rename(temp.constData(), native(target).constData()) == 0;
+    if (!ok) {
+        const int saved = errno;
+        ::unlink(temp.constData());
+        error = ErrorFromErrno(saved);
+    }
+    return ok;
+}
+
+bool RemoveFile(const QString& path, PlatformError& error) {
+    // A file without its owner's write bit is read-only: it stays, for root too.
+    struct stat st {};
+    if (::lstat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
+        !(st.st_mode & S_IWUSR)) {
+        error = ErrorFromErrno(EACCES);
+        return false;
+    }
+    if (::unlink(native(path).constData()) != 0)
+        return fail(error);
+    return true;
+}
+
+QString DefaultTempFolder() {
+    return QDir::tempPath() + QStringLiteral("/tarvik-") + QString::number(::getuid());
+}
+
+bool EnsurePrivateFolder(const QString& path, PlatformError& error) {
+    const QByteArray p = native(path);
+    if (::mkdir(p.constData(), 0700) != 0 && errno != EEXIST)
+        return fail(error);
+    struct stat st {};
+    if (::lstat(p.constData(), &st) != 0)
+        return fail(error);
+    if (S_ISLNK(st.st_mode)) {
+        error = ErrorFromErrno(ELOOP);
+        return false;
+    }
+    if (!S_ISDIR(st.st_mode)) {
+        error = ErrorFromErrno(ENOTDIR);
+        return false;
+    }
+    if (st.st_uid != ::getuid()) {
+        error = ErrorFromErrno(EPERM);
+        return false;
+    }
+    if ((st.st_mode & 077) != 0 && ::chmod(p.constData(), 0700) != 0)
+        return fail(error);
+    return true;
+}
+
+} // namespace tarvik

@@ -1,0 +1,28 @@
+#pragma once
+
+#include "engine/ZipEngine.h"
+
+#include <QString>
+
+// File operations of the runners, reporting failures as the platform's error
+// number and text for the run log.
+namespace tarvik {
+
+PlatformError ErrorFromErrno(int number);
+
+// Copies `source` over `target` through a temporary sibling that is synced
+// and renamed into place only when complete: a failed copy leaves the old
+// target as it was. An existing target keeps its mode.
+bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error);
+
+// Deletes a file; refuses one that is read-only (no owner write bit).
+bool RemoveFile(const QString& path, PlatformError& error);
+
+// The private temporary folder of this user: /tmp/tarvik-<uid>.
+QString DefaultTempFolder();
+
+// Creates the folder with mode 0700 when missing. Refuses a symbolic link, a
+// non-folder, or a folder owned by someone else; tightens a loose mode.
+bool EnsurePrivateFolder(const QString& path, PlatformError& error);
+
+} // namespace tarvik

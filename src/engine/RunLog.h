@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QFile>
+#include <QString>
+
+namespace tarvik {
+
+// The run log errors.txt for one run. Opened when the run starts (emptied
+// first when `startAfresh`), each line written through at once, closed on
+// every way out. A log that cannot be opened loses its lines silently.
+class RunLog {
+public:
+    RunLog(const QString& path, bool startAfresh);
+    ~RunLog();
+    RunLog(const RunLog&) = delete;
+    RunLog& operator=(const RunLog&) = delete;
+
+    // Appends `line` and CR LF in one write, so lines of two processes never mix.
+    void write(const QString& line);
+
+    // Closes the log; after a finished run a log of zero bytes is deleted.
+    void close(bool runFinished);
+
+private:
+    QFile file_;
+};
+
+} // namespace tarvik

@@ -1,0 +1,58 @@
+#include "engine/UnzipRunner.h"
+
+#include "engine/FileOps.h"
+#include "engine/ResultText.h"
+#include "engine/ScriptRun.h"
+#include "engine/ZipEngine.h"
+#include "storage/ProfileFile.h"
+#include "storage/UnzipScript.h"
+
+namespace tarvik {
+
+quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
+    ScriptRun run(scriptName, ctx);
+    if (!run.start())
+        return kRunScriptMissing;
+
+    const UnzipScript script =
+        ReadUnzipScript(LoadIniDocument(run.scriptPath()).value_or(IniDocument()));
+    if (script.zipFile.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No zip file in script file to process."));
+    if (script.fileSpecs.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No file specs in script file to process."));
+    if (script.directories.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No directories in script file to process."));
+
+    ZipEngine& engine = ctx.engine;
+    // A script without a password never tries the previous script's.
+    if (!engine.setPassword(script.password) && !script.password.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"),
+                         engine.lastError());
+    const QString archive = script.zipFile + QStringLiteral(".zip");
+    if (!engine.setZipFile(archive))
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + archive,
+                         engine.lastError());
+    engine.setOverwriteMode(script.overwrite ? 2 : 1);
+
+    QString specs;
+    for (const QString& spec : script.fileSpecs)
+        specs += spec + u'\r';
+    for (const QString& dir : script.directories) {
+        if (!engine.setFilesToProcess(specs))
+            return run.abort(QStringLiteral("  Aborted : Unable to process file specs"),
+                             engine.lastError());
+        engine.setExtractFolder(dir);
+        const quint16 result = engine.ExtractArchive(qint16(script.extract));
+        if (result != 0)
+            return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
+                             QStringLiteral(" : ") +
+                             ResultText(result, QStringLiteral("extracting files in zip file")));
+    }
+
+    PlatformError error;
+    if (script.deleteArchive && !RemoveFile(archive, error))
+        run.log(QStringLiteral("  Unable to delete zip file ") + archive, error);
+    return run.finish();
+}
+
+} // namespace tarvik

@@ -1,0 +1,34 @@
+#pragma once
+
+#include "engine/ZipEngine.h"
+#include "engine/zip/SourceWalker.h"
+
+#include <QByteArray>
+#include <QString>
+#include <vector>
+
+namespace tarvik::zipio {
+
+struct WriteOptions {
+    int level = 9;       // 0 stored, 1-9 deflate
+    QByteArray password; // UTF-8; empty writes no encryption, else WinZip AES-256
+};
+
+struct WriteOutcome {
+    quint16 result = zipresult::kOk; // kFilesSkipped when entries had to be left out
+    qsizetype skipped = 0;           // entries left out because their file failed
+    bool written = false;            // the archive at the path is the new one
+    PlatformError error;             // the first platform failure met
+};
+
+// Builds a fresh archive at `path` from `entries`, written in list order.
+// libzip writes a temporary sibling and renames it over `path` only when the
+// whole archive is done, so a failed build leaves the old file as it was.
+// An entry whose file cannot be read while writing (vanished, changed size,
+// unreadable) is left out of `entries` and the archive built again from the
+// rest; when no file entry is left nothing is written. On success `entries`
+// holds what the archive holds.
+WriteOutcome WriteArchive(const QString& path, std::vector<SourceEntry>& entries,
+                          const WriteOptions& options);
+
+} // namespace tarvik::zipio

@@ -1,0 +1,29 @@
+#pragma once
+
+#include "engine/ZipEngine.h"
+
+#include <QString>
+#include <QStringList>
+
+namespace tarvik::zipio {
+
+struct ExtractOptions {
+    QString archivePath;
+    QStringList patterns; // member patterns; none selects nothing
+    QString password;
+    bool replaceExisting = false;
+    int mode = 0;   // 0 all, 1 newer than the existing file, 2 newer or missing
+    QString folder; // absolute
+};
+
+struct ExtractOutcome {
+    quint16 result = zipresult::kOk;
+    PlatformError error; // the first platform failure met
+};
+
+// Extracts the selected members of the archive below options.folder. Each file
+// is written to a temporary sibling and renamed over its target only once
+// complete and its CRC checked.
+ExtractOutcome ExtractMembers(const ExtractOptions& options);
+
+} // namespace tarvik::zipio
