@@ -1,5 +1,7 @@
 #include "storage/IniDocument.h"
 
+#include <algorithm>
+
 namespace tarvik {
 namespace {
 
@@ -59,6 +61,7 @@ IniDocument::Line IniDocument::classify(const QString& text) {
 IniDocument IniDocument::parse(const QString& text) {
     IniDocument doc;
     const QStringList rows = text.split(u'\n');
+    doc.lines_.reserve(rows.size());
     for (qsizetype i = 0; i < rows.size(); ++i) {
         QString row = rows[i];
         if (i == rows.size() - 1 && row.isEmpty())
@@ -79,16 +82,27 @@ QString IniDocument::serialize() const {
     return out;
 }
 
+QString IniDocument::indexKey(const QString& section, const QString& key) {
+    return section.toLower() + u'\n' + key.toLower();
+}
+
 qsizetype IniDocument::findKey(const QString& section, const QString& key) const {
-    bool inSection = false;
-    for (qsizetype i = 0; i < lines_.size(); ++i) {
-        const Line& line = lines_[i];
-        if (line.kind == Kind::Section)
-            inSection = sameName(line.name, section);
-        else if (inSection && line.kind == Kind::Key && sameName(line.name, key))
-            return i;
+    if (!indexValid_) {
+        index_.clear();
+        QString current;
+        for (qsizetype i = 0; i < lines_.size(); ++i) {
+            const Line& line = lines_[i];
+            if (line.kind == Kind::Section)
+                current = line.name;
+            else if (line.kind == Kind::Key && !current.isEmpty()) {
+                const QString k = indexKey(current, line.name);
+                if (!index_.contains(k)) // the first of duplicates wins
+                    index_.insert(k, i);
+            }
+        }
+        indexValid_ = true;
     }
-    return -1;
+    return index_.value(indexKey(section, key), -1);
 }
 
 std::optional<QString> IniDocument::value(const QString& section, const QString& key) const {
@@ -122,56 +136,95 @@ QString IniDocument::encodeValue(const QString& value) {
     return needsQuotes ? u'"' + value + u'"' : value;
 }
 
-bool IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
-    if (!isUsableName(section) || !isUsableName(key) || !isStorableValue(value))
-        return false;
-    const QString text = key + u'=' + encodeValue(value);
-    const qsizetype existing = findKey(section, key);
-    if (existing >= 0) {
-        lines_[existing] = classify(text);
-        return true;
-    }
-    // New key: after the last key of the first section of that name.
-    qsizetype insertAt = -1;
-    bool inSection = false;
-    bool seenSection = false;
+qsizetype IniDocument::insertionPoint(const QString& section) {
+    // After the last key of the first section of that name.
+    qsizetype at = -1;
     for (qsizetype i = 0; i < lines_.size(); ++i) {
         const Line& line = lines_[i];
         if (line.kind == Kind::Section) {
-            if (inSection)
+            if (at >= 0)
                 break;
-            inSection = sameName(line.name, section) && !seenSection;
-            if (inSection) {
-                seenSection = true;
-                insertAt = i + 1;
-            }
-        } else if (inSection && line.kind == Kind::Key) {
-            insertAt = i + 1;
+            if (sameName(line.name, section))
+                at = i + 1;
+        } else if (at >= 0 && line.kind == Kind::Key) {
+            at = i + 1;
         }
     }
-    if (insertAt < 0) {
+    if (at < 0) {
         lines_.append(classify(u'[' + section + u']'));
-        insertAt = lines_.size();
+        at = lines_.size();
     }
-    lines_.insert(insertAt, classify(text));
+    return at;
+}
+
+bool IniDocument::setValue(const QString& section, const QString& key, const QString& value) {
+    return setValues(section, {{key, value}});
+}
+
+bool IniDocument::setValues(const QString& section,
+                            const QList<std::pair<QString, QString>>& values) {
+    if (!isUsableName(section))
+        return false;
+    for (const auto& [key, value] : values)
+        if (!isUsableName(key) || !isStorableValue(value))
+            return false;
+    QList<Line> added;
+    QSet<QString> addedNames;
+    for (const auto& [key, value] : values) {
+        const Line line = classify(key + u'=' + encodeValue(value));
+        const qsizetype existing = findKey(section, key);
+        if (existing >= 0) {
+            lines_[existing] = line; // same place: the index stays valid
+        } else if (!addedNames.contains(key.toLower())) {
+            addedNames.insert(key.toLower());
+            added.append(line);
+        } else {
+            for (Line& pending : added)
+                if (sameName(pending.name, key))
+                    pending = line;
+        }
+    }
+    if (!added.isEmpty()) {
+        const qsizetype at = insertionPoint(section);
+        lines_.insert(at, added.size(), Line());
+        std::copy(added.cbegin(), added.cend(), lines_.begin() + at);
+        indexValid_ = false;
+    }
     return true;
 }
 
 void IniDocument::removeKey(const QString& section, const QString& key) {
-    for (qsizetype i = findKey(section, key); i >= 0; i = findKey(section, key))
-        lines_.removeAt(i);
+    removeKeys(section, {key.toLower()});
+}
+
+void IniDocument::removeKeys(const QString& section, const QSet<QString>& lowerCaseKeys) {
+    removeLinesIf(
+        [&](const Line& line, bool inSection) {
+            return inSection && line.kind == Kind::Key &&
+                   lowerCaseKeys.contains(line.name.toLower());
+        },
+        section);
 }
 
 void IniDocument::removeSection(const QString& section) {
-    bool inSection = false;
+    removeLinesIf([](const Line&, bool inSection) { return inSection; }, section);
+}
+
+void IniDocument::removeLinesIf(const std::function<bool(const Line&, bool)>& drop,
+                                const QString& section) {
     QList<Line> kept;
+    kept.reserve(lines_.size());
+    bool inSection = false;
     for (const Line& line : std::as_const(lines_)) {
         if (line.kind == Kind::Section)
             inSection = sameName(line.name, section);
-        if (!inSection)
+        if (!drop(line, inSection))
             kept.append(line);
     }
-    lines_ = kept;
+    if (kept.size() != lines_.size()) {
+        lines_ = std::move(kept);
+        indexValid_ = false;
+    }
 }
 
 } // namespace tarvik

@@ -1,7 +1,10 @@
 #pragma once
 
+#include <QHash>
 #include <QList>
+#include <QSet>
 #include <QString>
+#include <functional>
 #include <optional>
 
 namespace tarvik {
@@ -30,7 +33,13 @@ public:
     // line break or NUL) or the names are unusable.
     bool setValue(const QString& section, const QString& key, const QString& value);
     void removeKey(const QString& section, const QString& key);
+    // Removes every key of the section whose name, lower-cased, is in `keys`.
+    void removeKeys(const QString& section, const QSet<QString>& lowerCaseKeys);
     void removeSection(const QString& section);
+
+    // Sets many keys at once; new keys go, in order, after the section's last
+    // key. False, with nothing changed, when any value cannot be stored.
+    bool setValues(const QString& section, const QList<std::pair<QString, QString>>& values);
 
     // True when the text can be stored as a value and read back unchanged.
     static bool isStorableValue(const QString& value);
@@ -45,9 +54,16 @@ private:
 
     static Line classify(const QString& text);
     static QString encodeValue(const QString& value);
+    static QString indexKey(const QString& section, const QString& key);
     qsizetype findKey(const QString& section, const QString& key) const;
+    qsizetype insertionPoint(const QString& section);
+    // Drops the lines for which `drop(line, inSection)` holds.
+    void removeLinesIf(const std::function<bool(const Line&, bool)>& drop, const QString& section);
 
     QList<Line> lines_;
+    // First line of each section/key pair; rebuilt when lines move.
+    mutable QHash<QString, qsizetype> index_;
+    mutable bool indexValid_ = false;
 };
 
 } // namespace tarvik

@@ -76,7 +76,7 @@ QString DecodeProfileText(const QByteArray& bytes) {
 
 std::optional<IniDocument> LoadIniDocument(const QString& file) {
     QFile in(resolve(file));
-    if (!in.open(QIODevice::ReadOnly))
+    if (!in.open(QIODevice::ReadOnly) || in.size() > kMaxProfileFileSize)
         return std::nullopt;
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError)

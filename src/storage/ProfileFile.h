@@ -19,6 +19,10 @@ void SetSettingsFilePath(const QString& path);
 // Windows program and is taken byte for byte as Latin-1.
 QString DecodeProfileText(const QByteArray& bytes);
 
+// Profile files larger than this are not scripts or settings: they are
+// treated as unreadable (read as missing, never rewritten).
+inline constexpr qint64 kMaxProfileFileSize = 16 * 1024 * 1024;
+
 // The parsed file, or nothing when it does not exist or cannot be read.
 // An empty file name means the settings file.
 std::optional<IniDocument> LoadIniDocument(const QString& file);

@@ -42,15 +42,18 @@ QStringList ReadFamily(const IniDocument& doc, const QString& prefix) {
 }
 
 bool WriteFamily(IniDocument& doc, const QString& prefix, const QStringList& values) {
-    for (const QString& v : values)
-        if (v.isEmpty() || !IniDocument::isStorableValue(v))
+    QList<std::pair<QString, QString>> members;
+    for (qsizetype i = 0; i < values.size(); ++i) {
+        if (values[i].isEmpty() || !IniDocument::isStorableValue(values[i]))
             return false;
+        members.append({member(prefix, i + 1), values[i]});
+    }
+    QSet<QString> old;
     const qsizetype existing = ReadFamily(doc, prefix).size();
     for (qsizetype i = 1; i <= existing + 1; ++i)
-        doc.removeKey(keys::kOptions, member(prefix, i));
-    for (qsizetype i = 0; i < values.size(); ++i)
-        doc.setValue(keys::kOptions, member(prefix, i + 1), values[i]);
-    return true;
+        old.insert(member(prefix, i).toLower());
+    doc.removeKeys(keys::kOptions, old);
+    return doc.setValues(keys::kOptions, members);
 }
 
 } // namespace tarvik

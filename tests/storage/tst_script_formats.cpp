@@ -24,6 +24,7 @@ private slots:
     void unzipScriptReading_data();
     void unzipScriptReading();
     void unzipSaveWithChangedListsStartsAfresh();
+    void hugeFamilyReadsAndShrinks();
 };
 
 void ScriptFormatsTest::zipScriptReading_data() {
@@ -190,6 +191,24 @@ void ScriptFormatsTest::unzipSaveWithChangedListsStartsAfresh() {
     QCOMPARE(back.password, u"pw"_s);
     QCOMPARE(d.serialize(), u"[Options]\r\nFile1=*.*\r\nDir1=/a\r\nZipFile=/in/Daily\r\n"
                             u"Password=zo\r\nDelete=No\r\nOverwrite=No\r\nExtract=All\r\n"_s);
+}
+
+void ScriptFormatsTest::hugeFamilyReadsAndShrinks() {
+    // A script with 100,000 numbered keys must neither hang nor lose its other keys.
+    QString text = u"[Options]\r\nZipFile=Big\r\n"_s;
+    for (int i = 1; i <= 100000; ++i)
+        text += u"File%1=/data/f%1\r\n"_s.arg(i);
+    IniDocument d = IniDocument::parse(text);
+    ZipScriptOptions o = ReadZipScript(d).options;
+    QCOMPARE(o.fileSpecs.size(), 100000);
+    QCOMPARE(o.fileSpecs.last().spec, u"/data/f100000"_s);
+    o.fileSpecs.resize(3);
+    QVERIFY(WriteZipScriptOptions(d, o, true, false));
+    const IniDocument back = IniDocument::parse(d.serialize());
+    QCOMPARE(ReadZipScript(back).options.fileSpecs.size(), 3);
+    QVERIFY(!back.value(u"Options"_s, u"File4"_s));
+    QVERIFY(!back.value(u"Options"_s, u"File100000"_s));
+    QCOMPARE(back.value(u"Options"_s, u"ZipFile"_s), u"Big"_s);
 }
 
 QTEST_GUILESS_MAIN(ScriptFormatsTest)
