@@ -19,6 +19,8 @@ class ZipRunnerTest : public QObject {
 private slots:
     void logLines_data();
     void logLines();
+    void failuresOfTheSetUp_data();
+    void failuresOfTheSetUp();
     void buildsCopiesAndCleansUp();
     void noCopyKeepsArchiveAndSources();
     void failedCopyLeavesExistingArchive();
@@ -49,25 +51,30 @@ void ZipRunnerTest::logLines_data() {
             k[key] = value;
         return k;
     };
-    QTest::newRow("only File2") << with(with(full, u"File1"_s, {}), u"File2"_s, u"{root}/src/a.txt"_s)
-                                << 2
-                                << QStringList{u"  Aborted : No file specs in script file to process."_s};
+    QTest::newRow("only File2")
+        << with(with(full, u"File1"_s, {}), u"File2"_s, u"{root}/src/a.txt"_s) << 2
+        << QStringList{u"  Aborted : No file specs in script file to process."_s};
     QTest::newRow("no directories")
         << with(full, u"Dir1"_s, {}) << 2
         << QStringList{u"  Aborted : No directories in script file to process."_s};
     QTest::newRow("no zip file") << with(full, u"ZipFile"_s, {}) << 2
-                                 << QStringList{u"  Aborted : No zip file in script file to process."_s};
+                                 << QStringList{
+                                        u"  Aborted : No zip file in script file to process."_s};
     QTest::newRow("zip file with a folder")
         << with(full, u"ZipFile"_s, u"../escape"_s) << 2
-        << QStringList{u"  Aborted : Unable to set zip file to {tmp}/../escape.zip. Error 22 : Invalid argument"_s};
-    QTest::newRow("nothing matches") << with(full, u"File1"_s, u"{root}/src/*.none"_s) << 2
-                                     << QStringList{u"  Aborted due to error 50 : The Zip file is empty."_s};
+        << QStringList{
+               u"  Aborted : Unable to set zip file to {tmp}/../escape.zip. Error 22 : Invalid argument"_s};
+    QTest::newRow("nothing matches")
+        << with(full, u"File1"_s, u"{root}/src/*.none"_s) << 2
+        << QStringList{u"  Aborted due to error 50 : The Zip file is empty."_s};
     QTest::newRow("one directory missing")
         << with(with(full, u"Dir1"_s, u"{root}/missing"_s), u"Dir2"_s, u"{root}/out2"_s) << 0
-        << QStringList{u"  Unable to copy zip file to {root}/missing. Error 2 : No such file or directory"_s};
+        << QStringList{
+               u"  Unable to copy zip file to {root}/missing. Error 2 : No such file or directory"_s};
     QTest::newRow("marked spec matches nothing")
         << with(full, u"File2"_s, u"X,{root}/src/*.gone"_s) << 0
-        << QStringList{u"  Unable to delete file {root}/src/*.gone. Error 2 : No such file or directory"_s};
+        << QStringList{
+               u"  Unable to delete file {root}/src/*.gone. Error 2 : No such file or directory"_s};
     QTest::newRow("finished with nothing to say") << full << 0 << QStringList{};
 }
 
@@ -83,12 +90,59 @@ void ZipRunnerTest::logLines() {
     QCOMPARE(int(RunZipScript(u"job.zsc"_s, fx.context)), result);
     QStringList expected;
     for (QString l : lines)
-        expected.append(fx.line(u"job.zsc"_s, l.replace(u"{root}"_s, fx.root.path())
-                                                  .replace(u"{tmp}"_s, fx.context.tempFolder)));
+        expected.append(fx.line(
+            u"job.zsc"_s,
+            l.replace(u"{root}"_s, fx.root.path()).replace(u"{tmp}"_s, fx.context.tempFolder)));
     QCOMPARE(fx.logLines(), expected);
     // Every run of an existing script records when it ran.
     QCOMPARE(ReadIni(u"Options"_s, u"LastRun"_s, {}, fx.scriptPath(u"job.zsc"_s)), fx.kStamp);
     QVERIFY(!QFile::exists(fx.path("escape.zip")));
+}
+
+// Failures that need more than script keys to provoke.
+void ZipRunnerTest::failuresOfTheSetUp_data() {
+    QTest::addColumn<QString>("setUp");
+    QTest::addColumn<int>("result");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("temporary folder is a link") << "tmp-link" << 2
+                                                << "  Aborted : Unable to create directory {tmp}. "
+                                                   "Error 40 : Too many levels of symbolic links";
+    QTest::newRow("NUL in a file spec")
+        << "nul-spec" << 2
+        << "  Aborted : Unable to process file specs. Error 22 : Invalid argument";
+    // Stored code 15 unscrambles at position 3 to NUL.
+    QTest::newRow("NUL in the password")
+        << "nul-password" << 2
+        << "  Aborted : Unable to set zip file password. Error 22 : Invalid argument";
+    QTest::newRow("read-only marked source")
+        << "read-only-source" << 0
+        << "  Unable to delete file {root}/src/a.txt. Error 13 : Permission denied";
+}
+
+void ZipRunnerTest::failuresOfTheSetUp() {
+    QFETCH(QString, setUp);
+    QFETCH(int, result);
+    QFETCH(QString, line);
+    RunnerFixture fx;
+    fx.writeFile("src/a.txt", "alpha");
+    QByteArray script =
+        "[Options]\r\nDir1=" + fx.path("out1").toUtf8() + "\r\nZipFile=Backup\r\nFile1=";
+    script += setUp == u"read-only-source"_s ? "X," : "";
+    script += fx.path("src/a.txt").toUtf8();
+    script += setUp == u"nul-spec"_s ? QByteArray("\0", 1) : QByteArray();
+    if (setUp == u"nul-password"_s)
+        script += "\r\nPassword=ab\x0f";
+    fx.writeFile("scripts/job.zsc", script + "\r\n");
+    if (setUp == u"tmp-link"_s)
+        QVERIFY(QFile::link(fx.path("out2"), fx.context.tempFolder));
+    if (setUp == u"read-only-source"_s)
+        QVERIFY(QFile::setPermissions(fx.path("src/a.txt"), QFileDevice::ReadOwner));
+    QCOMPARE(int(RunZipScript(u"job.zsc"_s, fx.context)), result);
+    QCOMPARE(fx.logLines(),
+             QStringList{fx.line(u"job.zsc"_s, line.replace(u"{tmp}"_s, fx.context.tempFolder)
+                                                   .replace(u"{root}"_s, fx.root.path()))});
+    QVERIFY(QFile::exists(fx.path("src/a.txt")));
+    QCOMPARE(QDir(fx.path("out2")).entryList(QDir::Files), QStringList{});
 }
 
 void ZipRunnerTest::buildsCopiesAndCleansUp() {
@@ -146,16 +200,17 @@ void ZipRunnerTest::failedCopyLeavesExistingArchive() {
     fx.writeFile("src/a.txt", "new content");
     fx.writeFile("out1/Backup.zip/inside", "a folder where the archive should go");
     fx.writeFile("out2/Backup.zip", "old archive bytes");
-    QFile::setPermissions(fx.path("out2/Backup.zip"), QFileDevice::ReadOwner | QFileDevice::WriteOwner |
+    QFile::setPermissions(fx.path("out2/Backup.zip"), QFileDevice::ReadOwner |
+                                                          QFileDevice::WriteOwner |
                                                           QFileDevice::ReadGroup);
     fx.writeScript(u"job.zsc"_s, {{u"File1"_s, fx.path("src/a.txt")},
                                   {u"Dir1"_s, fx.path("out1")},
                                   {u"Dir2"_s, fx.path("out2")},
                                   {u"ZipFile"_s, u"Backup"_s}});
     QCOMPARE(int(RunZipScript(u"job.zsc"_s, fx.context)), 0);
-    QCOMPARE(fx.logLines(), QStringList{fx.line(u"job.zsc"_s, u"  Unable to copy zip file to "_s +
-                                                                 fx.path("out1") +
-                                                                 u". Error 21 : Is a directory"_s)});
+    QCOMPARE(fx.logLines(), QStringList{fx.line(
+                                u"job.zsc"_s, u"  Unable to copy zip file to "_s + fx.path("out1") +
+                                                  u". Error 21 : Is a directory"_s)});
     QVERIFY(QFile::exists(fx.path("out1/Backup.zip/inside")));
     QCOMPARE(archiveMembers(fx.path("out2/Backup.zip")), QStringList{u"a.txt"_s});
     // The replaced archive keeps the mode the old one had.
@@ -189,8 +244,8 @@ void ZipRunnerTest::leftoverArchiveIsReplaced() {
     fx.writeFile("src/a.txt", "fresh");
     fx.writeFile("stale/old.txt", "left by an aborted run");
     QDir().mkpath(fx.context.tempFolder);
-    QVERIFY(runTool(u"zip"_s, {u"-jq"_s, fx.context.tempFolder + u"/Backup.zip"_s,
-                               fx.path("stale/old.txt")})
+    QVERIFY(runTool(u"zip"_s,
+                    {u"-jq"_s, fx.context.tempFolder + u"/Backup.zip"_s, fx.path("stale/old.txt")})
                 .exitCode == 0);
     fx.writeScript(u"job.zsc"_s, {{u"File1"_s, fx.path("src/a.txt")},
                                   {u"Dir1"_s, fx.path("out1")},
@@ -204,11 +259,14 @@ void ZipRunnerTest::logLifeCycle_data() {
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QStringList>("scripts"); // run in order
     QTest::addColumn<int>("linesAfter");      // -1: no log file at all
-    QTest::newRow("append keeps both lines") << false << QByteArray() << QStringList{u"bad"_s, u"bad"_s} << 2;
-    QTest::newRow("afresh keeps the last run's") << true << QByteArray() << QStringList{u"bad"_s, u"bad"_s} << 1;
-    QTest::newRow("finished run keeps an old log") << false << QByteArray("old line\r\n")
-                                                   << QStringList{u"good"_s} << 1;
-    QTest::newRow("finished run creates no empty log") << false << QByteArray() << QStringList{u"good"_s} << -1;
+    QTest::newRow("append keeps both lines")
+        << false << QByteArray() << QStringList{u"bad"_s, u"bad"_s} << 2;
+    QTest::newRow("afresh keeps the last run's")
+        << true << QByteArray() << QStringList{u"bad"_s, u"bad"_s} << 1;
+    QTest::newRow("finished run keeps an old log")
+        << false << QByteArray("old line\r\n") << QStringList{u"good"_s} << 1;
+    QTest::newRow("finished run creates no empty log")
+        << false << QByteArray() << QStringList{u"good"_s} << -1;
     QTest::newRow("afresh: abort then finish leaves nothing")
         << true << QByteArray() << QStringList{u"bad"_s, u"good"_s} << -1;
 }
@@ -242,7 +300,8 @@ void ZipRunnerTest::sameArchiveNameInParallel() {
     two.context.tempFolder = one.context.tempFolder;
     for (RunnerFixture* fx : {&one, &two}) {
         for (int i = 0; i < 200; ++i)
-            fx->writeFile(qPrintable(u"src/f%1.txt"_s.arg(i)), QByteArray(20000, char('a' + i % 26)));
+            fx->writeFile(qPrintable(u"src/f%1.txt"_s.arg(i)),
+                          QByteArray(20000, char('a' + i % 26)));
         fx->writeScript(u"job.zsc"_s, {{u"File1"_s, fx->path("src/*.txt")},
                                        {u"Dir1"_s, fx->path("out1")},
                                        {u"ZipFile"_s, u"Shared"_s}});
@@ -265,11 +324,16 @@ void ZipRunnerTest::sameArchiveNameInParallel() {
 void ZipRunnerTest::earliestDateText_data() {
     QTest::addColumn<QString>("modifiedDate");
     QTest::addColumn<QString>("text");
-    QTest::newRow("1999 keeps four digits") << "12/31/1999" << "12311999";
-    QTest::newRow("2003 shortened") << "01/05/2003" << "010503";
-    QTest::newRow("2004") << "03/15/2004" << "031504";
-    QTest::newRow("missing") << "" << "01011980";
-    QTest::newRow("not a date") << "02/30/2004" << "01011980";
+    QTest::newRow("1999 keeps four digits") << "12/31/1999"
+                                            << "12311999";
+    QTest::newRow("2003 shortened") << "01/05/2003"
+                                    << "010503";
+    QTest::newRow("2004") << "03/15/2004"
+                          << "031504";
+    QTest::newRow("missing") << ""
+                             << "01011980";
+    QTest::newRow("not a date") << "02/30/2004"
+                                << "01011980";
 }
 
 void ZipRunnerTest::earliestDateText() {
@@ -284,11 +348,13 @@ void ZipRunnerTest::resultText_data() {
     const QString c = u"creating zip file"_s;
     QTest::newRow("40") << 40 << "Some files were skipped while creating zip file.";
     QTest::newRow("190") << 190 << "The creating zip file operation was aborted.";
-    QTest::newRow("unlisted 20") << 20 << "An error occured while creating zip file the specified files.";
+    QTest::newRow("unlisted 20") << 20
+                                 << "An error occured while creating zip file the specified files.";
     QTest::newRow("150 is empty") << 150 << "";
     QTest::newRow("0 is empty") << 0 << "";
     QTest::newRow("negative is empty") << -5 << "";
-    QTest::newRow("510") << 510 << "Problem creating destination directory while creating zip file.";
+    QTest::newRow("510") << 510
+                         << "Problem creating destination directory while creating zip file.";
 }
 
 void ZipRunnerTest::resultText() {
