@@ -3,9 +3,12 @@
 #include "engine/EmailStep.h"
 #include "engine/FileOps.h"
 #include "engine/ZipEngine.h"
+#include "platform/QtDialogService.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
+#include "ui/main/Form1.h"
 
+#include <QApplication>
 #include <QCoreApplication>
 #include <cstdio>
 
@@ -29,6 +32,22 @@ const char* const kUsage =
     "missing or had no .zsc/.usc ending.\n"
     "Settings: the .ini file beside the program.\n";
 
+// The window: the only road that needs a display, so the only one that
+// creates a QApplication.
+int RunWindow(int& argc, char* argv[]) {
+    QApplication app(argc, argv);
+    tarvik::ProgramSettings settings = tarvik::LoadProgramSettings(
+        QCoreApplication::applicationDirPath(), tarvik::SettingsFilePath());
+    tarvik::ZipEngine engine;
+    tarvik::QtDialogService dialogs;
+    tarvik::Form1 window(settings, engine, dialogs);
+    // Quit when the window really closes, also when it was hidden in the tray.
+    QObject::connect(&window, &tarvik::Form1::closed, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
+    window.show();
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char* argv[]) {
@@ -45,12 +64,8 @@ int main(int argc, char* argv[]) {
         return 0;
     }
 
-    if (command.mode == tarvik::CommandMode::Interactive) {
-        std::fputs("Tarvik: the window is not built yet; run scripts with -a, -az, -au, a "
-                   "pattern or a list (see --help).\n",
-                   stderr);
-        return 3;
-    }
+    if (command.mode == tarvik::CommandMode::Interactive)
+        return RunWindow(argc, argv);
 
     // Batch mode never needs a display: a plain core application.
     QCoreApplication app(argc, argv);

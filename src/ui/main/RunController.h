@@ -1,0 +1,79 @@
+#pragma once
+
+#include "engine/RunContext.h"
+
+#include <QDateTime>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QThread>
+#include <functional>
+
+namespace tarvik {
+
+class ZipEngine;
+
+// One script to run and the list row it belongs to.
+struct RunJob {
+    quint64 rowId = 0;
+    QString fileName;
+};
+
+// Runs scripts on the worker thread, one call at a time. Lives on that thread;
+// its signals reach the window queued.
+class ScriptWorker : public QObject {
+    Q_OBJECT
+public:
+    ScriptWorker(const ProgramSettings& settings, ZipEngine& engine, const QString& tempFolder,
+                 std::function<QDateTime()> clock);
+
+    // Runs the script with the zip or the unzip runner and reports `done`.
+    void run(quint64 ticket, const QString& fileName);
+
+signals:
+    void message(const QString& line); // the e-mail step's lines
+    void done(quint64 ticket, quint16 result);
+
+private:
+    RunContext context_;
+};
+
+// Hands scripts to the worker strictly one after another. A terminate request
+// never interrupts a script: it is honoured when the running one has ended.
+class RunController : public QObject {
+    Q_OBJECT
+public:
+    RunController(const ProgramSettings& settings, ZipEngine& engine, const QString& tempFolder,
+                  std::function<QDateTime()> clock, QObject* parent = nullptr);
+    // Waits for the script that is running, if any.
+    ~RunController() override;
+
+    bool isRunning() const { return running_; }
+
+    // Starts running `jobs` in order; refused (false) while a run is going.
+    bool start(const QList<RunJob>& jobs);
+    // Asks the run to stop after the script that is running now.
+    void requestTerminate();
+
+signals:
+    void jobStarting(const tarvik::RunJob& job);
+    // `processed` counts the finished jobs including this one.
+    void jobFinished(const tarvik::RunJob& job, quint16 result, int processed, int total);
+    void message(const QString& line);
+    // The run is over: after the last job, or early when terminated.
+    void runEnded(bool terminated);
+
+private:
+    void startNext();
+    void onDone(quint64 ticket, quint16 result);
+
+    QThread thread_;
+    ScriptWorker* worker_ = nullptr;
+    QList<RunJob> jobs_;
+    int next_ = 0;
+    quint64 ticket_ = 0;
+    bool running_ = false;
+    bool terminateRequested_ = false;
+};
+
+} // namespace tarvik

@@ -1,0 +1,131 @@
+#pragma once
+
+#include "engine/ZipEngine.h"
+#include "platform/ScriptedDialogService.h"
+#include "storage/ProfileFile.h"
+#include "ui/main/Form1.h"
+
+#include <QApplication>
+#include <QDialog>
+#include <QDir>
+#include <QLoggingCategory>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTreeView>
+#include <memory>
+
+// A program folder of its own for the main window (scripts, log, sources,
+// targets, temporary folder), a clock stuck at kStamp, the one engine and a
+// scripted dialog service.
+struct WindowFixture {
+    QTemporaryDir root;
+    tarvik::ProgramSettings settings;
+    tarvik::ZipEngine engine;
+    ScriptedDialogService dialogs;
+    std::unique_ptr<tarvik::Form1> form;
+    bool trayAvailable = false;
+
+    static inline const QString kStamp = QStringLiteral("2004/03/15 14:07:09");
+
+    WindowFixture() {
+        // Offscreen there is no tray, and Qt says so for every tray icon.
+        QLoggingCategory::setFilterRules(QStringLiteral("qt.core.qobject.connect.warning=false"));
+        for (const char* sub : {"scripts", "log", "src", "out", "tmp"})
+            QDir(root.path()).mkpath(QString::fromLatin1(sub));
+        settings.scriptFilePath = path("scripts");
+        settings.errorFilePath = path("log");
+        writeFile("src/data.txt", "payload");
+    }
+
+    QString path(const char* relative) const { return root.filePath(QString::fromUtf8(relative)); }
+    QString scriptPath(const QString& name) const { return settings.scriptFilePath + u'/' + name; }
+    void writeFile(const char* relative, const QByteArray& content) const {
+        QFile f(path(relative));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write(content);
+    }
+    void setKeys(const QString& name, const QList<QPair<QString, QString>>& keys) const {
+        for (const auto& [key, value] : keys)
+            tarvik::WriteIni(QStringLiteral("Options"), key, value, scriptPath(name));
+    }
+    QString key(const QString& name, const char* key) const {
+        return tarvik::ReadIni(QStringLiteral("Options"), QString::fromLatin1(key), {},
+                               scriptPath(name));
+    }
+    // A zip script of src/data.txt into out/<base>.zip; without `dir` the
+    // runner aborts it (no directory to copy into).
+    void zipScript(const QString& name, const QList<QPair<QString, QString>>& extra = {},
+                   bool dir = true) const {
+        setKeys(name, {{QStringLiteral("File1"), path("src/data.txt")},
+                       {QStringLiteral("ZipFile"), QFileInfo(name).completeBaseName()}});
+        if (dir)
+            setKeys(name, {{QStringLiteral("Dir1"), path("out")}});
+        setKeys(name, extra);
+    }
+    // An unzip script of src/in.zip into out/<name>.
+    void unzipScript(const QString& name, const QList<QPair<QString, QString>>& extra = {}) const {
+        setKeys(name, {{QStringLiteral("ZipFile"), path("src/in")},
+                       {QStringLiteral("File1"), QStringLiteral("*.*")},
+                       {QStringLiteral("Dir1"), path("out") + u'/' + name}});
+        setKeys(name, extra);
+    }
+
+    tarvik::Form1& open() {
+        tarvik::Form1Options options;
+        options.tempFolder = path("tmp");
+        options.clock = [] { return QDateTime(QDate(2004, 3, 15), QTime(14, 7, 9)); };
+        options.trayAvailable = [tray = trayAvailable] { return tray; };
+        form = std::make_unique<tarvik::Form1>(settings, engine, dialogs, options);
+        form->show();
+        activate(form.get());
+        return *form;
+    }
+    // Offscreen nothing activates a window by itself; the user's click would.
+    static void activate(QWidget* window) { QApplication::setActiveWindow(window); }
+
+    template <class T> T* find(const char* name) const {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+    QTreeView* list() const { return find<QTreeView>("lvwMain"); }
+    QString messages() const { return find<QPlainTextEdit>("Text1")->toPlainText(); }
+    QString cell(int row, int column) const {
+        return list()->model()->index(row, column).data().toString();
+    }
+    QStringList column(int column) const {
+        QStringList texts;
+        for (int row = 0; row < list()->model()->rowCount(); ++row)
+            texts.append(cell(row, column));
+        return texts;
+    }
+    int rowOf(const QString& fileName) const { return int(column(1).indexOf(fileName)); }
+
+    void clickRow(int row, bool twice = false) const {
+        const QPoint at = list()->visualRect(list()->model()->index(row, 1)).center();
+        QTest::mouseClick(list()->viewport(), Qt::LeftButton, {}, at);
+        if (twice)
+            QTest::mouseDClick(list()->viewport(), Qt::LeftButton, {}, at);
+    }
+    void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void key(int key, Qt::KeyboardModifiers modifiers = {}) const {
+        activate(form.get());
+        QTest::keyClick(form.get(), Qt::Key(key), modifiers);
+    }
+    void mark(const QStringList& names) const {
+        for (const QString& name : names) {
+            clickRow(rowOf(name));
+            click("Command10");
+        }
+    }
+    // The list's file names whose row carries the selection marker.
+    QStringList marked() const {
+        QStringList names;
+        for (int row = 0; row < list()->model()->rowCount(); ++row) {
+            if (cell(row, 0) == u"X")
+                names.append(cell(row, 1));
+        }
+        return names;
+    }
+};
