@@ -3,8 +3,10 @@
 #include <QDir>
 #include <QFile>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -12,7 +14,9 @@
 namespace tarvik {
 namespace {
 
-QByteArray native(const QString& path) { return QFile::encodeName(path); }
+QByteArray native(const QString& path) {
+    return QFile::encodeName(path);
+}
 
 class Fd {
 public:
@@ -113,6 +117,27 @@ bool RemoveFile(const QString& path, PlatformError& error) {
     if (::unlink(native(path).constData()) != 0)
         return fail(error);
     return true;
+}
+
+void RemoveUnfinishedFiles(const QString& folder, const QString& prefix) {
+    const QByteArray start = native(prefix);
+    DIR* dir = ::opendir(native(folder).constData());
+    if (!dir)
+        return;
+    const int fd = ::dirfd(dir);
+    while (const dirent* item = ::readdir(dir)) {
+        const QByteArray name(item->d_name);
+        if (name.size() != start.size() + 6 || !name.startsWith(start))
+            continue;
+        const bool random = std::all_of(name.cbegin() + start.size(), name.cend(), [](char c) {
+            return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z');
+        });
+        struct stat st {};
+        if (random && ::fstatat(fd, name.constData(), &st, AT_SYMLINK_NOFOLLOW) == 0 &&
+            S_ISREG(st.st_mode) && st.st_uid == ::getuid())
+            ::unlinkat(fd, name.constData(), 0);
+    }
+    ::closedir(dir);
 }
 
 QString DefaultTempFolder() {

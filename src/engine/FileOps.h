@@ -18,6 +18,11 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
 // Deletes a file; refuses one that is read-only (no owner write bit).
 bool RemoveFile(const QString& path, PlatformError& error);
 
+// Deletes the unfinished files a killed run left in `folder`: regular files of
+// this user named `prefix` and exactly six letters or digits (the part mkstemp
+// fills in). Only for names no running writer can be using.
+void RemoveUnfinishedFiles(const QString& folder, const QString& prefix);
+
 // The private temporary folder of this user: /tmp/tarvik-<uid>.
 QString DefaultTempFolder();
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include <QFile>
+#include <QByteArray>
 #include <QString>
 
 namespace tarvik {
@@ -8,6 +8,10 @@ namespace tarvik {
 // The run log errors.txt for one run. Opened when the run starts (emptied
 // first when `startAfresh`), each line written through at once, closed on
 // every way out. A log that cannot be opened loses its lines silently.
+//
+// Runs in other processes share the file: each line is written under a lock
+// on it, and a finished run deletes an empty log only under that lock, so a
+// line of another run is never lost with it.
 class RunLog {
 public:
     RunLog(const QString& path, bool startAfresh);
@@ -22,7 +26,8 @@ public:
     void close(bool runFinished);
 
 private:
-    QFile file_;
+    QByteArray path_;
+    int fd_ = -1;
 };
 
 } // namespace tarvik

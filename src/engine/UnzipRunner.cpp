@@ -14,8 +14,13 @@ quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
     if (!run.start())
         return kRunScriptMissing;
 
-    const UnzipScript script =
-        ReadUnzipScript(LoadIniDocument(run.scriptPath()).value_or(IniDocument()));
+    // A script that is there but cannot be read is not a script without keys.
+    int readError = 0;
+    const std::optional<IniDocument> doc = LoadIniDocument(run.scriptPath(), &readError);
+    if (!doc)
+        return run.abort(QStringLiteral("  Aborted : Unable to read script file"),
+                         ErrorFromErrno(readError));
+    const UnzipScript script = ReadUnzipScript(*doc);
     if (script.zipFile.isEmpty())
         return run.abort(QStringLiteral("  Aborted : No zip file in script file to process."));
     if (script.fileSpecs.isEmpty())

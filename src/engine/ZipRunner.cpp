@@ -40,8 +40,13 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     if (!run.start())
         return kRunScriptMissing;
 
-    const ZipScript script =
-        ReadZipScript(LoadIniDocument(run.scriptPath()).value_or(IniDocument()));
+    // A script that is there but cannot be read is not a script without keys.
+    int readError = 0;
+    const std::optional<IniDocument> doc = LoadIniDocument(run.scriptPath(), &readError);
+    if (!doc)
+        return run.abort(QStringLiteral("  Aborted : Unable to read script file"),
+                         ErrorFromErrno(readError));
+    const ZipScript script = ReadZipScript(*doc);
     const ZipScriptOptions& o = script.options;
     if (o.fileSpecs.isEmpty())
         return run.abort(QStringLiteral("  Aborted : No file specs in script file to process."));
@@ -91,6 +96,13 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     if (!sameArchive.isLocked())
         return run.abort(QStringLiteral("  Aborted due to error 180 : ") +
                          ResultText(180, kCreating));
+
+    // What a killed run of this archive left unfinished: libzip's archive in
+    // the temporary folder, copies in the directories. Only runs holding the
+    // lock write such files, so none of them is in use.
+    RemoveUnfinishedFiles(ctx.tempFolder, archiveName + u'.');
+    for (const QString& dir : o.directories)
+        RemoveUnfinishedFiles(dir, archiveName + QStringLiteral(".tarvik-"));
 
     const quint16 result = engine.CreateArchive(0);
     if (result != 0)

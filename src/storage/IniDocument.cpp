@@ -82,8 +82,11 @@ QString IniDocument::serialize() const {
     return out;
 }
 
+// Names are compared case-folded everywhere (as QString's case-insensitive
+// compare does), so a name that folds but does not lower-case to another,
+// such as one holding U+017F, finds the same line in every operation.
 QString IniDocument::indexKey(const QString& section, const QString& key) {
-    return section.toLower() + u'\n' + key.toLower();
+    return section.toCaseFolded() + u'\n' + key.toCaseFolded();
 }
 
 qsizetype IniDocument::findKey(const QString& section, const QString& key) const {
@@ -175,8 +178,8 @@ bool IniDocument::setValues(const QString& section,
         const qsizetype existing = findKey(section, key);
         if (existing >= 0) {
             lines_[existing] = line; // same place: the index stays valid
-        } else if (!addedNames.contains(key.toLower())) {
-            addedNames.insert(key.toLower());
+        } else if (!addedNames.contains(key.toCaseFolded())) {
+            addedNames.insert(key.toCaseFolded());
             added.append(line);
         } else {
             for (Line& pending : added)
@@ -194,14 +197,14 @@ bool IniDocument::setValues(const QString& section,
 }
 
 void IniDocument::removeKey(const QString& section, const QString& key) {
-    removeKeys(section, {key.toLower()});
+    removeKeys(section, {key.toCaseFolded()});
 }
 
 void IniDocument::removeKeys(const QString& section, const QSet<QString>& lowerCaseKeys) {
     removeLinesIf(
         [&](const Line& line, bool inSection) {
             return inSection && line.kind == Kind::Key &&
-                   lowerCaseKeys.contains(line.name.toLower());
+                   lowerCaseKeys.contains(line.name.toCaseFolded());
         },
         section);
 }

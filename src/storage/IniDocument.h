@@ -33,7 +33,8 @@ public:
     // line break or NUL) or the names are unusable.
     bool setValue(const QString& section, const QString& key, const QString& value);
     void removeKey(const QString& section, const QString& key);
-    // Removes every key of the section whose name, lower-cased, is in `keys`.
+    // Removes every key of the section whose name, case-folded, is in `keys`
+    // (for ASCII names that is the lower-cased name).
     void removeKeys(const QString& section, const QSet<QString>& lowerCaseKeys);
     void removeSection(const QString& section);
 

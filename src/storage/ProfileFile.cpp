@@ -9,6 +9,11 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 namespace tarvik {
 namespace {
 
@@ -39,15 +44,20 @@ bool writeAtomically(const QString& path, const QByteArray& bytes) {
         return false;
     const bool isNew = !info.exists();
     QSaveFile out(path);
-    if (!out.open(QIODevice::WriteOnly))
+    // Unbuffered, so a failing write is seen here: QSaveFile::commit() does
+    // not notice a write that only fails when its buffer is flushed, and would
+    // put a short (even empty) file in place of the old one.
+    if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
         return false;
     if (isNew)
         out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
-    if (out.write(bytes) != bytes.size()) {
+    // commit() ignores a failing sync; the old file stays unless the new one
+    // is known to be on the disk.
+    if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0) {
         out.cancelWriting();
         return false;
     }
-    return out.commit(); // flushes, syncs and renames over the old file
+    return out.commit(); // renames over the old file
 }
 
 } // namespace
@@ -74,13 +84,38 @@ QString DecodeProfileText(const QByteArray& bytes) {
     return text;
 }
 
-std::optional<IniDocument> LoadIniDocument(const QString& file) {
-    QFile in(resolve(file));
-    if (!in.open(QIODevice::ReadOnly) || in.size() > kMaxProfileFileSize)
+std::optional<IniDocument> LoadIniDocument(const QString& file, int* error) {
+    const auto refuse = [&](int number) -> std::optional<IniDocument> {
+        if (error)
+            *error = number;
         return std::nullopt;
+    };
+    // Only a regular file is read: opening a FIFO would wait for a writer, and
+    // a device such as /dev/zero never ends.
+    const int fd =
+        ::open(QFile::encodeName(resolve(file)).constData(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return refuse(errno);
+    struct stat st {};
+    int problem = 0;
+    if (::fstat(fd, &st) != 0)
+        problem = errno;
+    else if (!S_ISREG(st.st_mode))
+        problem = EINVAL;
+    else if (st.st_size > kMaxProfileFileSize)
+        problem = EFBIG;
+    QFile in;
+    if (problem == 0 && !in.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+        problem = EIO;
+    if (problem != 0) {
+        ::close(fd);
+        return refuse(problem);
+    }
     const QByteArray bytes = in.readAll();
     if (in.error() != QFileDevice::NoError)
-        return std::nullopt;
+        return refuse(EIO);
+    if (bytes.size() > kMaxProfileFileSize)
+        return refuse(EFBIG);
     return IniDocument::parse(DecodeProfileText(bytes));
 }
 

@@ -23,9 +23,10 @@ QString DecodeProfileText(const QByteArray& bytes);
 // treated as unreadable (read as missing, never rewritten).
 inline constexpr qint64 kMaxProfileFileSize = 16 * 1024 * 1024;
 
-// The parsed file, or nothing when it does not exist or cannot be read.
-// An empty file name means the settings file.
-std::optional<IniDocument> LoadIniDocument(const QString& file);
+// The parsed file, or nothing when it does not exist or cannot be read (then
+// `error`, when given, holds the reason as an errno value). Only regular files
+// are read. An empty file name means the settings file.
+std::optional<IniDocument> LoadIniDocument(const QString& file, int* error = nullptr);
 
 // The stored value, or `fallback` when the file, section or key is missing.
 QString ReadIni(const QString& section, const QString& key, const QString& fallback,

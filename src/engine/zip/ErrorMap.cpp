@@ -54,9 +54,12 @@ quint16 OpenResult(const zip_error_t* error) {
         return kArchiveNotFound;
     case ZIP_ER_OPEN:
         return zip_error_code_system(error) == ENOENT ? kArchiveNotFound : kArchiveReadWrite;
+    case ZIP_ER_READ:
+        // The system failed to read it: the archive may well be sound.
+        return kArchiveReadWrite;
     case ZIP_ER_MEMORY:
         return kOutOfMemory;
-    default: // not a zip, inconsistent, truncated, read errors
+    default: // not a zip, inconsistent, truncated
         return kArchiveCorrupt;
     }
 }
