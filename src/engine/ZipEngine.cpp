@@ -32,6 +32,7 @@ struct ZipEngine::Impl {
     bool includeVolumeLabel = false;
     qint16 overwriteMode = 1;
     QString extractFolder;
+    int threads = 0;
     PlatformError lastError;
     ArchivedFiles archived;
 
@@ -95,6 +96,9 @@ void ZipEngine::setOverwriteMode(qint16 mode) {
 void ZipEngine::setExtractFolder(const QString& folder) {
     d->extractFolder = folder;
 }
+void ZipEngine::setThreadCount(int threads) {
+    d->threads = qMax(0, threads);
+}
 
 QString ZipEngine::filesToProcess() const {
     return d->filesToProcess;
@@ -132,6 +136,9 @@ qint16 ZipEngine::overwriteMode() const {
 QString ZipEngine::extractFolder() const {
     return d->extractFolder;
 }
+int ZipEngine::threadCount() const {
+    return d->threads;
+}
 QString ZipEngine::extensionList() const {
     return QStringLiteral(".ZIP;.LZH;.ARC;.ARJ;.ZOO");
 }
@@ -143,8 +150,8 @@ ArchivedFiles ZipEngine::archivedFiles() const {
     return d->archived;
 }
 
-// Collect the entry list first, then write it: the writing half is where
-// parallel compression will slot in.
+// Collect the entry list first, then write it: the writer deflates the
+// listed files on worker threads.
 quint16 ZipEngine::CreateArchive(qint16 /*reserved*/) {
     d->lastError = {};
     d->archived.clear();
@@ -179,7 +186,7 @@ quint16 ZipEngine::CreateArchive(qint16 /*reserved*/) {
     }
 
     const zipio::WriteOutcome written = zipio::WriteArchive(
-        d->zipFile, sources.entries, {d->compressionLevel, d->password.toUtf8()});
+        d->zipFile, sources.entries, {d->compressionLevel, d->password.toUtf8(), d->threads});
     if (d->lastError.number == 0)
         d->lastError = written.error;
     if (written.written) {
@@ -204,6 +211,7 @@ quint16 ZipEngine::ExtractArchive(qint16 mode) {
     options.replaceExisting = d->overwriteMode == 2;
     options.mode = mode;
     options.folder = d->extractFolder;
+    options.threads = d->threads;
     const zipio::ExtractOutcome outcome = zipio::ExtractMembers(options);
     d->lastError = outcome.error;
     return outcome.result;

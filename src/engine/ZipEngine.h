@@ -100,6 +100,10 @@ public:
     void setIncludeVolumeLabel(bool on); // accepted, no effect on POSIX
     void setOverwriteMode(qint16 mode);  // 2 replaces, 1 keeps existing files
     void setExtractFolder(const QString& folder);
+    // Threads that compress and extract; 0 (the default) takes TARVIK_THREADS
+    // from the environment, else one per processor core. The archive's bytes
+    // do not depend on it.
+    void setThreadCount(int threads);
 
     QString filesToProcess() const;
     QString zipFile() const;
@@ -113,6 +117,7 @@ public:
     bool includeVolumeLabel() const;
     qint16 overwriteMode() const;
     QString extractFolder() const;
+    int threadCount() const;
     QString extensionList() const; // ".ZIP;.LZH;.ARC;.ARJ;.ZOO"
 
     // The last failing setter's reason, or the first platform failure of the

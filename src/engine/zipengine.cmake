@@ -1,6 +1,8 @@
 target_sources(tarvik_engine PRIVATE
     ZipEngine.cpp
+    zip/ArchiveFile.cpp
     zip/ArchiveWriter.cpp
+    zip/DeflatePool.cpp
     zip/ErrorMap.cpp
     zip/ExtraFields.cpp
     zip/Extractor.cpp
@@ -10,4 +12,8 @@ target_sources(tarvik_engine PRIVATE
     zip/SafeTarget.cpp
     zip/SourceWalker.cpp
     zip/Wildcard.cpp
+    zip/WorkerThreads.cpp
 )
+# The deflate workers call zlib directly.
+find_package(ZLIB REQUIRED)
+target_link_libraries(tarvik_engine PRIVATE ZLIB::ZLIB)

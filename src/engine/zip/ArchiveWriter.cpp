@@ -1,13 +1,17 @@
 #include "engine/zip/ArchiveWriter.h"
 
+#include "engine/zip/ArchiveFile.h"
+#include "engine/zip/DeflatePool.h"
 #include "engine/zip/ErrorMap.h"
 #include "engine/zip/ExtraFields.h"
 #include "engine/zip/FileSource.h"
+#include "engine/zip/WorkerThreads.h"
 #include "engine/zip/ZipHandles.h"
 
 #include <QFile>
 #include <algorithm>
 #include <cerrno>
+#include <memory>
 
 namespace tarvik::zipio {
 
@@ -28,14 +32,17 @@ struct Attempt {
 // The MS-DOS folder bit in the low byte of the external attributes.
 constexpr zip_uint32_t kDosFolder = 0x10;
 
+// Entries of deflated archives come from `pool`, stored ones through `ahead`.
 bool AddEntry(zip_t* archive, const SourceEntry& entry, qsizetype index,
-              const WriteOptions& options, SourceFailure* failure) {
+              const WriteOptions& options, DeflatePool* pool, ReadAhead* ahead,
+              SourceFailure* failure) {
     const QByteArray name = entry.name.toUtf8();
     zip_int64_t added;
     if (entry.isFolder) {
         added = zip_dir_add(archive, name.constData(), ZIP_FL_ENC_UTF_8);
     } else {
-        ZipSourceHandle source(CreateFileSource(archive, entry, index, failure));
+        ZipSourceHandle source(pool ? CreateDeflatedSource(archive, entry, index, pool, failure)
+                                    : CreateFileSource(archive, entry, index, failure, ahead));
         if (!source.get())
             return false;
         added = zip_file_add(archive, name.constData(), source.get(), ZIP_FL_ENC_UTF_8);
@@ -76,20 +83,33 @@ Attempt Failed(zip_error_t* error, const SourceFailure& failure = {}) {
 
 Attempt WriteOnce(const QByteArray& path, const std::vector<SourceEntry>& entries,
                   const WriteOptions& options) {
-    int openError = 0;
-    ZipArchive archive(zip_open(path.constData(), ZIP_CREATE | ZIP_TRUNCATE, &openError));
+    zip_error_t openError;
+    zip_error_init(&openError);
+    zip_source_t* file = CreateArchiveFileSource(path, &openError);
+    ZipArchive archive(file ? zip_open_from_source(file, ZIP_CREATE | ZIP_TRUNCATE, &openError)
+                            : nullptr);
     if (!archive) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, openError);
-        Attempt attempt = Failed(&error);
-        if (openError == ZIP_ER_OPEN || openError == ZIP_ER_READ)
-            attempt.result = kCreateError; // the path is there but cannot be opened
-        zip_error_fini(&error);
+        if (file)
+            zip_source_free(file);
+        Attempt attempt = Failed(&openError);
+        zip_error_fini(&openError);
         return attempt;
     }
+    zip_error_fini(&openError);
+    // Workers start deflating while the entries are added; libzip collects
+    // their output in list order during zip_close. Stored entries need no
+    // workers: libzip copies them from the files, read in large blocks.
+    std::unique_ptr<DeflatePool> pool;
+    std::unique_ptr<ReadAhead> ahead;
+    if (options.level > 0)
+        pool =
+            std::make_unique<DeflatePool>(entries, options.level, WorkerThreads(options.threads));
+    else
+        ahead = std::make_unique<ReadAhead>();
     SourceFailure failure;
     for (size_t i = 0; i < entries.size(); ++i) {
-        if (!AddEntry(archive.get(), entries[i], qsizetype(i), options, &failure))
+        if (!AddEntry(archive.get(), entries[i], qsizetype(i), options, pool.get(), ahead.get(),
+                      &failure))
             return Failed(zip_get_error(archive.get()));
     }
     if (!archive.close())

@@ -12,6 +12,7 @@ namespace tarvik::zipio {
 struct WriteOptions {
     int level = 9;       // 0 stored, 1-9 deflate
     QByteArray password; // UTF-8; empty writes no encryption, else WinZip AES-256
+    int threads = 0;     // deflate workers; 0 picks WorkerThreads' default
 };
 
 struct WriteOutcome {
@@ -22,8 +23,11 @@ struct WriteOutcome {
 };
 
 // Builds a fresh archive at `path` from `entries`, written in list order.
-// libzip writes a temporary sibling and renames it over `path` only when the
-// whole archive is done, so a failed build leaves the old file as it was.
+// Files are deflated on worker threads (DeflatePool) and libzip copies the
+// finished streams, so the archive's bytes are the same for any thread count.
+// The archive goes to a temporary sibling (ArchiveFile) renamed over `path` only
+// when the whole archive is done, so a failed build leaves the old file as it
+// was.
 // An entry whose file cannot be read while writing (vanished, changed size,
 // unreadable) is left out of `entries` and the archive built again from the
 // rest; when no file entry is left nothing is written. On success `entries`

@@ -5,16 +5,24 @@
 #include "engine/zip/SafePath.h"
 #include "engine/zip/SafeTarget.h"
 #include "engine/zip/Wildcard.h"
+#include "engine/zip/WorkerThreads.h"
 #include "engine/zip/ZipHandles.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
+#include <QSet>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <fcntl.h>
 #include <memory>
+#include <new>
 #include <sys/stat.h>
 #include <sys/time.h>
+#include <system_error>
+#include <thread>
 
 namespace tarvik::zipio {
 
@@ -70,6 +78,46 @@ bool WriteAll(int fd, const char* data, qint64 size) {
     return true;
 }
 
+// What extracting one member came to; folded into the run's result in
+// archive order, so the result does not depend on which thread finished first.
+struct Outcome {
+    enum class Kind { Done, Skipped, Failed };
+    Kind kind = Kind::Done;
+    quint16 result = kOk; // when failed
+    int error = 0;
+    bool stop = false; // later members are not to be extracted (disk full, no memory)
+};
+
+Outcome Skipped(int error = 0) {
+    return {Outcome::Kind::Skipped, kOk, error, false};
+}
+Outcome Failed(quint16 result, int error, bool stop = false) {
+    return {Outcome::Kind::Failed, result, error, stop};
+}
+
+// A thread's own view of the archive: libzip handles are not shared between
+// threads. Keeps the folder of the last file it wrote open, since members
+// usually come folder by folder.
+struct Reader {
+    zip_t* archive = nullptr;
+    std::unique_ptr<char[]> buffer{new char[kChunk]};
+    QStringList parentSteps;
+    UniqueFd parent;
+};
+
+// A selected member and what became of it.
+struct Task {
+    zip_uint64_t index = 0;
+    zip_uint64_t packed = 0; // compressed size, to start the largest members first
+    bool inOrder = false;    // shares its path with another member: extracted in archive order
+    bool ran = false;
+    Outcome outcome;
+};
+
+// Members this large (compressed) are taken before all others, so that no
+// thread is left with one of them at the end while the others idle.
+constexpr zip_uint64_t kLargeMember = 4 << 20;
+
 class Extraction {
 public:
     explicit Extraction(const ExtractOptions& options) : options_(options) {}
@@ -77,26 +125,30 @@ public:
 
 private:
     bool selected(const QString& memberName) const;
-    void extract(zip_uint64_t index);
-    void extractFolder(const Member& member);
-    void extractFile(const Member& member);
-    void copyWithPasswords(const Member& member, int folder, const QByteArray& leaf,
-                           const MemberTime& time);
-    CopyResult copy(const Member& member, const char* password, int folder, const QByteArray& leaf,
-                    const MemberTime& time);
-    void skip(int error = 0);
-    void fail(quint16 result, int error);
-    void failFolder(const FolderHandle& handle);
+    std::vector<Task> plan(zip_t* archive);
+    void runTasks(std::vector<Task>& tasks, zip_t* archive);
+    Outcome extract(Reader& reader, zip_uint64_t index) const;
+    Outcome extractGuarded(Reader& reader, zip_uint64_t index) const;
+    Outcome extractFolder(const Member& member) const;
+    Outcome extractFile(Reader& reader, const Member& member) const;
+    Outcome copyWithPasswords(Reader& reader, const Member& member, int folder,
+                              const QByteArray& leaf, const MemberTime& time) const;
+    CopyResult copy(Reader& reader, const Member& member, const char* password, int folder,
+                    const QByteArray& leaf, const MemberTime& time) const;
+    void apply(const Outcome& outcome);
 
     const ExtractOptions& options_;
-    zip_t* archive_ = nullptr;
     UniqueFd root_;
-    std::unique_ptr<char[]> buffer_;
     bool skipped_ = false;
-    bool stop_ = false;
     quint16 hardResult_ = kOk;
     PlatformError error_;
 };
+
+Outcome FolderOutcome(const FolderHandle& handle) {
+    if (handle.state == StepState::Symlink)
+        return Skipped(ELOOP);
+    return Failed(kCreateError, handle.error);
+}
 
 ExtractOutcome Extraction::run() {
     if (!QFileInfo(options_.archivePath).isFile())
@@ -111,8 +163,7 @@ ExtractOutcome Extraction::run() {
         zip_error_fini(&error);
         return outcome;
     }
-    archive_ = archive.get();
-    const zip_int64_t count = zip_get_num_entries(archive_, 0);
+    const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     if (count <= 0)
         return {kNothingToDo, {}};
     if (!QDir().mkpath(options_.folder))
@@ -121,12 +172,137 @@ ExtractOutcome Extraction::run() {
         ::open(QFile::encodeName(options_.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root_.valid())
         return {kDestinationFolder, ErrnoError(errno)};
-    buffer_.reset(new char[kChunk]);
-    for (zip_int64_t i = 0; i < count && !stop_; ++i)
-        extract(zip_uint64_t(i));
+    std::vector<Task> tasks = plan(archive.get());
+    runTasks(tasks, archive.get());
+    for (const Task& task : tasks) {
+        if (!task.ran)
+            continue;
+        apply(task.outcome);
+        if (task.outcome.stop)
+            break;
+    }
     if (hardResult_ != kOk)
         return {hardResult_, error_};
     return {skipped_ ? kFilesSkipped : kOk, error_};
+}
+
+// The selected members in archive order. Members are independent unless two
+// land on the same path, or one would be a folder on another's way: those
+// are marked to be extracted one after another in archive order, like a
+// single thread would. Paths are compared without regard to letter case, in
+// case the file system does not tell "A" from "a".
+std::vector<Task> Extraction::plan(zip_t* archive) {
+    const auto count = zip_uint64_t(zip_get_num_entries(archive, 0));
+    std::vector<Task> tasks;
+    std::vector<QString> paths; // "" when the member is never written
+    QHash<QString, int> uses;
+    QSet<QString> files;     // paths of members that are not folders by name
+    QSet<QString> ancestors; // every folder on the way of some member
+    for (zip_uint64_t i = 0; i < count; ++i) {
+        zip_stat_t st;
+        const char* raw = zip_stat_index(archive, i, 0, &st) == 0 ? st.name : nullptr;
+        const QString name = raw ? QString::fromUtf8(raw) : QString();
+        if (raw && !selected(name))
+            continue;
+        const bool known = raw && (st.valid & ZIP_STAT_COMP_SIZE);
+        tasks.push_back({i, known ? st.comp_size : 0, false, false, {}});
+        const std::optional<QStringList> steps = raw ? SafeMemberPath(name) : std::nullopt;
+        paths.push_back(steps ? steps->join(u'/').toCaseFolded() : QString());
+        if (!steps || steps->isEmpty())
+            continue;
+        ++uses[paths.back()];
+        if (!name.endsWith(u'/') && !name.endsWith(u'\\'))
+            files.insert(paths.back());
+        for (qsizetype at = paths.back().indexOf(u'/'); at >= 0;
+             at = paths.back().indexOf(u'/', at + 1))
+            ancestors.insert(paths.back().left(at));
+    }
+    for (size_t t = 0; t < tasks.size(); ++t) {
+        const QString& path = paths[t];
+        if (path.isEmpty())
+            continue;
+        bool shared = uses.value(path) > 1 || (files.contains(path) && ancestors.contains(path));
+        for (qsizetype at = path.indexOf(u'/'); !shared && at >= 0; at = path.indexOf(u'/', at + 1))
+            shared = files.contains(path.left(at));
+        tasks[t].inOrder = shared;
+    }
+    return tasks;
+}
+
+// Independent members go to all threads, the largest first, the rest in
+// archive order; each helper thread opens the archive for itself. Members that
+// share paths follow one by one in archive order. A member that stops the run
+// (disk full) keeps further members from starting; members before it in archive
+// order that had not started yet are still extracted, so the outcome is the
+// one a single thread would have come to.
+void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
+    std::vector<size_t> order;
+    for (size_t t = 0; t < tasks.size(); ++t) {
+        if (!tasks[t].inOrder && tasks[t].packed >= kLargeMember)
+            order.push_back(t);
+    }
+    std::stable_sort(order.begin(), order.end(),
+                     [&](size_t a, size_t b) { return tasks[a].packed > tasks[b].packed; });
+    for (size_t t = 0; t < tasks.size(); ++t) {
+        if (!tasks[t].inOrder && tasks[t].packed < kLargeMember)
+            order.push_back(t);
+    }
+    std::atomic<size_t> next{0};
+    std::atomic<size_t> stopAt{SIZE_MAX};
+    const auto work = [&](Reader& reader) {
+        for (;;) {
+            const size_t n = next.fetch_add(1);
+            if (n >= order.size() || stopAt.load() != SIZE_MAX)
+                return;
+            Task& task = tasks[order[n]];
+            task.outcome = extractGuarded(reader, task.index);
+            task.ran = true;
+            if (task.outcome.stop) {
+                size_t seen = stopAt.load();
+                while (order[n] < seen && !stopAt.compare_exchange_weak(seen, order[n])) {
+                }
+            }
+        }
+    };
+    const QByteArray path = QFile::encodeName(options_.archivePath);
+    const zip_int64_t count = zip_get_num_entries(archive, 0);
+    const auto helper = [&]() noexcept {
+        int error = 0;
+        ZipArchive handle(zip_open(path.constData(), ZIP_RDONLY, &error));
+        if (!handle || zip_get_num_entries(handle.get(), 0) != count)
+            return; // the archive changed or cannot be opened again: one thread fewer
+        try {
+            Reader reader;
+            reader.archive = handle.get();
+            work(reader);
+        } catch (const std::bad_alloc&) {
+            // Its members are left to the other threads and the pass below.
+        }
+    };
+
+    const size_t threads = std::min(size_t(WorkerThreads(options_.threads)), order.size());
+    std::vector<std::thread> helpers;
+    for (size_t t = 1; t < threads; ++t) {
+        try {
+            helpers.emplace_back(helper);
+        } catch (const std::system_error&) {
+            break;
+        }
+    }
+    Reader own;
+    own.archive = archive;
+    work(own);
+    for (std::thread& thread : helpers)
+        thread.join();
+
+    for (size_t t = 0; t < tasks.size() && t < stopAt.load(); ++t) {
+        if (tasks[t].ran)
+            continue;
+        tasks[t].outcome = extractGuarded(own, tasks[t].index);
+        tasks[t].ran = true;
+        if (tasks[t].outcome.stop)
+            stopAt = t;
+    }
 }
 
 bool Extraction::selected(const QString& memberName) const {
@@ -145,105 +321,103 @@ bool Extraction::selected(const QString& memberName) const {
     return false;
 }
 
-void Extraction::extract(zip_uint64_t index) {
+// Running out of memory stops the run with 120, on any thread.
+Outcome Extraction::extractGuarded(Reader& reader, zip_uint64_t index) const {
+    try {
+        return extract(reader, index);
+    } catch (const std::bad_alloc&) {
+        return Failed(kOutOfMemory, ENOMEM, true);
+    }
+}
+
+Outcome Extraction::extract(Reader& reader, zip_uint64_t index) const {
     Member member;
     member.index = index;
-    if (zip_stat_index(archive_, index, 0, &member.stat) != 0 || !member.stat.name) {
-        fail(kArchiveCorrupt, 0);
-        return;
-    }
+    if (zip_stat_index(reader.archive, index, 0, &member.stat) != 0 || !member.stat.name)
+        return Failed(kArchiveCorrupt, 0);
     const QString name = QString::fromUtf8(member.stat.name);
-    if (!selected(name))
-        return;
     const std::optional<QStringList> steps = SafeMemberPath(name);
-    if (!steps) {
-        skip(EPERM); // would land outside the extraction folder
-        return;
-    }
+    if (!steps)
+        return Skipped(EPERM); // would land outside the extraction folder
     member.steps = *steps;
     zip_uint8_t system = 0;
     zip_uint32_t attributes = 0;
-    if (zip_file_get_external_attributes(archive_, index, 0, &system, &attributes) == 0 &&
+    if (zip_file_get_external_attributes(reader.archive, index, 0, &system, &attributes) == 0 &&
         system == ZIP_OPSYS_UNIX)
         member.unixMode = attributes >> 16;
     const quint32 type = member.unixMode & S_IFMT;
     const bool folder = name.endsWith(u'/') || name.endsWith(u'\\') || type == S_IFDIR;
-    if (folder) {
-        extractFolder(member);
-        return;
-    }
-    if (type != 0 && type != S_IFREG) {
-        skip(EPERM); // symbolic links and devices are never created
-        return;
-    }
-    extractFile(member);
+    if (folder)
+        return extractFolder(member);
+    if (type != 0 && type != S_IFREG)
+        return Skipped(EPERM); // symbolic links and devices are never created
+    return extractFile(reader, member);
 }
 
-void Extraction::extractFolder(const Member& member) {
+Outcome Extraction::extractFolder(const Member& member) const {
     const FolderHandle handle = OpenFolderBelow(root_.get(), member.steps, true);
     if (handle.state != StepState::Ok)
-        failFolder(handle);
+        return FolderOutcome(handle);
+    return {};
 }
 
-void Extraction::extractFile(const Member& member) {
-    if (member.steps.isEmpty()) {
-        skip(EINVAL);
-        return;
-    }
+Outcome Extraction::extractFile(Reader& reader, const Member& member) const {
+    if (member.steps.isEmpty())
+        return Skipped(EINVAL);
     const QStringList parents = member.steps.mid(0, member.steps.size() - 1);
     const QByteArray leaf = QFile::encodeName(member.steps.last());
-    FolderHandle parent = OpenFolderBelow(root_.get(), parents, false);
-    if (parent.state != StepState::Ok && parent.state != StepState::Missing) {
-        failFolder(parent);
-        return;
-    }
-    struct stat existing {};
-    const bool exists =
-        parent.state == StepState::Ok &&
-        ::fstatat(parent.fd.get(), leaf.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists && S_ISLNK(existing.st_mode)) {
-        skip(ELOOP);
-        return;
-    }
-    if (exists && !S_ISREG(existing.st_mode)) {
-        fail(kCreateError, EISDIR);
-        return;
-    }
-    const MemberTime time = ReadMemberTime(archive_, member.index, qint64(member.stat.mtime));
-    if (options_.mode == 1 || options_.mode == 2) {
-        if (!exists && options_.mode == 1)
-            return;
-        const qint64 slack = time.exact ? 0 : kDosSlack;
-        if (exists && time.seconds <= qint64(existing.st_mtime) + slack)
-            return;
-    }
-    if (exists && !options_.replaceExisting)
-        return;
-    if (parent.state == StepState::Missing) {
-        parent = OpenFolderBelow(root_.get(), parents, true);
-        if (parent.state != StepState::Ok) {
-            failFolder(parent);
-            return;
+    StepState state = StepState::Ok;
+    if (!reader.parent.valid() || reader.parentSteps != parents) {
+        reader.parent.reset();
+        FolderHandle parent = OpenFolderBelow(root_.get(), parents, false);
+        state = parent.state;
+        if (state != StepState::Ok && state != StepState::Missing)
+            return FolderOutcome(parent);
+        if (state == StepState::Ok) {
+            reader.parent = std::move(parent.fd);
+            reader.parentSteps = parents;
         }
     }
-    copyWithPasswords(member, parent.fd.get(), leaf, time);
+    struct stat existing {};
+    const bool exists = state == StepState::Ok && ::fstatat(reader.parent.get(), leaf.constData(),
+                                                            &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists && S_ISLNK(existing.st_mode))
+        return Skipped(ELOOP);
+    if (exists && !S_ISREG(existing.st_mode))
+        return Failed(kCreateError, EISDIR);
+    const MemberTime time = ReadMemberTime(reader.archive, member.index, qint64(member.stat.mtime));
+    if (options_.mode == 1 || options_.mode == 2) {
+        if (!exists && options_.mode == 1)
+            return {};
+        const qint64 slack = time.exact ? 0 : kDosSlack;
+        if (exists && time.seconds <= qint64(existing.st_mtime) + slack)
+            return {};
+    }
+    if (exists && !options_.replaceExisting)
+        return {};
+    if (state == StepState::Missing) {
+        FolderHandle parent = OpenFolderBelow(root_.get(), parents, true);
+        if (parent.state != StepState::Ok)
+            return FolderOutcome(parent);
+        reader.parent = std::move(parent.fd);
+        reader.parentSteps = parents;
+    }
+    return copyWithPasswords(reader, member, reader.parent.get(), leaf, time);
 }
 
 // Traditional encryption has no fixed text encoding: a non-ASCII password that
 // fails as UTF-8 is tried again as Latin-1. Encrypted members that fail their
 // check are skipped, since a wrong password can pass the quick header check
 // and only fail at the CRC.
-void Extraction::copyWithPasswords(const Member& member, int folder, const QByteArray& leaf,
-                                   const MemberTime& time) {
+Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, int folder,
+                                      const QByteArray& leaf, const MemberTime& time) const {
     const zip_uint16_t method = member.stat.encryption_method;
     const bool encrypted =
         (member.stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && method != ZIP_EM_NONE;
     QList<QByteArray> passwords{QByteArray()};
     if (encrypted) {
-        if (options_.password.isEmpty()) {
-            skip(EACCES);
-            return;
-        }
+        if (options_.password.isEmpty())
+            return Skipped(EACCES);
         passwords = {options_.password.toUtf8()};
         const QByteArray latin1 = options_.password.toLatin1();
         if (method == ZIP_EM_TRAD_PKWARE && latin1 != passwords.first())
@@ -251,7 +425,8 @@ void Extraction::copyWithPasswords(const Member& member, int folder, const QByte
     }
     CopyResult result;
     for (const QByteArray& password : std::as_const(passwords)) {
-        result = copy(member, encrypted ? password.constData() : nullptr, folder, leaf, time);
+        result =
+            copy(reader, member, encrypted ? password.constData() : nullptr, folder, leaf, time);
         const bool retry =
             result.status == Copy::WrongPassword || (encrypted && result.status == Copy::Damaged);
         if (!retry)
@@ -259,37 +434,28 @@ void Extraction::copyWithPasswords(const Member& member, int folder, const QByte
     }
     switch (result.status) {
     case Copy::Done:
-        return;
+        return {};
     case Copy::WrongPassword:
     case Copy::Unsupported:
-        skip(EACCES);
-        return;
+        return Skipped(EACCES);
     case Copy::Damaged:
-        if (encrypted)
-            skip(EACCES);
-        else
-            fail(kArchiveCorrupt, 0);
-        return;
+        return encrypted ? Skipped(EACCES) : Failed(kArchiveCorrupt, 0);
     case Copy::WriteFailed:
-        fail(kWriteError, result.error);
-        stop_ = true; // a full disk fails every later member too
-        return;
+        return Failed(kWriteError, result.error, true); // a full disk fails every later member too
     case Copy::CreateFailed:
-        fail(kCreateError, result.error);
-        return;
+        return Failed(kCreateError, result.error);
     case Copy::NoMemory:
-        fail(kOutOfMemory, ENOMEM);
-        stop_ = true;
-        return;
+        return Failed(kOutOfMemory, ENOMEM, true);
     }
+    return {};
 }
 
-CopyResult Extraction::copy(const Member& member, const char* password, int folder,
-                            const QByteArray& leaf, const MemberTime& time) {
-    ZipFileHandle file(zip_fopen_index_encrypted(archive_, member.index, 0, password));
+CopyResult Extraction::copy(Reader& reader, const Member& member, const char* password, int folder,
+                            const QByteArray& leaf, const MemberTime& time) const {
+    ZipFileHandle file(zip_fopen_index_encrypted(reader.archive, member.index, 0, password));
     if (!file) {
-        const int code = zip_error_code_zip(zip_get_error(archive_));
-        zip_error_clear(archive_);
+        const int code = zip_error_code_zip(zip_get_error(reader.archive));
+        zip_error_clear(reader.archive);
         return FromZipError(code);
     }
     TempFile temp(folder);
@@ -297,12 +463,12 @@ CopyResult Extraction::copy(const Member& member, const char* password, int fold
         return {Copy::CreateFailed, errno};
     zip_uint64_t total = 0;
     for (;;) {
-        const zip_int64_t got = zip_fread(file.get(), buffer_.get(), kChunk);
+        const zip_int64_t got = zip_fread(file.get(), reader.buffer.get(), kChunk);
         if (got < 0)
             return FromZipError(zip_error_code_zip(zip_file_get_error(file.get())));
         if (got == 0)
             break;
-        if (!WriteAll(temp.fd(), buffer_.get(), got))
+        if (!WriteAll(temp.fd(), reader.buffer.get(), got))
             return {Copy::WriteFailed, errno};
         total += zip_uint64_t(got);
     }
@@ -321,24 +487,22 @@ CopyResult Extraction::copy(const Member& member, const char* password, int fold
     return {};
 }
 
-void Extraction::skip(int error) {
-    if (!skipped_ && error_.number == 0 && error != 0)
-        error_ = ErrnoError(error);
-    skipped_ = true;
-}
-
-void Extraction::fail(quint16 result, int error) {
-    if (hardResult_ == kOk)
-        hardResult_ = result;
-    if (error != 0 && error_.number == 0)
-        error_ = ErrnoError(error);
-}
-
-void Extraction::failFolder(const FolderHandle& handle) {
-    if (handle.state == StepState::Symlink)
-        skip(ELOOP);
-    else
-        fail(kCreateError, handle.error);
+void Extraction::apply(const Outcome& outcome) {
+    switch (outcome.kind) {
+    case Outcome::Kind::Done:
+        return;
+    case Outcome::Kind::Skipped:
+        if (!skipped_ && error_.number == 0 && outcome.error != 0)
+            error_ = ErrnoError(outcome.error);
+        skipped_ = true;
+        return;
+    case Outcome::Kind::Failed:
+        if (hardResult_ == kOk)
+            hardResult_ = outcome.result;
+        if (outcome.error != 0 && error_.number == 0)
+            error_ = ErrnoError(outcome.error);
+        return;
+    }
 }
 
 } // namespace

@@ -12,8 +12,9 @@ struct ExtractOptions {
     QStringList patterns; // member patterns; none selects nothing
     QString password;
     bool replaceExisting = false;
-    int mode = 0;   // 0 all, 1 newer than the existing file, 2 newer or missing
-    QString folder; // absolute
+    int mode = 0;    // 0 all, 1 newer than the existing file, 2 newer or missing
+    QString folder;  // absolute
+    int threads = 0; // 0 picks WorkerThreads' default
 };
 
 struct ExtractOutcome {

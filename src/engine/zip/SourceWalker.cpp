@@ -56,6 +56,26 @@ bool ListFolder(const QByteArray& folder, QList<QByteArray>* names, struct stat*
     return true;
 }
 
+// One name of a listed folder, with what lstat (and, through a symbolic link,
+// stat) said about it.
+struct FolderEntry {
+    QByteArray name;
+    QString fileName;
+    QByteArray path;
+    struct stat st {};
+    bool link = false;
+    int error = 0; // errno of the failed lstat or stat
+};
+
+struct FolderListing {
+    int error = 0; // errno when the folder could not be listed
+    struct stat folderStat {};
+    std::vector<FolderEntry> entries;
+};
+
+// Listings kept for reuse during one walk, counted in entries.
+constexpr qsizetype kMaxCachedEntries = 200000;
+
 class Walker {
 public:
     explicit Walker(const WalkOptions& options) : options_(options) {}
@@ -75,6 +95,8 @@ private:
     WalkResult result_;
     QSet<QByteArray> seenPaths_;
     QHash<QString, FileId> names_;
+    QHash<QByteArray, FolderListing> listings_;
+    qsizetype cachedEntries_ = 0;
 };
 
 void Walker::addPattern(const QString& pattern) {
@@ -115,52 +137,89 @@ void Walker::walk(const QByteArray& top, const QString& namePattern) {
     }
 }
 
+FolderEntry StatEntry(const QByteArray& folder, const QByteArray& name) {
+    FolderEntry entry{name, QFile::decodeName(name), JoinBytes(folder, name)};
+    if (::lstat(entry.path.constData(), &entry.st) != 0) {
+        entry.error = errno;
+    } else if (S_ISLNK(entry.st.st_mode)) {
+        entry.link = true;
+        if (::stat(entry.path.constData(), &entry.st) != 0)
+            entry.error = errno; // dangling link
+    }
+    return entry;
+}
+
 void Walker::visitFolder(const QByteArray& folder, const QString& namePattern, bool top,
                          QList<QByteArray>* subfolders) {
+    // Many patterns may name the same folder (a script can hold thousands of
+    // specs): a pattern's own folder is listed once per walk, up to a bound.
+    const FolderListing* cached = nullptr;
+    if (top) {
+        const auto known = listings_.constFind(folder);
+        if (known != listings_.constEnd())
+            cached = &*known;
+    }
     QList<QByteArray> names;
     struct stat folderStat {};
-    if (!ListFolder(folder, &names, &folderStat)) {
+    if (cached) {
+        if (cached->error != 0) {
+            if (!(cached->error == ENOENT || cached->error == ENOTDIR))
+                noteUnreadable(cached->error);
+            return;
+        }
+        folderStat = cached->folderStat;
+    } else if (!ListFolder(folder, &names, &folderStat)) {
+        const int error = errno;
+        if (top)
+            listings_.insert(folder, FolderListing{error, {}, {}});
         // A pattern naming a folder that is not there matches nothing.
-        if (!(top && (errno == ENOENT || errno == ENOTDIR)))
-            noteUnreadable(errno);
+        if (!(top && (error == ENOENT || error == ENOTDIR)))
+            noteUnreadable(error);
         return;
+    } else if (top && cachedEntries_ + names.size() <= kMaxCachedEntries) {
+        FolderListing listing{0, folderStat, {}};
+        listing.entries.reserve(size_t(names.size()));
+        for (const QByteArray& name : std::as_const(names))
+            listing.entries.push_back(StatEntry(folder, name));
+        cachedEntries_ += names.size();
+        cached = &*listings_.insert(folder, std::move(listing));
     }
     addFolder(folder, folderStat);
-    for (const QByteArray& name : std::as_const(names)) {
-        if (name.startsWith('.') && !options_.includeHidden)
-            continue;
-        const QString fileName = QFile::decodeName(name);
-        const QByteArray path = JoinBytes(folder, name);
-        const bool matches = MatchWildcard(namePattern, fileName, Qt::CaseSensitive);
-        struct stat st {};
-        if (::lstat(path.constData(), &st) != 0) {
+    const auto visit = [&](const FolderEntry& entry) {
+        const bool matches = MatchWildcard(namePattern, entry.fileName, Qt::CaseSensitive);
+        if (entry.error != 0) {
             if (matches)
-                noteUnreadable(errno);
-            continue;
+                noteUnreadable(entry.error);
+            return;
         }
-        if (S_ISLNK(st.st_mode)) {
-            if (::stat(path.constData(), &st) != 0) {
-                if (matches)
-                    noteUnreadable(errno); // dangling link
-                continue;
-            }
+        const struct stat& st = entry.st;
+        if (entry.link) {
             if (S_ISDIR(st.st_mode))
-                continue; // symlinked folders are never walked (loops)
+                return; // symlinked folders are never walked (loops)
         } else if (S_ISDIR(st.st_mode)) {
             if (options_.recurse)
-                subfolders->append(path);
-            continue;
+                subfolders->append(entry.path);
+            return;
         }
         if (!matches)
-            continue;
+            return;
         if (!S_ISREG(st.st_mode)) {
             noteUnreadable(EINVAL); // FIFO, socket or device: no file data to zip
-            continue;
+            return;
         }
         if (st.st_mtime < options_.earliest)
-            continue;
-        addFile(path, fileName, st);
+            return;
+        addFile(entry.path, entry.fileName, st);
+    };
+    if (cached) {
+        for (const FolderEntry& entry : cached->entries)
+            if (options_.includeHidden || !entry.name.startsWith('.'))
+                visit(entry);
+        return;
     }
+    for (const QByteArray& name : std::as_const(names))
+        if (options_.includeHidden || !name.startsWith('.'))
+            visit(StatEntry(folder, name));
 }
 
 void Walker::addFile(const QByteArray& path, const QString& fileName, const struct stat& st) {
