@@ -1,13 +1,19 @@
 # make            install missing packages and build build/tarvik
 # make run        ... and start Tarvik (make run ARGS='-a')
 # make test       install missing packages and test peers, build, run every test,
-#                 then again under AddressSanitizer and UndefinedBehaviorSanitizer
+#                 then again under AddressSanitizer and UndefinedBehaviorSanitizer,
+#                 then each fuzz target for FUZZ_SECONDS
+# make fuzz       build the libFuzzer targets (clang) in build-fuzz and run each
+#                 for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600)
 BUILD ?= build
 ASAN_BUILD ?= build-asan
+FUZZ_BUILD ?= build-fuzz
+FUZZ_SECONDS ?= 60
+FUZZ_TARGETS = fuzz_ini fuzz_scripts fuzz_unscramble fuzz_extract
 ARGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps test-deps build build-asan run test test-plain test-asan format clean
+.PHONY: all deps test-deps build build-asan build-fuzz run test test-plain test-asan fuzz format clean
 
 all: deps build
 
@@ -25,12 +31,35 @@ build-asan:
 	cmake -S . -B $(ASAN_BUILD) -DCMAKE_BUILD_TYPE=Debug -DTARVIK_SANITIZE=ON
 	cmake --build $(ASAN_BUILD) -j $(JOBS)
 
+# Clang with libFuzzer; the project's libraries get coverage, ASan and UBSan.
+build-fuzz:
+	cmake -S . -B $(FUZZ_BUILD) -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++ \
+	    -DCMAKE_C_COMPILER=clang -DTARVIK_FUZZ=ON -DTARVIK_WERROR=OFF
+	cmake --build $(FUZZ_BUILD) -j $(JOBS) --target fuzz_targets
+
+# New inputs go to $(FUZZ_BUILD)/corpus, the seeds in fuzz/corpus stay as they
+# are; an input that breaks a target is kept in $(FUZZ_BUILD)/artifacts.
+fuzz: test-deps build-fuzz
+	@mkdir -p $(FUZZ_BUILD)/artifacts
+	@for t in $(FUZZ_TARGETS); do \
+	    mkdir -p $(FUZZ_BUILD)/corpus/$$t; \
+	    echo "fuzz: $$t for $(FUZZ_SECONDS) s"; \
+	    if ! ./$(FUZZ_BUILD)/fuzz/$$t -max_total_time=$(FUZZ_SECONDS) -timeout=10 \
+	            -rss_limit_mb=2048 -print_final_stats=1 \
+	            -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- \
+	            $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t > $(FUZZ_BUILD)/$$t.log 2>&1; then \
+	        tail -n 60 $(FUZZ_BUILD)/$$t.log; exit 1; \
+	    fi; \
+	    grep -E '^stat::(number_of_executed_units|new_units_added)' $(FUZZ_BUILD)/$$t.log; \
+	done
+
 run: deps build
 	./$(BUILD)/tarvik $(ARGS)
 
 test: test-deps
 	$(MAKE) test-plain
 	$(MAKE) test-asan
+	$(MAKE) fuzz
 
 test-plain: build
 	ctest --test-dir $(BUILD) --output-on-failure -j $(JOBS)
@@ -40,7 +69,7 @@ test-asan: build-asan
 	    ctest --test-dir $(ASAN_BUILD) --output-on-failure -j $(JOBS)
 
 format:
-	find src tests bench -name '*.cpp' -o -name '*.h' | xargs clang-format -i
+	find src tests bench fuzz -name '*.cpp' -o -name '*.h' | xargs clang-format -i
 
 clean:
-	rm -rf $(BUILD) $(ASAN_BUILD)
+	rm -rf $(BUILD) $(ASAN_BUILD) $(FUZZ_BUILD)
