@@ -40,6 +40,16 @@ public:
     // The system beep.
     virtual void beep() = 0;
 
+    // The open-file dialog for one existing file, starting in `startFolder`,
+    // offering `qtFilter` (Qt's "Description (patterns)" form). Empty when
+    // cancelled. Callers go through PickOpenFile.
+    virtual QString chooseFile(QWidget* parent, const QString& title, const QString& startFolder,
+                               const QString& qtFilter) = 0;
+    // The folder browser, starting at `startFolder`. Empty when cancelled.
+    // Callers go through PickFolder.
+    virtual QString chooseFolder(QWidget* parent, const QString& title,
+                                 const QString& startFolder) = 0;
+
     // An error report: the beep, then the text with the exclamation icon and OK.
     void reportError(QWidget* parent, const QString& text);
     // A question with Yes and No, No the default; true only for Yes.

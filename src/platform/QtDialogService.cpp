@@ -1,6 +1,7 @@
 #include "platform/QtDialogService.h"
 
 #include <QApplication>
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -99,6 +100,16 @@ std::optional<QString> QtDialogService::askText(QWidget* parent, const QString& 
 
 void QtDialogService::beep() {
     QApplication::beep();
+}
+
+QString QtDialogService::chooseFile(QWidget* parent, const QString& title,
+                                    const QString& startFolder, const QString& qtFilter) {
+    return QFileDialog::getOpenFileName(parent, title, startFolder, qtFilter);
+}
+
+QString QtDialogService::chooseFolder(QWidget* parent, const QString& title,
+                                      const QString& startFolder) {
+    return QFileDialog::getExistingDirectory(parent, title, startFolder, QFileDialog::ShowDirsOnly);
 }
 
 } // namespace tarvik

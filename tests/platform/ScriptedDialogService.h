@@ -6,13 +6,19 @@
 #include <QStringList>
 
 // A dialog service for tests: records what was shown, in order, and answers
-// from a queue; with the queue empty a box takes its default button and an
-// input box is cancelled.
+// from queues. With its queue empty a box takes its default button, and an
+// input box, a file dialog and a folder browser are cancelled.
 class ScriptedDialogService final : public tarvik::DialogService {
 public:
-    QStringList events; // "beep", or "message: <text>", or "input: <title>"
+    // "beep", "message: <text>", "input: <title>", "file: <title>" or
+    // "folder: <title>"
+    QStringList events;
     QList<tarvik::MessageRequest> messages;
     QList<tarvik::MessageAnswer> answers;
+    QList<std::optional<QString>> texts; // input box answers; nullopt cancels
+    QStringList picks;                   // file and folder answers; "" cancels
+    QStringList pickFilters;             // the Qt filter each file dialog got
+    QStringList pickStarts;              // the starting folder of each picker
 
     tarvik::MessageAnswer showMessage(QWidget*, const tarvik::MessageRequest& request) override {
         events.append(QStringLiteral("message: ") + request.text);
@@ -22,7 +28,19 @@ public:
     std::optional<QString> askText(QWidget*, const QString&, const QString& title,
                                    const QString&) override {
         events.append(QStringLiteral("input: ") + title);
-        return std::nullopt;
+        return texts.isEmpty() ? std::nullopt : texts.takeFirst();
     }
     void beep() override { events.append(QStringLiteral("beep")); }
+    QString chooseFile(QWidget*, const QString& title, const QString& startFolder,
+                       const QString& qtFilter) override {
+        events.append(QStringLiteral("file: ") + title);
+        pickFilters.append(qtFilter);
+        pickStarts.append(startFolder);
+        return picks.isEmpty() ? QString() : picks.takeFirst();
+    }
+    QString chooseFolder(QWidget*, const QString& title, const QString& startFolder) override {
+        events.append(QStringLiteral("folder: ") + title);
+        pickStarts.append(startFolder);
+        return picks.isEmpty() ? QString() : picks.takeFirst();
+    }
 };

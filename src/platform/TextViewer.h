@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QString>
+
+namespace tarvik {
+
+// Shows a text file (a script, the help file) in a viewer of its own, without
+// waiting for it. Behind an interface so tests can see what would be opened.
+class TextViewer {
+public:
+    virtual ~TextViewer();
+    // A viewer that cannot be started is ignored; a missing file is for the
+    // viewer to report.
+    virtual void open(const QString& path) = 0;
+};
+
+// The desktop's default viewer for the file (QDesktopServices).
+class DesktopTextViewer final : public TextViewer {
+public:
+    void open(const QString& path) override;
+};
+
+} // namespace tarvik
