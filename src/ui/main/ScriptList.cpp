@@ -149,6 +149,33 @@ bool ScriptListModel::anyMarked() const {
                        [](const ScriptRow& r) { return r.marker == kSelectionMarker; });
 }
 
+int ScriptListModel::addRow(ScriptRow row) {
+    row.id = nextId_++;
+    const quint64 id = row.id;
+    beginInsertRows({}, int(rows_.size()), int(rows_.size()));
+    rows_.append(std::move(row));
+    endInsertRows();
+    if (sortColumn_ >= 0)
+        sortRows(sortColumn_, sortOrder_);
+    return rowOfId(id);
+}
+
+void ScriptListModel::removeScriptRow(int index) {
+    if (index < 0 || index >= rows_.size())
+        return;
+    beginRemoveRows({}, index, index);
+    rows_.removeAt(index);
+    endRemoveRows();
+}
+
+void ScriptListModel::setFileName(int index, const QString& text) {
+    changeCell(index, kFileNameColumn, &ScriptRow::fileName, text);
+}
+
+void ScriptListModel::setDescription(int index, const QString& text) {
+    changeCell(index, kDescriptionColumn, &ScriptRow::description, text);
+}
+
 void ScriptListModel::setLastRun(int index, const QString& text) {
     changeCell(index, kLastRunColumn, &ScriptRow::lastRun, text);
 }

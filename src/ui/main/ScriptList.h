@@ -77,6 +77,12 @@ public:
     void invertMarks();
     bool anyMarked() const;
 
+    // A row for a script just created, placed by the sort in force; returns
+    // its index.
+    int addRow(ScriptRow row);
+    void removeScriptRow(int index);
+    void setFileName(int index, const QString& text);
+    void setDescription(int index, const QString& text);
     void setLastRun(int index, const QString& text);
     void setError(int index, const QString& text);
 
