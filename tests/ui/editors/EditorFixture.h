@@ -1,0 +1,116 @@
+#pragma once
+
+#include "platform/ScriptedDialogService.h"
+#include "storage/ProgramSettings.h"
+#include "ui/editors/EditorContext.h"
+#include "ui/editors/Form2.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QFile>
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <functional>
+#include <memory>
+
+// What the editor did to the main window's list, in order.
+struct RecordingList final : tarvik::ScriptListAccess {
+    QStringList calls;
+    void addRow(const QString& file, const QString& type, const QString& description) override {
+        calls.append(QStringLiteral("add ") + file + u'|' + type + u'|' + description);
+    }
+    void setSelectedFileName(const QString& file) override {
+        calls.append(QStringLiteral("name ") + file);
+    }
+    void setSelectedDescription(const QString& description) override {
+        calls.append(QStringLiteral("description ") + description);
+    }
+};
+
+// A script folder of its own, scripted dialogs and a recording list.
+struct EditorFixture {
+    QTemporaryDir root;
+    tarvik::ProgramSettings settings;
+    ScriptedDialogService dialogs;
+    RecordingList list;
+    std::unique_ptr<tarvik::Form2> form;
+
+    EditorFixture() {
+        QDir(root.path()).mkpath(QStringLiteral("scripts"));
+        settings.scriptFilePath = root.filePath(QStringLiteral("scripts"));
+        settings.lastFolder = root.path();
+    }
+
+    QString scriptPath(const QString& name) const { return settings.scriptFilePath + u'/' + name; }
+    // Written by hand, as another program would have left it.
+    void writeScript(const QString& name, const QStringList& lines) const {
+        QFile f(scriptPath(name));
+        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
+            f.write((QStringLiteral("[Options]\r\n") + lines.join(QStringLiteral("\r\n")) +
+                     QStringLiteral("\r\n"))
+                        .toUtf8());
+    }
+    // The file's "key=value" lines in order, without the section line.
+    QStringList scriptLines(const QString& name) const {
+        QFile f(scriptPath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            return {QStringLiteral("<missing>")};
+        QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
+        lines.removeAll(QString());
+        lines.removeAll(QStringLiteral("[Options]"));
+        return lines;
+    }
+
+    tarvik::Form2& open(bool adding, const QString& file = {}) {
+        form = std::make_unique<tarvik::Form2>(tarvik::EditorContext{settings, dialogs, list},
+                                               adding, file);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        return *form;
+    }
+
+    template <class T> T* find(const char* name) const {
+        return form->findChild<T*>(QString::fromLatin1(name));
+    }
+    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
+    void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
+    void setText(const char* name, const QString& text) const {
+        find<QLineEdit>(name)->setText(text);
+    }
+    QString status() const { return find<QPlainTextEdit>("Text5")->toPlainText(); }
+    bool saveEnabled() const { return button("Command6")->isEnabled(); }
+    // "text" or "text [X]" for a line with its delete mark.
+    QStringList lines(const char* name) const {
+        QStringList texts;
+        const auto* w = find<QListWidget>(name);
+        for (int row = 0; row < w->count(); ++row)
+            texts.append(w->item(row)->text() + (w->item(row)->checkState() == Qt::Checked
+                                                     ? QStringLiteral(" [X]")
+                                                     : QString()));
+        return texts;
+    }
+    // Adds file specs and directories through the pickers, as a user would.
+    void addSpecs(const QStringList& specs) {
+        for (const QString& spec : specs) {
+            dialogs.picks.append(spec);
+            dialogs.answers.append(tarvik::MessageAnswer::No);
+            click("Command1");
+        }
+    }
+    void addDirs(const QStringList& dirs) {
+        for (const QString& dir : dirs) {
+            dialogs.picks.append(dir);
+            click("Command4");
+        }
+    }
+    // Runs `inModal` against the next modal window once it is open.
+    static void whenModalOpens(std::function<void(QWidget*)> inModal) {
+        QTimer::singleShot(
+            0, [inModal = std::move(inModal)] { inModal(QApplication::activeModalWidget()); });
+    }
+};
