@@ -19,6 +19,7 @@
 #include <QKeyEvent>
 #include <QRadioButton>
 #include <QSignalBlocker>
+#include <algorithm>
 #include <optional>
 
 // Resources of a static library are registered by hand, outside any namespace.
@@ -63,7 +64,10 @@ Form2::Form2(EditorContext context, bool addingNewScript, const QString& current
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(kClientWidth, kClientHeight);
+    // A font wider than the one the window was drawn for may need more room:
+    // captions are never cut.
+    const QSize needed = minimumSizeHint();
+    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
     for (QWidget* box : {static_cast<QWidget*>(ui_->Text1), static_cast<QWidget*>(ui_->Text2),
                          static_cast<QWidget*>(ui_->Text3)})
         box->installEventFilter(this);
