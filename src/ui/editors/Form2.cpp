@@ -128,7 +128,13 @@ void Form2::loadScript(const QString& currentScriptFile) {
     const WaitCursor wait;
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Edit zip script file ") +
                    currentScriptFile);
-    savedScriptName_ = currentScriptFile.section(u'.', 0, 0);
+    // The name box shows the file name without its extension. A name with
+    // further dots ("week.v2.zsc") or an upper-case extension keeps naming
+    // the file it was opened on, so saving never writes into another file.
+    savedScriptFile_ = currentScriptFile;
+    savedScriptName_ = currentScriptFile.endsWith(kScriptExtension, Qt::CaseInsensitive)
+                           ? currentScriptFile.chopped(kScriptExtension.size())
+                           : currentScriptFile.section(u'.', 0, 0);
     ui_->Text3->setText(savedScriptName_);
 
     const QString file = JoinPath(context_.settings.scriptFilePath, currentScriptFile);
@@ -436,6 +442,7 @@ void Form2::save() {
     }
     scriptNameChanged_ = false;
     savedScriptName_ = name;
+    savedScriptFile_ = name + kScriptExtension;
 }
 
 bool Form2::writeScript(const ZipScriptOptions& options, bool renamed) {
@@ -448,7 +455,7 @@ bool Form2::writeScript(const ZipScriptOptions& options, bool renamed) {
     // A new name: the new file carries every key of the old one (e-mail
     // settings, last run, error marker) and is complete before the old one
     // goes; a file that cannot be read is never replaced by a partial copy.
-    const QString oldPath = scriptPathFor(savedScriptName_);
+    const QString oldPath = JoinPath(context_.settings.scriptFilePath, savedScriptFile_);
     std::optional<IniDocument> old = LoadIniDocument(oldPath);
     if (!old && QFileInfo::exists(oldPath))
         return false;
@@ -513,7 +520,10 @@ QString Form2::scriptPathFor(const QString& name) const {
 }
 
 QString Form2::scriptPath() const {
-    return scriptPathFor(ui_->Text3->text());
+    const QString name = ui_->Text3->text();
+    if (!adding_ && name == savedScriptName_)
+        return JoinPath(context_.settings.scriptFilePath, savedScriptFile_);
+    return scriptPathFor(name);
 }
 
 QStringList Form2::directories() const {

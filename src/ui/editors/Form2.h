@@ -64,6 +64,8 @@ private:
     void updateListButtons();
     void fitLists();
     QString scriptPathFor(const QString& name) const;
+    // The file the name box stands for: the one the script was opened on
+    // while the name is unchanged.
     QString scriptPath() const;
     QStringList directories() const;
     ZipScriptOptions optionsFromControls() const;
@@ -72,6 +74,7 @@ private:
     EditorContext context_;
     const bool adding_;
     QString savedScriptName_;
+    QString savedScriptFile_; // the file the script is stored in (edit mode)
     QString loadedDescription_;
     bool fileSpecsChanged_ = false;
     bool directoriesChanged_ = false;

@@ -82,7 +82,7 @@ void Form2Test::loadsFieldsAndStartsUnchanged() {
                    u"Description=Weekly"_s, u"StorePaths=YES"_s, u"StoreSubDirs=true"_s});
     f.open(false, u"week.v2.zsc"_s);
     QCOMPARE(f.form->windowTitle(), u"Tarvik - Edit zip script file week.v2.zsc"_s);
-    QCOMPARE(f.find<QLineEdit>("Text3")->text(), u"week"_s);
+    QCOMPARE(f.find<QLineEdit>("Text3")->text(), u"week.v2"_s);
     QCOMPARE(f.find<QLineEdit>("Text2")->text(), u"Se cret!"_s);
     QCOMPARE(f.find<QDateEdit>("DTPicker1")->date(), QDate(2004, 3, 15));
     QVERIFY(f.find<QRadioButton>("Option7")->isChecked());

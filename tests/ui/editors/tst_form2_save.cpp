@@ -21,6 +21,8 @@ private slots:
     void nameTaken();
     void shrunkListLeavesNoOldKeys();
     void renameKeepsEveryKey();
+    void savesIntoTheFileItWasOpenedOn_data();
+    void savesIntoTheFileItWasOpenedOn();
     void unscramblablePasswordWritesNothing();
     void emailSettingsOfNewScript_data();
     void emailSettingsOfNewScript();
@@ -175,6 +177,25 @@ void Form2SaveTest::renameKeepsEveryKey() {
     f.click("Command6");
     QCOMPARE(f.list.calls.last(), u"description first"_s);
     QCOMPARE(f.list.calls.size(), 3);
+}
+
+void Form2SaveTest::savesIntoTheFileItWasOpenedOn_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("dots in the name") << u"week.v2.zsc"_s;
+    QTest::newRow("upper-case extension") << u"DAILY.ZSC"_s;
+}
+
+void Form2SaveTest::savesIntoTheFileItWasOpenedOn() {
+    QFETCH(QString, file);
+    EditorFixture f;
+    f.writeScript(file, {u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=d"_s});
+    f.open(false, file);
+    f.setText("Text4", u"changed"_s);
+    f.click("Command6");
+    QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{file});
+    QVERIFY(f.scriptLines(file).contains(u"Description=changed"_s));
+    QVERIFY(f.scriptLines(file).contains(u"File1=/a"_s));
+    QCOMPARE(f.list.calls, QStringList{u"description changed"_s});
 }
 
 void Form2SaveTest::unscramblablePasswordWritesNothing() {

@@ -39,8 +39,6 @@ struct EmailFixture : EditorFixture {
 class Form7Test : public QObject {
     Q_OBJECT
 private slots:
-    void attachmentFlag_data();
-    void attachmentFlag();
     void hyperLinkEntries_data();
     void hyperLinkEntries();
     void duplicateAddressesIgnoreCase();
@@ -50,24 +48,6 @@ private slots:
     void enterInBodyIsDiscarded();
     void closeQuestionYesStaysOpen();
 };
-
-void Form7Test::attachmentFlag_data() {
-    QTest::addColumn<QString>("line");
-    QTest::addColumn<bool>("checked");
-    QTest::newRow("YES") << u"Attachment=YES"_s << true;
-    QTest::newRow("No") << u"Attachment=No"_s << false;
-    QTest::newRow("1") << u"Attachment=1"_s << false;
-    QTest::newRow("missing") << u"Subject=s"_s << false;
-}
-
-void Form7Test::attachmentFlag() {
-    QFETCH(QString, line);
-    QFETCH(bool, checked);
-    EmailFixture f;
-    f.openEmail({line});
-    QCOMPARE(f.in<QCheckBox>("Check1")->isChecked(), checked);
-    QVERIFY(!f.in<QPushButton>("Command6")->isEnabled());
-}
 
 void Form7Test::hyperLinkEntries_data() {
     QTest::addColumn<QStringList>("keys");
