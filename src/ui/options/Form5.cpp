@@ -47,7 +47,7 @@ Form5::Form5(ProgramSettings& settings, DialogService& dialogs, const QString& s
         edit->installEventFilter(this);
     connectControls();
     load();
-    setFixedSize(sizeHint().expandedTo(QSize(560, 0)));
+    setFixedSize(sizeHint().expandedTo(QSize(620, 0)));
 }
 
 Form5::~Form5() = default;
