@@ -22,7 +22,11 @@
 // Records the files the window would show in the text viewer.
 struct RecordingViewer final : tarvik::TextViewer {
     QStringList opened;
-    void open(const QString& path) override { opened.append(path); }
+    bool starts = true; // false: as on a desktop without a viewer
+    bool open(const QString& path) override {
+        opened.append(path);
+        return starts;
+    }
 };
 
 // A program folder of its own for the main window (scripts, log, sources,

@@ -190,6 +190,7 @@ void Form1CommandsTest::viewerKeys_data() {
     QTest::newRow("F1") << QString() << int(Qt::Key_F1) << 0 << u"faq.fil"_s;
     QTest::newRow("Ctrl+F1") << u"a.zsc"_s << int(Qt::Key_F1) << int(Qt::ControlModifier)
                              << QString();
+    QTest::newRow("F1, no viewer") << QString() << int(Qt::Key_F1) << 0 << u"faq.fil"_s;
 }
 
 void Form1CommandsTest::viewerKeys() {
@@ -198,6 +199,7 @@ void Form1CommandsTest::viewerKeys() {
     QFETCH(int, modifiers);
     QFETCH(QString, opened);
     WindowFixture f;
+    f.viewer.starts = !QByteArray(QTest::currentDataTag()).endsWith("no viewer");
     if (!script.isEmpty())
         f.zipScript(script);
     f.open();
@@ -207,6 +209,8 @@ void Form1CommandsTest::viewerKeys() {
     QCOMPARE(f.viewer.opened,
              opened.isEmpty() ? QStringList() : QStringList{f.path(qPrintable(opened))});
     QVERIFY(f.dialogs.events.isEmpty());
+    QCOMPARE(f.messages().contains(u"No text viewer could be started for "_s + f.path("faq.fil")),
+             !f.viewer.starts);
 }
 
 void Form1CommandsTest::addThroughChooser() {

@@ -397,11 +397,18 @@ void Form1::copyScript() {
 void Form1::openScript() {
     if (rowOfExistingScript() < 0)
         return;
-    viewer_->open(scriptPath(currentScriptFile_));
+    openInTextViewer(scriptPath(currentScriptFile_));
 }
 
 void Form1::showHelp() {
-    viewer_->open(JoinPath(settings_.programFolder, QStringLiteral("faq.fil")));
+    openInTextViewer(JoinPath(settings_.programFolder, QStringLiteral("faq.fil")));
+}
+
+void Form1::openInTextViewer(const QString& path) {
+    // Without a line here a desktop with no viewer for text files would
+    // leave the key or button looking dead.
+    if (!viewer_->open(path))
+        appendLine(QStringLiteral("No text viewer could be started for ") + path + u'.');
 }
 
 void Form1::showOptions() {

@@ -91,6 +91,7 @@ private:
     void copyScript();
     void openScript();
     void showHelp();
+    void openInTextViewer(const QString& path);
     void showOptions();
     void openUnzipEditor(bool adding, const QString& file);
     void openZipEditor(bool adding, const QString& file);
