@@ -407,8 +407,14 @@ void Form1::showHelp() {
 void Form1::openInTextViewer(const QString& path) {
     // Without a line here a desktop with no viewer for text files would
     // leave the key or button looking dead.
-    if (!viewer_->open(path))
-        appendLine(QStringLiteral("No text viewer could be started for ") + path + u'.');
+    if (viewer_->open(path))
+        return;
+    QString line = QStringLiteral("No text viewer could be started for ") + path + u'.';
+    // The welcome text has no line end of its own.
+    const QString shown = ui_->Text1->toPlainText();
+    if (!shown.isEmpty() && !shown.endsWith(u'\n'))
+        line.prepend(u'\n');
+    appendLine(line);
 }
 
 void Form1::showOptions() {
