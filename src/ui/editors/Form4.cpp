@@ -402,8 +402,10 @@ void Form4::save() {
     }
 
     // A new script is always written whole: its file does not exist yet, or
-    // holds nothing worth keeping.
-    const bool listsChanged = adding_ || fileSpecsChanged_ || directoriesChanged_;
+    // holds nothing worth keeping. So is a script whose file went away while
+    // it was open: writing only the changed keys would leave it without lists.
+    const bool listsChanged =
+        adding_ || fileSpecsChanged_ || directoriesChanged_ || !ScriptFileExists(path);
     // The new file is written before the old one goes, so a failed write
     // never leaves the script without any file.
     if (!writeScript(path, listsChanged)) {

@@ -164,7 +164,7 @@ void Form4Test::loadOptions() {
 
 void Form4Test::saveEdited_data() {
     // Steps: "dir" adds /more, "desc" changes the description, "name:X"
-    // renames; then Save.
+    // renames, "gone" removes the file behind the editor's back; then Save.
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("file");      // the file saved
     QTest::addColumn<bool>("keepsRunKeys"); // LastRun and Error still there
@@ -173,6 +173,8 @@ void Form4Test::saveEdited_data() {
     QTest::newRow("description only")
         << u"desc"_s << u"a.usc"_s << true << QStringList{u"description: weekly"_s};
     QTest::newRow("renamed") << u"name:b"_s << u"b.usc"_s << false << QStringList{u"name: b.usc"_s};
+    QTest::newRow("file removed meanwhile")
+        << u"gone desc"_s << u"a.usc"_s << false << QStringList{u"description: weekly"_s};
 }
 
 void Form4Test::saveEdited() {
@@ -187,6 +189,8 @@ void Form4Test::saveEdited() {
     for (const QString& step : steps.split(u' ')) {
         if (step == u"dir")
             f.click("Command4");
+        else if (step == u"gone")
+            QFile::remove(f.script(u"a.usc"_s));
         else if (step == u"desc")
             f.find<QLineEdit>("Text4")->setText(u"weekly"_s);
         else
