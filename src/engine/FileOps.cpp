@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 #include <cerrno>
@@ -166,6 +167,21 @@ bool EnsurePrivateFolder(const QString& path, PlatformError& error) {
     if ((st.st_mode & 077) != 0 && ::chmod(p.constData(), 0700) != 0)
         return fail(error);
     return true;
+}
+
+QString ArchiveOfUnzipScript(const QString& zipFile) {
+    const QString exact = zipFile + QStringLiteral(".zip");
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QFileInfo info(exact);
+    const QString base = info.fileName().chopped(4);
+    const QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString& name : names) {
+        if (name.size() == base.size() + 4 && name.startsWith(base) &&
+            name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
+            return info.dir().filePath(name);
+    }
+    return exact;
 }
 
 } // namespace tarvik

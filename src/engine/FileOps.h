@@ -23,6 +23,12 @@ bool RemoveFile(const QString& path, PlatformError& error);
 // fills in). Only for names no running writer can be using.
 void RemoveUnfinishedFiles(const QString& folder, const QString& prefix);
 
+// The archive an unzip script names: `zipFile` and ".zip". When no file has
+// exactly that name, a file of the same folder whose name differs only in
+// the ending's letter case (".ZIP", ".Zip") is taken, so an archive picked
+// as "Data.ZIP" and stored as "Data" is found again.
+QString ArchiveOfUnzipScript(const QString& zipFile);
+
 // The private temporary folder of this user: /tmp/tarvik-<uid>.
 QString DefaultTempFolder();
 

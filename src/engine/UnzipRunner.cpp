@@ -33,7 +33,7 @@ quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
     if (!engine.setPassword(script.password) && !script.password.isEmpty())
         return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"),
                          engine.lastError());
-    const QString archive = script.zipFile + QStringLiteral(".zip");
+    const QString archive = ArchiveOfUnzipScript(script.zipFile);
     if (!engine.setZipFile(archive))
         return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + archive,
                          engine.lastError());

@@ -7,8 +7,8 @@ namespace tarvik {
 
 TextViewer::~TextViewer() = default;
 
-void DesktopTextViewer::open(const QString& path) {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+bool DesktopTextViewer::open(const QString& path) {
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
 }
 
 } // namespace tarvik

@@ -9,15 +9,15 @@ namespace tarvik {
 class TextViewer {
 public:
     virtual ~TextViewer();
-    // A viewer that cannot be started is ignored; a missing file is for the
+    // False when no viewer could be started; a missing file is for the
     // viewer to report.
-    virtual void open(const QString& path) = 0;
+    virtual bool open(const QString& path) = 0;
 };
 
 // The desktop's default viewer for the file (QDesktopServices).
 class DesktopTextViewer final : public TextViewer {
 public:
-    void open(const QString& path) override;
+    bool open(const QString& path) override;
 };
 
 } // namespace tarvik

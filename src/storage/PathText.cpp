@@ -23,3 +23,12 @@ QString TrimAtNul(const QString& text) {
 }
 
 } // namespace tarvik
+
+namespace tarvik {
+
+QString WithoutZipEnding(const QString& path) {
+    const qsizetype at = path.lastIndexOf(QLatin1String(".zip"), -1, Qt::CaseInsensitive);
+    return at < 0 ? path : path.left(at);
+}
+
+} // namespace tarvik

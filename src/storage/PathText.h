@@ -26,3 +26,11 @@ QString FolderOfPath(const QString& path);
 QString TrimAtNul(const QString& text);
 
 } // namespace tarvik
+
+namespace tarvik {
+
+// The path cut before its last ".zip", found without regard to letter case
+// ("/b/Data.ZIP" gives "/b/Data"); a path without ".zip" comes back whole.
+QString WithoutZipEnding(const QString& path);
+
+} // namespace tarvik

@@ -18,6 +18,8 @@ private slots:
     void logLines();
     void extractsIntoEachDirectoryThenDeletes();
     void readOnlyArchiveStays();
+    void archiveEndingInOtherCase_data();
+    void archiveEndingInOtherCase();
     void passwords_data();
     void passwords();
     void hostileArchiveWritesNothingOutside();
@@ -45,16 +47,20 @@ void UnzipRunnerTest::logLines_data() {
     QTest::addColumn<Keys>("keys");
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("line");
-    QTest::newRow("archive is checked first") << Keys{{u"Description"_s, u"x"_s}} << 2
-                                              << "  Aborted : No zip file in script file to process.";
-    QTest::newRow("no members") << Keys{{u"ZipFile"_s, u"{root}/in"_s}, {u"Dir1"_s, u"{root}/out1"_s}}
+    QTest::newRow("archive is checked first")
+        << Keys{{u"Description"_s, u"x"_s}} << 2
+        << "  Aborted : No zip file in script file to process.";
+    QTest::newRow("no members") << Keys{{u"ZipFile"_s, u"{root}/in"_s},
+                                        {u"Dir1"_s, u"{root}/out1"_s}}
                                 << 2 << "  Aborted : No file specs in script file to process.";
     QTest::newRow("no directories") << Keys{{u"ZipFile"_s, u"{root}/in"_s}, {u"File1"_s, u"*.*"_s}}
                                     << 2 << "  Aborted : No directories in script file to process.";
-    const Keys missing{{u"ZipFile"_s, u"{root}/missing"_s}, {u"File1"_s, u"*.*"_s},
-                       {u"Dir1"_s, u"{root}/out1"_s}, {u"Delete"_s, u"Yes"_s}};
-    QTest::newRow("archive not found") << missing << 2
-                                       << "  Aborted due to error 100 : Could not find the archive file.";
+    const Keys missing{{u"ZipFile"_s, u"{root}/missing"_s},
+                       {u"File1"_s, u"*.*"_s},
+                       {u"Dir1"_s, u"{root}/out1"_s},
+                       {u"Delete"_s, u"Yes"_s}};
+    QTest::newRow("archive not found")
+        << missing << 2 << "  Aborted due to error 100 : Could not find the archive file.";
     Keys garbage = missing;
     garbage[u"ZipFile"_s] = u"{root}/src/garbage"_s;
     QTest::newRow("not a zip") << garbage << 2
@@ -107,21 +113,54 @@ void UnzipRunnerTest::readOnlyArchiveStays() {
                                   {u"Dir1"_s, fx.path("out1")},
                                   {u"Delete"_s, u"Yes"_s}});
     QCOMPARE(int(RunUnzipScript(u"job.usc"_s, fx.context)), 0);
-    QCOMPARE(fx.logLines(), QStringList{fx.line(u"job.usc"_s, u"  Unable to delete zip file "_s +
-                                                                 fx.path("in.zip") +
-                                                                 u". Error 13 : Permission denied"_s)});
+    QCOMPARE(
+        fx.logLines(),
+        QStringList{fx.line(u"job.usc"_s, u"  Unable to delete zip file "_s + fx.path("in.zip") +
+                                              u". Error 13 : Permission denied"_s)});
     QVERIFY(QFile::exists(fx.path("in.zip")));
+}
+
+void UnzipRunnerTest::archiveEndingInOtherCase_data() {
+    QTest::addColumn<QStringList>("archives"); // made in the root, the first holds src/
+    QTest::addColumn<QString>("zipFile");      // the script's ZipFile below the root
+    QTest::addColumn<QString>("deleted");
+    QTest::newRow("upper-case ending") << QStringList{u"Data.ZIP"_s} << u"Data"_s << u"Data.ZIP"_s;
+    QTest::newRow("exact name first")
+        << QStringList{u"d.zip"_s, u"d.ZIP"_s} << u"d"_s << u"d.zip"_s;
+}
+
+void UnzipRunnerTest::archiveEndingInOtherCase() {
+    QFETCH(QStringList, archives);
+    QFETCH(QString, zipFile);
+    QFETCH(QString, deleted);
+    RunnerFixture fx;
+    makeArchive(fx, fx.root.filePath(archives.first()));
+    for (const QString& other : archives.mid(1))
+        QVERIFY(QFile::copy(fx.root.filePath(archives.first()), fx.root.filePath(other)));
+    fx.writeScript(u"job.usc"_s, {{u"ZipFile"_s, fx.root.filePath(zipFile)},
+                                  {u"File1"_s, u"a.txt"_s},
+                                  {u"Dir1"_s, fx.path("out1")},
+                                  {u"Delete"_s, u"Yes"_s}});
+    QCOMPARE(int(RunUnzipScript(u"job.usc"_s, fx.context)), 0);
+    QVERIFY(QFile::exists(fx.path("out1/a.txt")));
+    for (const QString& archive : archives)
+        QCOMPARE(QFile::exists(fx.root.filePath(archive)), archive != deleted);
 }
 
 void UnzipRunnerTest::passwords_data() {
     QTest::addColumn<QString>("maker");
     QTest::addColumn<QString>("scriptPassword");
     QTest::addColumn<int>("result");
-    QTest::newRow("traditional, right") << "zip" << "pa ss" << 0;
-    QTest::newRow("traditional, wrong") << "zip" << "nope" << 2;
-    QTest::newRow("AES-256, right") << "7z" << "pa ss" << 0;
-    QTest::newRow("AES-256, wrong") << "7z" << "nope" << 2;
-    QTest::newRow("AES-256, none") << "7z" << "" << 2;
+    QTest::newRow("traditional, right") << "zip"
+                                        << "pa ss" << 0;
+    QTest::newRow("traditional, wrong") << "zip"
+                                        << "nope" << 2;
+    QTest::newRow("AES-256, right") << "7z"
+                                    << "pa ss" << 0;
+    QTest::newRow("AES-256, wrong") << "7z"
+                                    << "nope" << 2;
+    QTest::newRow("AES-256, none") << "7z"
+                                   << "" << 2;
 }
 
 void UnzipRunnerTest::passwords() {
@@ -147,9 +186,10 @@ void UnzipRunnerTest::passwords() {
         QVERIFY(f.open(QIODevice::ReadOnly));
         QCOMPARE(f.readAll(), QByteArray("alpha"));
     } else {
-        QCOMPARE(fx.logLines(),
-                 QStringList{fx.line(u"job.usc"_s, u"  Aborted due to error 40 : Some files were "
-                                                   u"skipped while extracting files in zip file."_s)});
+        QCOMPARE(
+            fx.logLines(),
+            QStringList{fx.line(u"job.usc"_s, u"  Aborted due to error 40 : Some files were "
+                                              u"skipped while extracting files in zip file."_s)});
         QVERIFY(!QFile::exists(fx.path("out1/a.txt")));
     }
 }
@@ -170,7 +210,8 @@ with zipfile.ZipFile(sys.argv[1], 'w') as z:
     z.writestr(link, sys.argv[2])
     z.writestr('link/through-link.txt', 'through the link')
 )"_s;
-    const ToolResult made = runTool(u"/usr/bin/python3"_s, {u"-c"_s, script, archive, fx.path("victim")});
+    const ToolResult made =
+        runTool(u"/usr/bin/python3"_s, {u"-c"_s, script, archive, fx.path("victim")});
     QVERIFY2(made.exitCode == 0, qPrintable(made.output));
     QDir().mkpath(fx.path("victim"));
     fx.writeScript(u"job.usc"_s, {{u"ZipFile"_s, fx.path("evil")},
@@ -185,8 +226,9 @@ with zipfile.ZipFile(sys.argv[1], 'w') as z:
     QVERIFY(!QFile::exists(fx.path("out1/escaped.txt")));
     QVERIFY(!QFile::exists(fx.path("escaped2.txt")));
     QVERIFY(!QFile::exists(fx.path("out1/escaped2.txt")));
-    QCOMPARE(QDir(fx.path("victim")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
-             QStringList{});
+    QCOMPARE(
+        QDir(fx.path("victim")).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+        QStringList{});
     QVERIFY(!QFileInfo(fx.path("out1/target/link")).isSymLink());
 }
 

@@ -2,6 +2,7 @@
 
 #include "engine/ZipEngine.h"
 #include "platform/ScriptedDialogService.h"
+#include "platform/TextViewer.h"
 #include "storage/ProfileFile.h"
 #include "ui/main/Form1.h"
 
@@ -13,8 +14,20 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
 #include <QTreeView>
+#include <functional>
 #include <memory>
+
+// Records the files the window would show in the text viewer.
+struct RecordingViewer final : tarvik::TextViewer {
+    QStringList opened;
+    bool starts = true; // false: as on a desktop without a viewer
+    bool open(const QString& path) override {
+        opened.append(path);
+        return starts;
+    }
+};
 
 // A program folder of its own for the main window (scripts, log, sources,
 // targets, temporary folder), a clock stuck at kStamp, the one engine and a
@@ -24,6 +37,7 @@ struct WindowFixture {
     tarvik::ProgramSettings settings;
     tarvik::ZipEngine engine;
     ScriptedDialogService dialogs;
+    RecordingViewer viewer;
     std::unique_ptr<tarvik::Form1> form;
     bool trayAvailable = false;
 
@@ -36,6 +50,7 @@ struct WindowFixture {
             QDir(root.path()).mkpath(QString::fromLatin1(sub));
         settings.scriptFilePath = path("scripts");
         settings.errorFilePath = path("log");
+        settings.programFolder = root.path();
         writeFile("src/data.txt", "payload");
     }
 
@@ -77,6 +92,8 @@ struct WindowFixture {
         options.tempFolder = path("tmp");
         options.clock = [] { return QDateTime(QDate(2004, 3, 15), QTime(14, 7, 9)); };
         options.trayAvailable = [tray = trayAvailable] { return tray; };
+        options.viewer = &viewer;
+        options.settingsFile = path("tarvik.ini");
         form = std::make_unique<tarvik::Form1>(settings, engine, dialogs, options);
         form->show();
         activate(form.get());
@@ -84,6 +101,24 @@ struct WindowFixture {
     }
     // Offscreen nothing activates a window by itself; the user's click would.
     static void activate(QWidget* window) { QApplication::setActiveWindow(window); }
+
+    // Runs `act` on the next modal dialog other than `previous` once it shows
+    // (its exec() is then running); returns at once. Gives up after 5 s.
+    static void whenModal(std::function<void(QDialog*)> act, QWidget* previous = nullptr) {
+        auto* timer = new QTimer;
+        auto ticks = std::make_shared<int>(0);
+        QObject::connect(timer, &QTimer::timeout, [timer, act, previous, ticks] {
+            auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget());
+            const bool found = dialog && dialog != previous && dialog->isVisible();
+            if (!found && ++*ticks < 1000)
+                return;
+            timer->stop();
+            timer->deleteLater();
+            if (found)
+                act(dialog);
+        });
+        timer->start(5);
+    }
 
     template <class T> T* find(const char* name) const {
         return form->findChild<T*>(QString::fromLatin1(name));

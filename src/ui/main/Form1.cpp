@@ -4,16 +4,22 @@
 #include "engine/FileOps.h"
 #include "engine/zip/Wildcard.h"
 #include "platform/DialogService.h"
+#include "platform/TextViewer.h"
 #include "platform/WaitCursor.h"
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
+#include "ui/editors/Form4.h"
 #include "ui/main/AboutBox.h"
+#include "ui/main/Form3.h"
 #include "ui/main/Form6.h"
+#include "ui/main/ScriptListAdapter.h"
+#include "ui/options/Form5.h"
 #include "ui_Form1.h"
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -49,6 +55,12 @@ Form1::Form1(ProgramSettings& settings, ZipEngine& engine, DialogService& dialog
         clock_ = [] { return QDateTime::currentDateTime(); };
     if (!trayAvailable_)
         trayAvailable_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    viewer_ = options.viewer;
+    if (!viewer_) {
+        ownViewer_ = std::make_unique<DesktopTextViewer>();
+        viewer_ = ownViewer_.get();
+    }
+    settingsFile_ = options.settingsFile.isEmpty() ? SettingsFilePath() : options.settingsFile;
 
     WaitCursor wait;
     ui_->setupUi(this);
@@ -61,6 +73,7 @@ Form1::Form1(ProgramSettings& settings, ZipEngine& engine, DialogService& dialog
     model_ = new ScriptListModel(this);
     ui_->lvwMain->setModel(model_);
     ui_->lvwMain->installEventFilter(this);
+    listAdapter_ = std::make_unique<ScriptListAdapter>(*model_, *ui_->lvwMain);
 
     const QString tempFolder =
         options.tempFolder.isEmpty() ? DefaultTempFolder() : options.tempFolder;
@@ -131,7 +144,7 @@ void Form1::setUpShortcuts() {
                 button->click();
         };
     };
-    bind(Qt::Key_F1, [this] { notAvailableYet(); });
+    bind(Qt::Key_F1, [this] { showHelp(); });
     bind(Qt::Key_F2, whenEnabled(ui_->Command10));
     bind(Qt::Key_F3, whenEnabled(ui_->Command11));
     bind(Qt::Key_F4, whenEnabled(ui_->Command12));
@@ -152,12 +165,12 @@ void Form1::connectCommands() {
     const auto on = [this](QAbstractButton* button, void (Form1::*handler)()) {
         connect(button, &QAbstractButton::clicked, this, handler);
     };
-    on(u.Command1, &Form1::notAvailableYet);  // Add
-    on(u.Command2, &Form1::notAvailableYet);  // Edit
-    on(u.Command3, &Form1::notAvailableYet);  // Delete
-    on(u.Command6, &Form1::notAvailableYet);  // Copy
-    on(u.Command16, &Form1::notAvailableYet); // Open
-    on(u.Command8, &Form1::notAvailableYet);  // Options
+    on(u.Command1, &Form1::addScript);
+    on(u.Command2, &Form1::editScript);
+    on(u.Command3, &Form1::deleteScript);
+    on(u.Command6, &Form1::copyScript);
+    on(u.Command16, &Form1::openScript);
+    on(u.Command8, &Form1::showOptions);
     on(u.Command4, &Form1::runMarked);
     on(u.Command19, &Form1::terminateRun);
     on(u.Command9, &Form1::showAbout);
@@ -231,9 +244,12 @@ void Form1::onListClicked() {
 bool Form1::eventFilter(QObject* watched, QEvent* event) {
     if (watched == ui_->lvwMain && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
-        if (noShiftCtrlAlt(key) && (key->key() == Qt::Key_Delete || key->key() == Qt::Key_Insert)) {
-            // Delete and Add; both come with the script commands.
-            notAvailableYet();
+        if (noShiftCtrlAlt(key) && key->key() == Qt::Key_Delete) {
+            deleteScript();
+            return true;
+        }
+        if (noShiftCtrlAlt(key) && key->key() == Qt::Key_Insert) {
+            addScript();
             return true;
         }
     }
@@ -248,6 +264,164 @@ void Form1::showAbout() {
     auto* box = new AboutBox(this);
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->open();
+}
+
+// ---- Script commands ---------------------------------------------------------
+
+int Form1::rowOfExistingScript() {
+    const int row = highlightedRow();
+    if (row < 0)
+        return -1;
+    currentScriptFile_ = model_->row(row).fileName;
+    const QString path = scriptPath(currentScriptFile_);
+    if (!ScriptFileExists(path)) {
+        dialogs_.reportError(this, QStringLiteral("Script file ") + path +
+                                       QStringLiteral(" does not exist."));
+        return -1;
+    }
+    return row;
+}
+
+void Form1::afterRowsChanged() {
+    const bool any = model_->rowCount() > 0;
+    ui_->lvwMain->setToolTip(any ? kListToolTip : QString());
+    setListCommandsEnabled(any);
+}
+
+void Form1::addScript() {
+    addingNewScript_ = true;
+    Form3 chooser(
+        [this](bool zip) {
+            if (zip)
+                openZipEditor(true, {});
+            else
+                openUnzipEditor(true, {});
+        },
+        this);
+    chooser.exec();
+    if (model_->rowCount() > 0)
+        afterRowsChanged();
+}
+
+void Form1::editScript() {
+    addingNewScript_ = false;
+    const int row = rowOfExistingScript();
+    if (row < 0)
+        return;
+    if (model_->row(row).type == kZipType)
+        openZipEditor(false, currentScriptFile_);
+    else
+        openUnzipEditor(false, currentScriptFile_);
+}
+
+void Form1::openUnzipEditor(bool adding, const QString& file) {
+    Form4 editor(EditorContext{settings_, dialogs_, *listAdapter_}, adding, file, this);
+    editor.exec();
+}
+
+void Form1::openZipEditor(bool adding, const QString& file) {
+    // The zip script editor is not part of this window yet.
+    Q_UNUSED(adding);
+    Q_UNUSED(file);
+    notAvailableYet();
+}
+
+void Form1::deleteScript() {
+    const int row = rowOfExistingScript();
+    if (row < 0)
+        return;
+    if (!dialogs_.confirm(this,
+                          QStringLiteral("Are you sure you want to delete the selected script?")))
+        return;
+    QFile::remove(scriptPath(currentScriptFile_));
+    model_->removeScriptRow(row);
+    if (model_->rowCount() == 0) {
+        afterRowsChanged();
+        ui_->Command4->setEnabled(false);
+        return;
+    }
+    // The row that took the removed one's place.
+    const QModelIndex next = model_->index(qMin(row, model_->rowCount() - 1), kFileNameColumn);
+    ui_->lvwMain->setCurrentIndex(next);
+    WaitCursor wait;
+    updateRunButton();
+}
+
+void Form1::copyScript() {
+    const int row = rowOfExistingScript();
+    if (row < 0)
+        return;
+    const QString source = currentScriptFile_;
+    const QString sourcePath = scriptPath(source);
+    const bool zip = source.right(4).toLower() == QLatin1String(".zsc");
+    const QString extension = zip ? QStringLiteral(".zsc") : QStringLiteral(".usc");
+    const QString description =
+        ReadIni(QStringLiteral("Options"), QStringLiteral("Description"), {}, sourcePath);
+    for (;;) {
+        QString name = dialogs_
+                           .askText(this, QStringLiteral("File Name (Don't include extention)"),
+                                    QStringLiteral("Copy from file ") + source, {})
+                           .value_or(QString())
+                           .trimmed();
+        if (name.isEmpty())
+            return;
+        // A name is a file in the script folder, never a path elsewhere.
+        if (name.contains(u'/') || name.contains(kPathSeparator)) {
+            dialogs_.reportError(this, QStringLiteral("File name ") + name +
+                                           QStringLiteral(" is not valid."));
+            continue;
+        }
+        if (!name.endsWith(extension, Qt::CaseInsensitive))
+            name += extension;
+        const QString target = scriptPath(name);
+        if (ScriptFileExists(target)) {
+            dialogs_.reportError(this, QStringLiteral("File ") + target +
+                                           QStringLiteral(" already exists."));
+            continue;
+        }
+        QFile::remove(target); // an empty file of that name
+        QFile::copy(sourcePath, target);
+        // That empty file may have a row already: it is replaced, not doubled.
+        for (int i = model_->rowCount() - 1; i >= 0; --i) {
+            if (model_->row(i).fileName == name)
+                model_->removeScriptRow(i);
+        }
+        ScriptRow copy;
+        copy.fileName = name;
+        copy.type = zip ? kZipType : kUnzipType;
+        copy.description = description;
+        model_->addRow(std::move(copy));
+    }
+}
+
+void Form1::openScript() {
+    if (rowOfExistingScript() < 0)
+        return;
+    openInTextViewer(scriptPath(currentScriptFile_));
+}
+
+void Form1::showHelp() {
+    openInTextViewer(JoinPath(settings_.programFolder, QStringLiteral("faq.fil")));
+}
+
+void Form1::openInTextViewer(const QString& path) {
+    // Without a line here a desktop with no viewer for text files would
+    // leave the key or button looking dead.
+    if (viewer_->open(path))
+        return;
+    QString line = QStringLiteral("No text viewer could be started for ") + path + u'.';
+    // The welcome text has no line end of its own.
+    const QString shown = ui_->Text1->toPlainText();
+    if (!shown.isEmpty() && !shown.endsWith(u'\n'))
+        line.prepend(u'\n');
+    appendLine(line);
+}
+
+void Form1::showOptions() {
+    Form5 options(settings_, dialogs_, settingsFile_, this);
+    options.exec();
+    if (options.scriptFolderChanged())
+        refresh();
 }
 
 // ---- Selection ---------------------------------------------------------------

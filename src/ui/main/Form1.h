@@ -19,6 +19,8 @@ class Form1;
 namespace tarvik {
 
 class DialogService;
+class ScriptListAdapter;
+class TextViewer;
 class ZipEngine;
 struct AdvancedSelection;
 struct ProgramSettings;
@@ -28,6 +30,8 @@ struct Form1Options {
     QString tempFolder;                  // where zip runs build; empty: DefaultTempFolder()
     std::function<QDateTime()> clock;    // empty: the current local time
     std::function<bool()> trayAvailable; // empty: QSystemTrayIcon::isSystemTrayAvailable
+    TextViewer* viewer = nullptr;        // the View command and F1; empty: the desktop's viewer
+    QString settingsFile;                // what Options edits; empty: SettingsFilePath()
 };
 
 // The main window: the script list, the selection commands, runs of the
@@ -79,6 +83,21 @@ private:
     void applyAdvancedSelect(const AdvancedSelection& selection);
     void showAbout();
     void notAvailableYet();
+
+    // Script commands.
+    void addScript();
+    void editScript();
+    void deleteScript();
+    void copyScript();
+    void openScript();
+    void showHelp();
+    void openInTextViewer(const QString& path);
+    void showOptions();
+    void openUnzipEditor(bool adding, const QString& file);
+    void openZipEditor(bool adding, const QString& file);
+    // The highlighted row's script, or -1; a missing script is reported.
+    int rowOfExistingScript();
+    void afterRowsChanged();
     void onListClicked();
     void onHeaderClicked(int column);
     void onListDoubleClicked(const QModelIndex& index);
@@ -116,7 +135,12 @@ private:
     RunKind runKind_ = RunKind::None;
     bool runInProgress_ = false;
     QHash<QWidget*, bool> enabledBeforeRun_;
+    bool addingNewScript_ = false;
     QString currentScriptFile_;
+    std::unique_ptr<TextViewer> ownViewer_;
+    TextViewer* viewer_ = nullptr;
+    QString settingsFile_;
+    std::unique_ptr<ScriptListAdapter> listAdapter_;
     Qt::WindowStates stateBeforeTray_ = Qt::WindowNoState;
 };
 

@@ -1,0 +1,20 @@
+#include "ui/main/Form3.h"
+
+#include "ui_Form3.h"
+
+namespace tarvik {
+
+Form3::Form3(std::function<void(bool zip)> openEditor, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::Form3>()), openEditor_(std::move(openEditor)) {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    connect(ui_->Command1, &QAbstractButton::clicked, this,
+            [this] { openEditor_(ui_->Option1->isChecked()); });
+    connect(ui_->Command2, &QAbstractButton::clicked, this, &QDialog::reject);
+    setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
+}
+
+Form3::~Form3() = default;
+
+} // namespace tarvik
