@@ -9,6 +9,7 @@
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
+#include "ui/editors/Form2.h"
 #include "ui/editors/Form4.h"
 #include "ui/main/AboutBox.h"
 #include "ui/main/Form3.h"
@@ -256,10 +257,6 @@ bool Form1::eventFilter(QObject* watched, QEvent* event) {
     return QWidget::eventFilter(watched, event);
 }
 
-void Form1::notAvailableYet() {
-    dialogs_.inform(this, QStringLiteral("This command is not available yet."));
-}
-
 void Form1::showAbout() {
     auto* box = new AboutBox(this);
     box->setAttribute(Qt::WA_DeleteOnClose);
@@ -320,10 +317,8 @@ void Form1::openUnzipEditor(bool adding, const QString& file) {
 }
 
 void Form1::openZipEditor(bool adding, const QString& file) {
-    // The zip script editor is not part of this window yet.
-    Q_UNUSED(adding);
-    Q_UNUSED(file);
-    notAvailableYet();
+    Form2 editor(EditorContext{settings_, dialogs_, *listAdapter_}, adding, file, this);
+    editor.exec();
 }
 
 void Form1::deleteScript() {

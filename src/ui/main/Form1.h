@@ -82,7 +82,6 @@ private:
     void openAdvancedSelect();
     void applyAdvancedSelect(const AdvancedSelection& selection);
     void showAbout();
-    void notAvailableYet();
 
     // Script commands.
     void addScript();
