@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -99,6 +100,54 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
     const bool ok = copyContent(in.get(), out.get()) && ::fchmod(out.get(), mode) == 0 &&
                     ::fsync(out.get()) == 0 && out.closeChecked() &&
                     ::rename(temp.constData(), native(target).constData()) == 0;
+    if (!ok) {
+        const int saved = errno;
+        ::unlink(temp.constData());
+        error = ErrorFromErrno(saved);
+    }
+    return ok;
+}
+
+bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error) {
+    const QByteArray from = native(source);
+    const QByteArray to = native(target);
+    struct stat file {};
+    if (::stat(from.constData(), &file) != 0 || !S_ISREG(file.st_mode))
+        return CopyFileReplacing(source, target, error);
+    struct stat existing {};
+    const bool replacing = ::stat(to.constData(), &existing) == 0;
+    if (replacing && S_ISDIR(existing.st_mode)) {
+        error = ErrorFromErrno(EISDIR);
+        return false;
+    }
+    const mode_t mode = replacing ? (existing.st_mode & 07777) : defaultFileMode();
+    const bool sameFile =
+        replacing && existing.st_dev == file.st_dev && existing.st_ino == file.st_ino;
+    // The mode is the file's: without the owner's write bit the source could
+    // not be deleted afterwards.
+    if (sameFile || !(mode & S_IWUSR))
+        return CopyFileReplacing(source, target, error);
+
+    // A second name beside the target, of the form RemoveUnfinishedFiles knows.
+    QByteArray temp;
+    for (int tries = 0; tries < 16 && temp.isEmpty(); ++tries) {
+        static const char kLetters[] =
+            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+        QByteArray candidate = to + ".tarvik-";
+        for (int i = 0; i < 6; ++i)
+            candidate += kLetters[QRandomGenerator::global()->bounded(62)];
+        if (::link(from.constData(), candidate.constData()) == 0)
+            temp = candidate;
+        else if (errno != EEXIST)
+            return CopyFileReplacing(source, target, error); // EXDEV, EPERM, EMLINK...
+    }
+    if (temp.isEmpty())
+        return CopyFileReplacing(source, target, error);
+    Fd fd(::open(temp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    const bool ok = fd.get() >= 0 &&
+                    ((file.st_mode & 07777) == mode || ::fchmod(fd.get(), mode) == 0) &&
+                    ::fsync(fd.get()) == 0 && fd.closeChecked() &&
+                    ::rename(temp.constData(), to.constData()) == 0;
     if (!ok) {
         const int saved = errno;
         ::unlink(temp.constData());

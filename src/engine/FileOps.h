@@ -15,6 +15,14 @@ PlatformError ErrorFromErrno(int number);
 // target as it was. An existing target keeps its mode.
 bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error);
 
+// CopyFileReplacing for a `source` that is deleted next: when both are on one
+// filesystem the file itself gets the target's name through a temporary
+// sibling (hard link, mode set, synced, renamed into place), so no data is
+// copied. Anything in the way of that (another filesystem, no hard links, a
+// mode that would leave `source` read-only, `target` already being `source`)
+// falls back to copying. Either way `source` keeps its name until deleted.
+bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error);
+
 // Deletes a file; refuses one that is read-only (no owner write bit).
 bool RemoveFile(const QString& path, PlatformError& error);
 

@@ -116,9 +116,14 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
 
     const qint64 archiveSize = QFileInfo(tempArchive).size();
     int goodCopies = 0;
-    for (const QString& dir : o.directories) {
+    for (qsizetype i = 0; i < o.directories.size(); ++i) {
+        const QString& dir = o.directories.at(i);
         const QString target = JoinPath(dir, archiveName);
-        if (CopyFileReplacing(tempArchive, target, error) &&
+        // The temporary archive is deleted after the last copy: that copy can
+        // be the file itself under its new name instead of a copy of its bytes.
+        const bool last = i + 1 == o.directories.size();
+        if ((last ? HandOverFileReplacing(tempArchive, target, error)
+                  : CopyFileReplacing(tempArchive, target, error)) &&
             ArchiveCopyIsGood(target, archiveSize, error))
             ++goodCopies;
         else

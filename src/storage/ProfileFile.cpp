@@ -84,8 +84,11 @@ QString DecodeProfileText(const QByteArray& bytes) {
     return text;
 }
 
-std::optional<IniDocument> LoadIniDocument(const QString& file, int* error) {
-    const auto refuse = [&](int number) -> std::optional<IniDocument> {
+namespace {
+
+// The bytes of a profile file, or nothing with `error` set.
+std::optional<QByteArray> readProfileBytes(const QString& file, int* error) {
+    const auto refuse = [&](int number) -> std::optional<QByteArray> {
         if (error)
             *error = number;
         return std::nullopt;
@@ -116,7 +119,16 @@ std::optional<IniDocument> LoadIniDocument(const QString& file, int* error) {
         return refuse(EIO);
     if (bytes.size() > kMaxProfileFileSize)
         return refuse(EFBIG);
-    return IniDocument::parse(DecodeProfileText(bytes));
+    return bytes;
+}
+
+} // namespace
+
+std::optional<IniDocument> LoadIniDocument(const QString& file, int* error) {
+    const std::optional<QByteArray> bytes = readProfileBytes(file, error);
+    if (!bytes)
+        return std::nullopt;
+    return IniDocument::parse(DecodeProfileText(*bytes));
 }
 
 QString ReadIni(const QString& section, const QString& key, const QString& fallback,
@@ -137,18 +149,26 @@ bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edi
         return false;
     IniDocument doc;
     const bool exists = QFileInfo::exists(path);
+    QByteArray old;
     if (!replaceWhole && exists) {
-        std::optional<IniDocument> loaded = LoadIniDocument(path);
-        if (!loaded)
+        std::optional<QByteArray> bytes = readProfileBytes(path, nullptr);
+        if (!bytes)
             return false; // never overwrite a file we could not read
-        doc = std::move(*loaded);
+        old = std::move(*bytes);
+        doc = IniDocument::parse(DecodeProfileText(old));
     }
     if (!edit(doc))
         return false;
     const QString text = doc.serialize();
     if (!exists && text.isEmpty())
         return true; // removing from a file that is not there creates nothing
-    return writeAtomically(path, text.toUtf8());
+    const QByteArray bytes = text.toUtf8();
+    // A file that already holds exactly these bytes is left alone: a synced
+    // rewrite costs milliseconds, and a run clears its script's Error key
+    // after every run, almost always when there is none.
+    if (exists && !replaceWhole && bytes == old)
+        return !isReadOnly(QFileInfo(path));
+    return writeAtomically(path, bytes);
 }
 
 bool WriteIni(const QString& section, const QString& key, const QString& value,

@@ -40,8 +40,8 @@ bool WriteIni(const QString& section, const QString& key, const QString& value,
 
 // Read-modify-write of one file under a lock shared with other processes; the
 // file is replaced atomically and keeps its mode. When `edit` returns false
-// nothing is written. `replaceWhole` starts from an empty document instead of
-// the file's content.
+// nothing is written, nor when the file already holds exactly the result.
+// `replaceWhole` starts from an empty document instead of the file's content.
 bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edit,
                bool replaceWhole = false);
 

@@ -65,12 +65,15 @@ bool AddEntry(zip_t* archive, const SourceEntry& entry, qsizetype index,
         ((entry.mode & 0xffffu) << 16) | (entry.isFolder ? kDosFolder : 0u);
     if (zip_file_set_external_attributes(archive, at, 0, ZIP_OPSYS_UNIX, attributes) != 0)
         return false;
-    if (entry.isFolder)
-        return true;
-    const bool stored = options.level == 0;
+    // A folder entry is stored, and said so: left at libzip's default method
+    // it would get a deflate stream set up (and its memory cleared) for no
+    // data at all, which costs more than the entry's whole write.
+    const bool stored = options.level == 0 || entry.isFolder;
     if (zip_set_file_compression(archive, at, stored ? ZIP_CM_STORE : ZIP_CM_DEFLATE,
                                  zip_uint32_t(stored ? 0 : options.level)) != 0)
         return false;
+    if (entry.isFolder)
+        return true;
     if (!options.password.isEmpty() &&
         zip_file_set_encryption(archive, at, ZIP_EM_AES_256, options.password.constData()) != 0)
         return false;
