@@ -115,7 +115,11 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     }
 
     const qint64 archiveSize = QFileInfo(tempArchive).size();
+    const QString tempCanonical = QFileInfo(tempArchive).canonicalFilePath();
     int goodCopies = 0;
+    // A directory that is the temporary folder itself (by any name) holds the
+    // temporary archive as its copy, which must then outlive the clean-up.
+    bool tempIsACopy = false;
     for (qsizetype i = 0; i < o.directories.size(); ++i) {
         const QString& dir = o.directories.at(i);
         const QString target = JoinPath(dir, archiveName);
@@ -124,9 +128,10 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
         const bool last = i + 1 == o.directories.size();
         if ((last ? HandOverFileReplacing(tempArchive, target, error)
                   : CopyFileReplacing(tempArchive, target, error)) &&
-            ArchiveCopyIsGood(target, archiveSize, error))
+            ArchiveCopyIsGood(target, archiveSize, error)) {
             ++goodCopies;
-        else
+            tempIsACopy = tempIsACopy || QFileInfo(target).canonicalFilePath() == tempCanonical;
+        } else
             run.log(QStringLiteral("  Unable to copy zip file to ") + dir, error);
     }
 
@@ -134,7 +139,7 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
         return run.abort(QStringLiteral("  Aborted : No copy of the zip file was made. Kept ") +
                          tempArchive + QStringLiteral(" and the files marked for deletion."));
 
-    if (!RemoveFile(tempArchive, error))
+    if (!tempIsACopy && !RemoveFile(tempArchive, error))
         run.log(QStringLiteral("  Unable to delete zip file ") + tempArchive, error);
 
     for (const FileSpecEntry& entry : o.fileSpecs) {

@@ -23,6 +23,8 @@ private slots:
     void failuresOfTheSetUp();
     void buildsCopiesAndCleansUp();
     void noCopyKeepsArchiveAndSources();
+    void copyIntoTheTemporaryFolderStays_data();
+    void copyIntoTheTemporaryFolderStays();
     void failedCopyLeavesExistingArchive();
     void passwordIsNeverInherited();
     void leftoverArchiveIsReplaced();
@@ -193,6 +195,39 @@ void ZipRunnerTest::noCopyKeepsArchiveAndSources() {
                                            temp + u" and the files marked for deletion."_s)}));
     QVERIFY(QFile::exists(fx.path("src/a.log")));
     QVERIFY(unzipTestPasses(temp));
+}
+
+void ZipRunnerTest::copyIntoTheTemporaryFolderStays_data() {
+    QTest::addColumn<bool>("throughLink");
+    QTest::addColumn<bool>("last");
+    QTest::newRow("named as it is, only directory") << false << true;
+    QTest::newRow("through a link, first of two") << true << false;
+}
+
+// A script may name the temporary folder as a directory: that copy is the
+// temporary archive, and the clean-up must not take it away.
+void ZipRunnerTest::copyIntoTheTemporaryFolderStays() {
+    QFETCH(bool, throughLink);
+    QFETCH(bool, last);
+    RunnerFixture fx;
+    fx.writeFile("src/a.log", "only copy");
+    QVERIFY(QDir().mkpath(fx.context.tempFolder));
+    QString dir = fx.context.tempFolder;
+    if (throughLink) {
+        dir = fx.path("alias");
+        QVERIFY(QFile::link(fx.context.tempFolder, dir));
+    }
+    QMap<QString, QString> keys{{u"File1"_s, u"X,"_s + fx.path("src/a.log")},
+                                {u"Dir1"_s, dir},
+                                {u"ZipFile"_s, u"Backup"_s}};
+    if (!last)
+        keys.insert(u"Dir2"_s, fx.path("out1"));
+    fx.writeScript(u"job.zsc"_s, keys);
+    QCOMPARE(int(RunZipScript(u"job.zsc"_s, fx.context)), 0);
+    QCOMPARE(archiveMembers(fx.context.tempFolder + u"/Backup.zip"_s), QStringList{u"a.log"_s});
+    QVERIFY(unzipTestPasses(fx.context.tempFolder + u"/Backup.zip"_s));
+    QVERIFY(!QFile::exists(fx.path("src/a.log")));
+    QCOMPARE(fx.logLines(), QStringList{});
 }
 
 void ZipRunnerTest::failedCopyLeavesExistingArchive() {
