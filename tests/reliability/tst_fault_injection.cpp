@@ -121,9 +121,7 @@ void FaultInjectionTest::faultRows() {
 QProcessEnvironment FaultInjectionTest::faultEnvironment(const ProgramFolder& pf,
                                                          const Fault* fault) const {
     QProcessEnvironment env = pf.environment();
-    env.insert(u"LD_PRELOAD"_s, QStringLiteral(TARVIK_FAULT_SHIM));
-    // A sanitized binary wants its runtime first; the shim only passes calls on.
-    env.insert(u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":verify_asan_link_order=0"_s);
+    preloadFaultShim(env, QStringLiteral(TARVIK_FAULT_SHIM));
     env.insert(u"TARVIK_FAULT_UNDER"_s, pf.runFolder());
     env.insert(u"TARVIK_FAULT_REPORT"_s, pf.scratch(u"shim-report"_s));
     // One engine thread, so every run makes its calls in the same order and

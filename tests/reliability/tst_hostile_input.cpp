@@ -258,8 +258,7 @@ void HostileInputTest::zipBomb() {
     writeUnzipScript(pf);
     constexpr qint64 kFree = 32ll << 20;
     QProcessEnvironment env = pf.environment();
-    env.insert(u"LD_PRELOAD"_s, QStringLiteral(TARVIK_FAULT_SHIM));
-    env.insert(u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":verify_asan_link_order=0"_s);
+    preloadFaultShim(env, QStringLiteral(TARVIK_FAULT_SHIM));
     env.insert(u"TARVIK_FAULT_UNDER"_s, pf.runFolder());
     env.insert(u"TARVIK_FAULT_FREE"_s, QString::number(kFree));
     env.insert(u"TARVIK_FAULT_REPORT"_s, pf.scratch(u"shim-report"_s));
