@@ -348,6 +348,12 @@ void FaultInjectionTest::checkUnzipRun(int exitCode, const ShimReport& report) {
     const bool archiveThere = QFile::exists(pf_.path(u"src/in.zip"_s));
     if (archiveThere)
         QCOMPARE(readBytes(pf_.path(u"src/in.zip"_s)), oldArchive_);
+    // The archive goes only once the extracted files are flushed to the disk.
+    const bool flushFailed = std::any_of(report.hits.begin(), report.hits.end(), [&](auto& hit) {
+        return hit.startsWith(u"fsync "_s) && hit.section(u' ', 2).startsWith(pf_.path(u"out"_s));
+    });
+    if (flushFailed)
+        QVERIFY2(archiveThere, "archive deleted though the extracted files were not flushed");
     if (exitCode == 0) {
         QVERIFY2(allNew, "run finished without extracting every member");
         if (archiveThere && !logLost)
