@@ -7,7 +7,33 @@
 #include "storage/ProfileFile.h"
 #include "storage/UnzipScript.h"
 
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
 namespace tarvik {
+
+namespace {
+
+// Extracted files are renamed into place without a sync of their own. Before
+// the archive goes, everything written to the folder's file system is flushed,
+// so a power cut cannot take the archive and leave empty files behind.
+bool SyncFolderFileSystem(const QString& folder, PlatformError& error) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        error = ErrorFromErrno(errno);
+        return false;
+    }
+    const bool synced = ::syncfs(fd) == 0;
+    if (!synced)
+        error = ErrorFromErrno(errno);
+    ::close(fd);
+    return synced;
+}
+
+} // namespace
 
 quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
     ScriptRun run(scriptName, ctx);
@@ -55,8 +81,13 @@ quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
     }
 
     PlatformError error;
-    if (script.deleteArchive && !RemoveFile(archive, error))
-        run.log(QStringLiteral("  Unable to delete zip file ") + archive, error);
+    if (script.deleteArchive) {
+        bool synced = true;
+        for (const QString& dir : script.directories)
+            synced = synced && SyncFolderFileSystem(dir, error);
+        if (!synced || !RemoveFile(archive, error))
+            run.log(QStringLiteral("  Unable to delete zip file ") + archive, error);
+    }
     return run.finish();
 }
 

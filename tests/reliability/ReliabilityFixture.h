@@ -225,6 +225,17 @@ private:
     QTemporaryDir root_;
 };
 
+// Preloads the fault shim (see fault_shim.c) into the processes started with
+// `env`. A sanitized build preloads the ASan runtime ahead of it, since the
+// runtime must come first in the list.
+inline void preloadFaultShim(QProcessEnvironment& env, const QString& shim) {
+#ifdef TARVIK_ASAN_RUNTIME
+    env.insert(u"LD_PRELOAD"_s, QStringLiteral(TARVIK_ASAN_RUNTIME) + u':' + shim);
+#else
+    env.insert(u"LD_PRELOAD"_s, shim);
+#endif
+}
+
 // The value of each key of a script file, read back through the storage layer.
 inline std::optional<QMap<QString, QString>> scriptValues(const QString& file,
                                                           const QStringList& keys) {

@@ -4,6 +4,7 @@
 //
 //   TARVIK_FAULT_UNDER    folder prefix whose files are watched (required)
 //   TARVIK_FAULT_CALL     open | write | read | rename | fsync: the kind to fail
+//                         (fsync covers fdatasync and syncfs)
 //   TARVIK_FAULT_ERRNO    the error number the failing call returns
 //   TARVIK_FAULT_AT       1-based index, among watched calls of that kind, of the
 //                         first call to fail
@@ -394,6 +395,7 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
     }
 SYNC_WRAPPER(fsync)
 SYNC_WRAPPER(fdatasync)
+SYNC_WRAPPER(syncfs)
 
 // The pretended free space, in the file system's own blocks.
 #define SHRINK(st)                                                                                 \

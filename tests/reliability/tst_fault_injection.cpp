@@ -121,9 +121,7 @@ void FaultInjectionTest::faultRows() {
 QProcessEnvironment FaultInjectionTest::faultEnvironment(const ProgramFolder& pf,
                                                          const Fault* fault) const {
     QProcessEnvironment env = pf.environment();
-    env.insert(u"LD_PRELOAD"_s, QStringLiteral(TARVIK_FAULT_SHIM));
-    // A sanitized binary wants its runtime first; the shim only passes calls on.
-    env.insert(u"ASAN_OPTIONS"_s, env.value(u"ASAN_OPTIONS"_s) + u":verify_asan_link_order=0"_s);
+    preloadFaultShim(env, QStringLiteral(TARVIK_FAULT_SHIM));
     env.insert(u"TARVIK_FAULT_UNDER"_s, pf.runFolder());
     env.insert(u"TARVIK_FAULT_REPORT"_s, pf.scratch(u"shim-report"_s));
     // One engine thread, so every run makes its calls in the same order and
@@ -350,6 +348,12 @@ void FaultInjectionTest::checkUnzipRun(int exitCode, const ShimReport& report) {
     const bool archiveThere = QFile::exists(pf_.path(u"src/in.zip"_s));
     if (archiveThere)
         QCOMPARE(readBytes(pf_.path(u"src/in.zip"_s)), oldArchive_);
+    // The archive goes only once the extracted files are flushed to the disk.
+    const bool flushFailed = std::any_of(report.hits.begin(), report.hits.end(), [&](auto& hit) {
+        return hit.startsWith(u"fsync "_s) && hit.section(u' ', 2).startsWith(pf_.path(u"out"_s));
+    });
+    if (flushFailed)
+        QVERIFY2(archiveThere, "archive deleted though the extracted files were not flushed");
     if (exitCode == 0) {
         QVERIFY2(allNew, "run finished without extracting every member");
         if (archiveThere && !logLost)

@@ -20,6 +20,7 @@
 #include <memory>
 #include <new>
 #include <sys/stat.h>
+#include <sys/statvfs.h>
 #include <sys/time.h>
 #include <system_error>
 #include <thread>
@@ -34,6 +35,57 @@ constexpr zip_int64_t kChunk = 256 * 1024;
 
 // DOS times step by 2 s: only a later time beyond that counts as newer.
 constexpr qint64 kDosSlack = 2;
+
+// An extraction never takes the last of the disk: it may write at most this
+// share of the space that was free when it started (15/16), so a small
+// archive that expands to far more stops with a write error instead.
+constexpr quint64 kSpareShareOfFreeSpace = 16;
+
+// Bytes an extraction may still write, shared by its threads; unlimited when
+// the free space cannot be told.
+class SpaceBudget {
+public:
+    void limitTo(quint64 bytes) { left_ = qint64(std::min<quint64>(bytes, INT64_MAX)); }
+    bool take(quint64 bytes) {
+        qint64 left = left_.load();
+        do {
+            if (left == kUnlimited)
+                return true;
+            if (bytes > quint64(left))
+                return false;
+        } while (!left_.compare_exchange_weak(left, left - qint64(bytes)));
+        return true;
+    }
+    void giveBack(quint64 bytes) {
+        if (left_.load() != kUnlimited)
+            left_ += qint64(bytes);
+    }
+
+private:
+    static constexpr qint64 kUnlimited = -1;
+    std::atomic<qint64> left_{kUnlimited};
+};
+
+// The bytes one member has taken from the budget; given back unless the
+// member's file was kept.
+class SpaceClaim {
+public:
+    explicit SpaceClaim(SpaceBudget& budget) : budget_(budget) {}
+    ~SpaceClaim() { budget_.giveBack(taken_); }
+    SpaceClaim(const SpaceClaim&) = delete;
+    SpaceClaim& operator=(const SpaceClaim&) = delete;
+    bool take(quint64 bytes) {
+        if (!budget_.take(bytes))
+            return false;
+        taken_ += bytes;
+        return true;
+    }
+    void keep() { taken_ = 0; }
+
+private:
+    SpaceBudget& budget_;
+    quint64 taken_ = 0;
+};
 
 enum class Copy { Done, WrongPassword, Unsupported, Damaged, WriteFailed, CreateFailed, NoMemory };
 
@@ -139,6 +191,7 @@ private:
 
     const ExtractOptions& options_;
     UniqueFd root_;
+    mutable SpaceBudget space_;
     bool skipped_ = false;
     quint16 hardResult_ = kOk;
     PlatformError error_;
@@ -172,6 +225,12 @@ ExtractOutcome Extraction::run() {
         ::open(QFile::encodeName(options_.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root_.valid())
         return {kDestinationFolder, ErrnoError(errno)};
+    struct statvfs disk {};
+    if (::fstatvfs(root_.get(), &disk) == 0) {
+        const quint64 free =
+            quint64(disk.f_bavail) * (disk.f_frsize ? disk.f_frsize : disk.f_bsize);
+        space_.limitTo(free - free / kSpareShareOfFreeSpace);
+    }
     std::vector<Task> tasks = plan(archive.get());
     runTasks(tasks, archive.get());
     for (const Task& task : tasks) {
@@ -416,7 +475,9 @@ Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, int 
         (member.stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && method != ZIP_EM_NONE;
     QList<QByteArray> passwords{QByteArray()};
     if (encrypted) {
-        if (options_.password.isEmpty())
+        // Checked before libzip is asked to open the member: it does not
+        // release everything it set up for a method it then turns down.
+        if (options_.password.isEmpty() || !zip_encryption_method_supported(method, 0))
             return Skipped(EACCES);
         passwords = {options_.password.toUtf8()};
         const QByteArray latin1 = options_.password.toLatin1();
@@ -458,6 +519,12 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
         zip_error_clear(reader.archive);
         return FromZipError(code);
     }
+    // A member's stated size is taken from the budget before anything is
+    // written; data beyond that size means damage (or a bomb), not more to write.
+    const bool sized = member.stat.valid & ZIP_STAT_SIZE;
+    SpaceClaim claim(space_);
+    if (sized && !claim.take(member.stat.size))
+        return {Copy::WriteFailed, ENOSPC};
     TempFile temp(folder);
     if (!temp.create())
         return {Copy::CreateFailed, errno};
@@ -468,11 +535,15 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
             return FromZipError(zip_error_code_zip(zip_file_get_error(file.get())));
         if (got == 0)
             break;
+        total += zip_uint64_t(got);
+        if (sized && total > member.stat.size)
+            return {Copy::Damaged, 0};
+        if (!sized && !claim.take(zip_uint64_t(got)))
+            return {Copy::WriteFailed, ENOSPC};
         if (!WriteAll(temp.fd(), reader.buffer.get(), got))
             return {Copy::WriteFailed, errno};
-        total += zip_uint64_t(got);
     }
-    if ((member.stat.valid & ZIP_STAT_SIZE) && total != member.stat.size)
+    if (sized && total != member.stat.size)
         return {Copy::Damaged, 0};
     const mode_t mode = member.unixMode != 0 ? mode_t(member.unixMode & 0777) : temp.defaultMode();
     if (::fchmod(temp.fd(), mode) != 0)
@@ -484,6 +555,7 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
         return {errno == EIO || errno == ENOSPC || errno == EDQUOT ? Copy::WriteFailed
                                                                    : Copy::CreateFailed,
                 errno};
+    claim.keep();
     return {};
 }
 

@@ -28,9 +28,9 @@ struct FolderHandle {
 // made.
 FolderHandle OpenFolderBelow(int root, const QStringList& steps, bool create);
 
-// A temporary file in an open folder. commit() renames it over its final name;
-// until then the final name is untouched, and a file never committed is
-// removed on destruction.
+// A temporary file in an open folder, unnamed where the file system allows.
+// commit() renames it over its final name; until then the final name is
+// untouched, and a file never committed is removed on destruction.
 class TempFile {
 public:
     explicit TempFile(int folder) : folder_(folder) {}
@@ -50,7 +50,8 @@ private:
     UniqueFd fd_;
     QByteArray name_;
     mode_t defaultMode_ = 0644;
-    bool created_ = false;
+    bool unnamed_ = false; // O_TMPFILE: no name until commit()
+    bool created_ = false; // a name of its own exists in the folder
     bool committed_ = false;
 };
 
