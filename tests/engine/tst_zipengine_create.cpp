@@ -41,8 +41,8 @@ private slots:
     void changedSources();
     void writeFailureLeavesNothing();
     void manyFilesFewDescriptors();
-    void setters_data();
-    void setters();
+    void archivePath_data();
+    void archivePath();
 
 private:
     QTemporaryDir dir_;
@@ -379,50 +379,28 @@ void ZipEngineCreateTest::manyFilesFewDescriptors() {
     QCOMPARE(engine.archivedFiles().size(), qsizetype(kFiles));
 }
 
-void ZipEngineCreateTest::setters_data() {
-    QTest::addColumn<QString>("property");
+// NUL in the password or the patterns is refused the same way; the runner
+// tests check those through a script.
+void ZipEngineCreateTest::archivePath_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("error"); // 0: accepted
-    const QString nul = QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b.zip");
-    QTest::newRow("archive path") << "zip"
-                                  << "/tmp/new.zip" << 0;
-    QTest::newRow("archive path empty") << "zip"
-                                        << "" << EINVAL;
-    QTest::newRow("archive path relative") << "zip"
-                                           << "new.zip" << EINVAL;
-    QTest::newRow("archive path with NUL") << "zip" << nul << EINVAL;
-    QTest::newRow("archive path ends in separator") << "zip"
-                                                    << "/tmp/new/" << EINVAL;
-    QTest::newRow("archive path too long")
-        << "zip" << QStringLiteral("/") + QString(5000, u'a') << ENAMETOOLONG;
-    QTest::newRow("password with NUL") << "password" << nul << EINVAL;
-    QTest::newRow("patterns with NUL") << "files" << nul << EINVAL;
-    QTest::newRow("patterns") << "files"
-                              << "/tmp/*.txt\r" << 0;
+    QTest::newRow("absolute") << "/tmp/new.zip" << 0;
+    QTest::newRow("empty") << "" << EINVAL;
+    QTest::newRow("relative") << "new.zip" << EINVAL;
+    QTest::newRow("with NUL") << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b.zip")
+                              << EINVAL;
+    QTest::newRow("ends in separator") << "/tmp/new/" << EINVAL;
+    QTest::newRow("too long") << QStringLiteral("/") + QString(5000, u'a') << ENAMETOOLONG;
 }
 
-void ZipEngineCreateTest::setters() {
-    QFETCH(QString, property);
+void ZipEngineCreateTest::archivePath() {
     QFETCH(QString, value);
     QFETCH(int, error);
     ZipEngine engine;
     const QString before = QStringLiteral("/tmp/before.zip");
-    QVERIFY(engine.setZipFile(before) && engine.setPassword(before) &&
-            engine.setFilesToProcess(before));
-    bool accepted = false;
-    QString now;
-    if (property == u"zip") {
-        accepted = engine.setZipFile(value);
-        now = engine.zipFile();
-    } else if (property == u"password") {
-        accepted = engine.setPassword(value);
-        now = engine.password();
-    } else {
-        accepted = engine.setFilesToProcess(value);
-        now = engine.filesToProcess();
-    }
-    QCOMPARE(accepted, error == 0);
-    QCOMPARE(now, error == 0 ? value : before);
+    QVERIFY(engine.setZipFile(before));
+    QCOMPARE(engine.setZipFile(value), error == 0);
+    QCOMPARE(engine.zipFile(), error == 0 ? value : before);
     QCOMPARE(engine.lastError().number, error);
     if (error != 0)
         QCOMPARE(engine.lastError().description, QString::fromLocal8Bit(::strerror(error)));
