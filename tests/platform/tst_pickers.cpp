@@ -92,8 +92,6 @@ void PickersTest::networkErrorText_data() {
     QTest::addColumn<QString>("text");
     QTest::newRow("0") << 0u << QString();
     QTest::newRow("8") << 8u << u"The System is Out of Memory."_s;
-    QTest::newRow("234") << 234u << u"The buffer was too small to return the file service name"_s;
-    QTest::newRow("2250") << 2250u << u"The drive is Not connected"_s;
     QTest::newRow("1222") << 1222u << u"Unrecognized Error - 1222."_s;
 }
 

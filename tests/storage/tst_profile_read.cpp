@@ -11,7 +11,6 @@ class ProfileReadTest : public QObject {
 private slots:
     void readsLikeTheProfileFunctions_data();
     void readsLikeTheProfileFunctions();
-    void missingFileGivesDefault();
     void settingsFileIsBesideTheExecutable();
     void scriptFileExists_data();
     void scriptFileExists();
@@ -75,18 +74,12 @@ void ProfileReadTest::readsLikeTheProfileFunctions() {
     QCOMPARE(ReadIni(section, key, QStringLiteral("<default>"), path), expected);
 }
 
-void ProfileReadTest::missingFileGivesDefault() {
-    QTemporaryDir dir;
-    QCOMPARE(ReadIni(QStringLiteral("Options"), QStringLiteral("UNC_Paths"), QStringLiteral("Yes"),
-                     dir.filePath(QStringLiteral("none.ini"))),
-             QStringLiteral("Yes"));
-}
-
 void ProfileReadTest::settingsFileIsBesideTheExecutable() {
     const QString expected =
         QCoreApplication::applicationDirPath() + QStringLiteral("/tst_profile_read.ini");
     QCOMPARE(SettingsFilePath(), expected);
-    // An empty file name reads the settings file, which this test never creates.
+    // An empty file name reads the settings file, which this test never creates:
+    // a missing file gives the default.
     QVERIFY(!QFile::exists(expected));
     QCOMPARE(ReadIni(QStringLiteral("Options"), QStringLiteral("UNC_Paths"), QStringLiteral("Yes"),
                      QString()),

@@ -25,7 +25,6 @@ private slots:
     void markedRun();
     void outcomes_data();
     void outcomes();
-    void terminate_data();
     void terminate();
 };
 
@@ -173,23 +172,14 @@ void Form1RunTest::outcomes() {
     QVERIFY(f.button("Command4")->isVisible() && !f.button("Command19")->isVisible());
 }
 
-void Form1RunTest::terminate_data() {
-    QTest::addColumn<int>("marked");
-    QTest::newRow("after the first of three") << 3;
-    QTest::newRow("during the only one") << 1;
-}
-
 // Terminate never cuts the running script short: it ends and logs its line,
-// then the run stops, saying so without a line break.
+// then the run stops, saying so without a line break. (Terminate during the
+// first of several scripts is the long-run test's case.)
 void Form1RunTest::terminate() {
-    QFETCH(int, marked);
-
     WindowFixture f;
-    const QStringList names{u"a.zsc"_s, u"b.zsc"_s, u"c.zsc"_s};
-    for (const QString& name : names)
-        f.zipScript(name);
+    f.zipScript(u"a.zsc"_s);
     f.open();
-    f.mark(names.mid(0, marked));
+    f.mark({u"a.zsc"_s});
 
     f.click("Command4");
     f.click("Command19");
@@ -197,8 +187,7 @@ void Form1RunTest::terminate() {
     QCOMPARE(f.messages(), line(u"a.zsc"_s, "started") + u'\n' + line(u"a.zsc"_s, "finished") +
                                u"\nScript execution terminated by user."_s);
     QVERIFY(QFile::exists(f.path("out/a.zip")));
-    QVERIFY(!QFile::exists(f.path("out/b.zip")) && !QFile::exists(f.path("out/c.zip")));
-    QCOMPARE(f.column(kLastRunColumn), (QStringList{S, {}, {}}));
+    QCOMPARE(f.column(kLastRunColumn), QStringList{S});
 
     // The request does not outlive its run.
     f.click("Command4");

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "platform/ScriptedDialogService.h"
+#include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "ui/editors/EditorContext.h"
 #include "ui/editors/Form2.h"
@@ -32,15 +33,16 @@ struct RecordingList final : tarvik::ScriptListAccess {
     }
 };
 
-// A script folder of its own, scripted dialogs and a recording list.
-struct EditorFixture {
+// A script folder of its own, scripted dialogs and a recording list, for the
+// editor window Form (constructed from the context, adding, and the file).
+template <class Form> struct EditorFixtureFor {
     QTemporaryDir root;
     tarvik::ProgramSettings settings;
     ScriptedDialogService dialogs;
     RecordingList list;
-    std::unique_ptr<tarvik::Form2> form;
+    std::unique_ptr<Form> form;
 
-    EditorFixture() {
+    EditorFixtureFor() {
         QDir(root.path()).mkpath(QStringLiteral("scripts"));
         settings.scriptFilePath = root.filePath(QStringLiteral("scripts"));
         settings.lastFolder = root.path();
@@ -55,6 +57,10 @@ struct EditorFixture {
                      QStringLiteral("\r\n"))
                         .toUtf8());
     }
+    QString key(const QString& name, const char* key) const {
+        return tarvik::ReadIni(QStringLiteral("Options"), QString::fromLatin1(key),
+                               QStringLiteral("<none>"), scriptPath(name));
+    }
     // The file's "key=value" lines in order, without the section line.
     QStringList scriptLines(const QString& name) const {
         QFile f(scriptPath(name));
@@ -66,16 +72,15 @@ struct EditorFixture {
         return lines;
     }
 
-    tarvik::Form2& open(bool adding, const QString& file = {}) {
-        form = std::make_unique<tarvik::Form2>(tarvik::EditorContext{settings, dialogs, list},
-                                               adding, file);
+    Form& open(bool adding, const QString& file = {}) {
+        form = std::make_unique<Form>(tarvik::EditorContext{settings, dialogs, list}, adding, file);
         form->show();
         QApplication::setActiveWindow(form.get());
         return *form;
     }
 
     template <class T> T* find(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
+        return form->template findChild<T*>(QString::fromLatin1(name));
     }
     QPushButton* button(const char* name) const { return find<QPushButton>(name); }
     void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
@@ -114,3 +119,5 @@ struct EditorFixture {
             0, [inModal = std::move(inModal)] { inModal(QApplication::activeModalWidget()); });
     }
 };
+
+using EditorFixture = EditorFixtureFor<tarvik::Form2>;

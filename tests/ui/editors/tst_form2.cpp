@@ -62,7 +62,6 @@ void Form2Test::loadsCompressionMode_data() {
     QTest::newRow("fast") << u"fast"_s << u"Option3"_s;
     QTest::newRow("Normal") << u"Normal"_s << u"Option2"_s;
     QTest::newRow("unknown word") << u"Maximum"_s << u"Option1"_s;
-    QTest::newRow("empty") << QString() << u"Option1"_s;
 }
 
 void Form2Test::loadsCompressionMode() {

@@ -1,65 +1,22 @@
 // The unzip script editor on real script files: what a new script starts with
 // and writes, what an edited script keeps or loses on saving, the required
 // fields, duplicates, the archive picker and closing with unsaved changes.
-#include "RecordingScriptList.h"
-#include "platform/ScriptedDialogService.h"
-#include "storage/ProfileFile.h"
-#include "storage/ProgramSettings.h"
+#include "EditorFixture.h"
 #include "ui/editors/Form4.h"
 
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
 #include <QRadioButton>
-#include <QTemporaryDir>
-#include <QTest>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
 
 namespace {
 
-struct EditorFixture {
-    QTemporaryDir root;
-    ProgramSettings settings;
-    ScriptedDialogService dialogs;
-    RecordingScriptList list;
-    std::unique_ptr<Form4> form;
+using Fixture = EditorFixtureFor<Form4>;
 
-    EditorFixture() { settings.scriptFilePath = root.path(); }
-    QString script(const QString& name) const { return root.filePath(name); }
-    QString key(const QString& name, const QString& key) const {
-        return ReadIni(u"Options"_s, key, u"<none>"_s, script(name));
-    }
-    void write(const QString& name, const QList<QPair<QString, QString>>& keys) const {
-        for (const auto& [k, v] : keys)
-            WriteIni(u"Options"_s, k, v, script(name));
-    }
-    Form4& open(bool adding, const QString& file = {}) {
-        form = std::make_unique<Form4>(EditorContext{settings, dialogs, list}, adding, file);
-        form->show();
-        return *form;
-    }
-    template <class T> T* find(const char* name) const {
-        return form->findChild<T*>(QString::fromLatin1(name));
-    }
-    void click(const char* name) const { find<QPushButton>(name)->click(); }
-    QString messageBox() const { return find<QPlainTextEdit>("Text5")->toPlainText(); }
-    QStringList lines(const char* name) const {
-        QStringList texts;
-        const auto* l = find<QListWidget>(name);
-        for (int i = 0; i < l->count(); ++i)
-            texts.append(l->item(i)->text());
-        return texts;
-    }
-};
-
-const QList<QPair<QString, QString>> kStored = {
-    {u"ZipFile"_s, u"/in/data"_s}, {u"File1"_s, u"*.txt"_s},       {u"Dir1"_s, u"/out"_s},
-    {u"Password"_s, QString()},    {u"Delete"_s, u"No"_s},         {u"Overwrite"_s, u"Yes"_s},
-    {u"Extract"_s, u"Newer"_s},    {u"Description"_s, u"daily"_s}, {u"LastRun"_s, u"2004/01/02"_s},
-    {u"Error"_s, u"X"_s}};
+const QStringList kStored{u"ZipFile=/in/data"_s, u"File1=*.txt"_s,       u"Dir1=/out"_s,
+                          u"Password="_s,        u"Delete=No"_s,         u"Overwrite=Yes"_s,
+                          u"Extract=Newer"_s,    u"Description=daily"_s, u"LastRun=2004/01/02"_s,
+                          u"Error=X"_s};
 
 } // namespace
 
@@ -90,15 +47,15 @@ void Form4Test::newScript_data() {
 void Form4Test::newScript() {
     QFETCH(QString, picked);
     QFETCH(QString, shown);
-    EditorFixture f;
+    Fixture f;
     f.settings.unzipScriptFile = u"nightly"_s;
     Form4& form = f.open(true);
     QCOMPARE(form.windowTitle(), u"Tarvik - Add a new unzip script file"_s);
     QCOMPARE(f.lines("List2"), QStringList{u"*.*"_s});
     QCOMPARE(f.find<QListWidget>("List2")->currentRow(), 0);
-    QVERIFY(f.find<QPushButton>("Command2")->isEnabled());
+    QVERIFY(f.button("Command2")->isEnabled());
     QCOMPARE(f.find<QLineEdit>("Text3")->text(), u"nightly"_s);
-    QVERIFY(!f.find<QPushButton>("Command6")->isEnabled());
+    QVERIFY(!f.saveEnabled());
 
     f.dialogs.picks = {picked, u"/target"_s};
     f.click("Command1");
@@ -110,19 +67,19 @@ void Form4Test::newScript() {
     f.click("Command6");
 
     const QString name = u"nightly.usc"_s;
-    QCOMPARE(f.key(name, u"File1"_s), u"*.*"_s);
-    QCOMPARE(f.key(name, u"Dir1"_s), u"/target"_s);
-    QCOMPARE(f.key(name, u"ZipFile"_s), shown);
-    QCOMPARE(f.key(name, u"Extract"_s), u"Newer and non-existing"_s);
-    QCOMPARE(f.key(name, u"Delete"_s), u"No"_s);
-    QCOMPARE(f.key(name, u"Overwrite"_s), u"Yes"_s);
-    QCOMPARE(f.list.changes, QStringList{u"add: nightly.usc|Unzip|restore"_s});
+    QCOMPARE(f.key(name, "File1"), u"*.*"_s);
+    QCOMPARE(f.key(name, "Dir1"), u"/target"_s);
+    QCOMPARE(f.key(name, "ZipFile"), shown);
+    QCOMPARE(f.key(name, "Extract"), u"Newer and non-existing"_s);
+    QCOMPARE(f.key(name, "Delete"), u"No"_s);
+    QCOMPARE(f.key(name, "Overwrite"), u"Yes"_s);
+    QCOMPARE(f.list.calls, QStringList{u"add nightly.usc|Unzip|restore"_s});
     QVERIFY(!form.isVisible());
     QCOMPARE(form.result(), int(QDialog::Accepted));
 }
 
 void Form4Test::missingFields() {
-    EditorFixture f;
+    Fixture f;
     f.open(true);
     f.dialogs.answers = {MessageAnswer::Yes};
     f.click("Command3"); // the "*.*" line
@@ -131,8 +88,8 @@ void Form4Test::missingFields() {
              u"Warning! The following items are missing:\r\n\r\nDescription\r\nScript File "
              "Name\r\nDirectories\r\nFiles To Process\r\nFile To Unzip\r\n\r\nPlease enter this "
              "information"_s);
-    QCOMPARE(QDir(f.root.path()).entryList(QDir::Files), QStringList());
-    QVERIFY(f.list.changes.isEmpty());
+    QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList());
+    QVERIFY(f.list.calls.isEmpty());
 }
 
 void Form4Test::loadOptions_data() {
@@ -152,14 +109,15 @@ void Form4Test::loadOptions() {
     QFETCH(QString, extract);
     QFETCH(QString, deleteOption);
     QFETCH(QString, extractOption);
-    EditorFixture f;
-    f.write(u"a.usc"_s, kStored);
-    f.write(u"a.usc"_s, {{u"Delete"_s, deleteValue}, {u"Extract"_s, extract}});
+    Fixture f;
+    f.writeScript(u"a.usc"_s, kStored);
+    WriteIni(u"Options"_s, u"Delete"_s, deleteValue, f.scriptPath(u"a.usc"_s));
+    WriteIni(u"Options"_s, u"Extract"_s, extract, f.scriptPath(u"a.usc"_s));
     Form4& form = f.open(false, u"a.usc"_s);
     QCOMPARE(form.windowTitle(), u"Tarvik - Edit unzip script file a.usc"_s);
     QVERIFY(f.find<QRadioButton>(qPrintable(deleteOption))->isChecked());
     QVERIFY(f.find<QRadioButton>(qPrintable(extractOption))->isChecked());
-    QVERIFY(!f.find<QPushButton>("Command6")->isEnabled());
+    QVERIFY(!f.saveEnabled());
 }
 
 void Form4Test::saveEdited_data() {
@@ -171,10 +129,10 @@ void Form4Test::saveEdited_data() {
     QTest::addColumn<QStringList>("changes");
     QTest::newRow("directory added") << u"dir"_s << u"a.usc"_s << false << QStringList();
     QTest::newRow("description only")
-        << u"desc"_s << u"a.usc"_s << true << QStringList{u"description: weekly"_s};
-    QTest::newRow("renamed") << u"name:b"_s << u"b.usc"_s << false << QStringList{u"name: b.usc"_s};
+        << u"desc"_s << u"a.usc"_s << true << QStringList{u"description weekly"_s};
+    QTest::newRow("renamed") << u"name:b"_s << u"b.usc"_s << false << QStringList{u"name b.usc"_s};
     QTest::newRow("file removed meanwhile")
-        << u"gone desc"_s << u"a.usc"_s << false << QStringList{u"description: weekly"_s};
+        << u"gone desc"_s << u"a.usc"_s << false << QStringList{u"description weekly"_s};
 }
 
 void Form4Test::saveEdited() {
@@ -182,65 +140,65 @@ void Form4Test::saveEdited() {
     QFETCH(QString, file);
     QFETCH(bool, keepsRunKeys);
     QFETCH(QStringList, changes);
-    EditorFixture f;
-    f.write(u"a.usc"_s, kStored);
+    Fixture f;
+    f.writeScript(u"a.usc"_s, kStored);
     Form4& form = f.open(false, u"a.usc"_s);
     f.dialogs.picks = {u"/more"_s};
     for (const QString& step : steps.split(u' ')) {
         if (step == u"dir")
             f.click("Command4");
         else if (step == u"gone")
-            QFile::remove(f.script(u"a.usc"_s));
+            QFile::remove(f.scriptPath(u"a.usc"_s));
         else if (step == u"desc")
             f.find<QLineEdit>("Text4")->setText(u"weekly"_s);
         else
             f.find<QLineEdit>("Text3")->setText(step.mid(5));
     }
     f.click("Command6");
-    QCOMPARE(f.messageBox(), u"Unzip script saved."_s);
+    QCOMPARE(f.status(), u"Unzip script saved."_s);
     QVERIFY(form.isVisible());
-    QCOMPARE(f.list.changes, changes);
-    QCOMPARE(f.key(file, u"LastRun"_s), keepsRunKeys ? u"2004/01/02"_s : u"<none>"_s);
-    QCOMPARE(f.key(file, u"Error"_s), keepsRunKeys ? u"X"_s : u"<none>"_s);
-    QCOMPARE(f.key(file, u"File1"_s), u"*.txt"_s);
-    QCOMPARE(f.key(file, u"Extract"_s), u"Newer"_s);
-    QCOMPARE(f.key(file, u"Dir2"_s), steps == u"dir" ? u"/more"_s : u"<none>"_s);
-    QCOMPARE(QDir(f.root.path()).entryList(QDir::Files), QStringList{file});
+    QCOMPARE(f.list.calls, changes);
+    QCOMPARE(f.key(file, "LastRun"), keepsRunKeys ? u"2004/01/02"_s : u"<none>"_s);
+    QCOMPARE(f.key(file, "Error"), keepsRunKeys ? u"X"_s : u"<none>"_s);
+    QCOMPARE(f.key(file, "File1"), u"*.txt"_s);
+    QCOMPARE(f.key(file, "Extract"), u"Newer"_s);
+    QCOMPARE(f.key(file, "Dir2"), steps == u"dir" ? u"/more"_s : u"<none>"_s);
+    QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{file});
 
     // A further change saves again without an "already exists" message.
     f.find<QRadioButton>("Option5")->click();
     f.click("Command6");
-    QCOMPARE(f.messageBox(), u"Unzip script saved."_s);
-    QCOMPARE(f.key(file, u"Delete"_s), u"Yes"_s);
+    QCOMPARE(f.status(), u"Unzip script saved."_s);
+    QCOMPARE(f.key(file, "Delete"), u"Yes"_s);
 }
 
 void Form4Test::renameOntoExisting() {
-    EditorFixture f;
-    f.write(u"a.usc"_s, kStored);
-    f.write(u"b.usc"_s, {{u"Description"_s, u"other"_s}});
+    Fixture f;
+    f.writeScript(u"a.usc"_s, kStored);
+    f.writeScript(u"b.usc"_s, {u"Description=other"_s});
     f.open(false, u"a.usc"_s);
     f.find<QLineEdit>("Text3")->setText(u"b"_s);
     f.click("Command6");
-    QCOMPARE(f.messageBox(), u"File "_s + f.script(u"b.usc"_s) +
-                                 u" already exists. Please enter a different file name."_s);
+    QCOMPARE(f.status(), u"File "_s + f.scriptPath(u"b.usc"_s) +
+                             u" already exists. Please enter a different file name."_s);
     QCOMPARE(f.dialogs.events.last(), u"beep"_s);
-    QCOMPARE(f.key(u"a.usc"_s, u"Description"_s), u"daily"_s);
-    QCOMPARE(f.key(u"b.usc"_s, u"Description"_s), u"other"_s);
-    QVERIFY(f.find<QPushButton>("Command6")->isEnabled());
+    QCOMPARE(f.key(u"a.usc"_s, "Description"), u"daily"_s);
+    QCOMPARE(f.key(u"b.usc"_s, "Description"), u"other"_s);
+    QVERIFY(f.saveEnabled());
 }
 
 void Form4Test::duplicateSpecs() {
-    EditorFixture f;
-    f.write(u"a.usc"_s, kStored);
+    Fixture f;
+    f.writeScript(u"a.usc"_s, kStored);
     f.open(false, u"a.usc"_s);
     f.dialogs.texts = {u" *.TXT "_s, u"*.TXT"_s};
     f.click("Command11"); // the same spec in other letters
-    QCOMPARE(f.messageBox(), u"Item already exists."_s);
+    QCOMPARE(f.status(), u"Item already exists."_s);
     QCOMPARE(f.lines("List2"), QStringList{u"*.txt"_s});
-    QVERIFY(!f.find<QPushButton>("Command6")->isEnabled());
+    QVERIFY(!f.saveEnabled());
     f.click("Command2"); // editing the letter case alone is accepted
     QCOMPARE(f.lines("List2"), QStringList{u"*.TXT"_s});
-    QVERIFY(f.find<QPushButton>("Command6")->isEnabled());
+    QVERIFY(f.saveEnabled());
 
     // Typed "." in the name and a typed blank in the password are dropped.
     QTest::keyClicks(f.find<QLineEdit>("Text3"), u"x.y"_s);
@@ -264,8 +222,8 @@ void Form4Test::closing() {
     QFETCH(int, answer);
     QFETCH(bool, asked);
     QFETCH(bool, open);
-    EditorFixture f;
-    f.write(u"a.usc"_s, kStored);
+    Fixture f;
+    f.writeScript(u"a.usc"_s, kStored);
     Form4& form = f.open(false, u"a.usc"_s);
     if (change)
         f.find<QLineEdit>("Text4")->setText(u"changed"_s);
@@ -276,7 +234,7 @@ void Form4Test::closing() {
         QCOMPARE(f.dialogs.messages.first().text,
                  u"Do you want to save your changes before closing this screen?"_s);
     QCOMPARE(form.isVisible(), open);
-    QCOMPARE(f.key(u"a.usc"_s, u"Description"_s), u"daily"_s);
+    QCOMPARE(f.key(u"a.usc"_s, "Description"), u"daily"_s);
 }
 
 QTEST_MAIN(Form4Test)
