@@ -1,5 +1,5 @@
-#include "storage/ProfileFile.h"
 #include "TestFiles.h"
+#include "storage/ProfileFile.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -27,17 +27,35 @@ void ProfileReadTest::readsLikeTheProfileFunctions_data() {
                                "  ZipFile =  Caf\xe9 Backup  \r\n"
                                "Description=\"  quoted  \"\r\n"
                                "File1=x,C:\\Data\\*.log\r\n";
-    QTest::newRow("section in upper case") << windows << "Options" << "ZipFile" << "Caf\u00e9 Backup";
-    QTest::newRow("key in other case") << windows << "options" << "zipfile" << "Caf\u00e9 Backup";
-    QTest::newRow("one pair of quotes removed") << windows << "Options" << "Description" << "  quoted  ";
-    QTest::newRow("backslashes kept") << windows << "Options" << "File1" << "x,C:\\Data\\*.log";
-    QTest::newRow("missing key") << windows << "Options" << "Dir1" << "<default>";
-    QTest::newRow("missing section") << windows << "Other" << "ZipFile" << "<default>";
+    QTest::newRow("section in upper case") << windows << "Options"
+                                           << "ZipFile"
+                                           << "Caf\u00e9 Backup";
+    QTest::newRow("key in other case") << windows << "options"
+                                       << "zipfile"
+                                       << "Caf\u00e9 Backup";
+    QTest::newRow("one pair of quotes removed") << windows << "Options"
+                                                << "Description"
+                                                << "  quoted  ";
+    QTest::newRow("backslashes kept") << windows << "Options"
+                                      << "File1"
+                                      << "x,C:\\Data\\*.log";
+    QTest::newRow("missing key") << windows << "Options"
+                                 << "Dir1"
+                                 << "<default>";
+    QTest::newRow("missing section") << windows << "Other"
+                                     << "ZipFile"
+                                     << "<default>";
 
     const QByteArray utf8 = "[Options]\nName=Gr\xc3\xbc\xc3\x9f\x65\nEmpty=\nTwo=\"\"a\"\"\n";
-    QTest::newRow("utf-8 with LF line ends") << utf8 << "Options" << "Name" << "Grüße";
-    QTest::newRow("empty value is not the default") << utf8 << "Options" << "Empty" << "";
-    QTest::newRow("only one pair of quotes goes") << utf8 << "Options" << "Two" << "\"a\"";
+    QTest::newRow("utf-8 with LF line ends") << utf8 << "Options"
+                                             << "Name"
+                                             << "Grüße";
+    QTest::newRow("empty value is not the default") << utf8 << "Options"
+                                                    << "Empty"
+                                                    << "";
+    QTest::newRow("only one pair of quotes goes") << utf8 << "Options"
+                                                  << "Two"
+                                                  << "\"a\"";
 
     const QByteArray tricky = "[Options]\r\n"
                               ";Dir1=commented out\r\n"
@@ -49,18 +67,32 @@ void ProfileReadTest::readsLikeTheProfileFunctions_data() {
                               "Dir2=elsewhere\r\n"
                               "[options]\r\n"
                               "Late=found\r\n";
-    QTest::newRow("first duplicate wins") << tricky << "Options" << "Dir1" << "first";
-    QTest::newRow("comment is no key") << tricky << "Options" << ";Dir1" << "<default>";
-    QTest::newRow("value keeps later equals") << tricky << "Options" << "Eq" << "a=b";
-    QTest::newRow("tabs trimmed") << tricky << "Options" << "Tab" << "value";
-    QTest::newRow("key of another section") << tricky << "Options" << "Dir2" << "<default>";
-    QTest::newRow("repeated section header") << tricky << "Options" << "Late" << "found";
+    QTest::newRow("first duplicate wins") << tricky << "Options"
+                                          << "Dir1"
+                                          << "first";
+    QTest::newRow("comment is no key") << tricky << "Options"
+                                       << ";Dir1"
+                                       << "<default>";
+    QTest::newRow("value keeps later equals") << tricky << "Options"
+                                              << "Eq"
+                                              << "a=b";
+    QTest::newRow("tabs trimmed") << tricky << "Options"
+                                  << "Tab"
+                                  << "value";
+    QTest::newRow("key of another section") << tricky << "Options"
+                                            << "Dir2"
+                                            << "<default>";
+    QTest::newRow("repeated section header") << tricky << "Options"
+                                             << "Late"
+                                             << "found";
 
     const QByteArray longValue = "[Options]\r\nLong=" + QByteArray(3000, 'v') + "\r\n";
-    QTest::newRow("long value cut to 2047") << longValue << "Options" << "Long"
-                                            << QString(2047, u'v');
+    QTest::newRow("long value cut to 2047") << longValue << "Options"
+                                            << "Long" << QString(2047, u'v');
     QTest::newRow("binary junk") << QByteArray("\x00\xff[Options\x00]\nA=\x01\x02\n", 14)
-                                 << "Options" << "A" << "<default>";
+                                 << "Options"
+                                 << "A"
+                                 << "<default>";
 }
 
 void ProfileReadTest::readsLikeTheProfileFunctions() {
