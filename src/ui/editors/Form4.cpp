@@ -200,24 +200,29 @@ void Form4::addSpec() {
         context_.dialogs.askText(this, kSpecPrompt, kSpecTitle, {}).value_or(QString()).trimmed();
     if (spec.isEmpty())
         return;
-    QListWidget* list = ui_->List2;
+    if (addUniqueLine(ui_->List2, spec)) {
+        fileSpecsChanged_ = true;
+        updateSpecButtons();
+    }
+}
+
+bool Form4::addUniqueLine(QListWidget* list, const QString& text) {
     const int remembered = qMax(list->currentRow(), 0);
     bool exists;
     {
         WaitCursor wait;
-        exists = FindLine(list, spec) >= 0;
+        exists = FindLine(list, text) >= 0;
     }
     if (exists) {
         context_.dialogs.beep();
         showMessage(kItemExists);
     } else {
-        list->addItem(spec);
+        list->addItem(text);
         setModified();
-        fileSpecsChanged_ = true;
         FitListScrollWidth(list);
-        updateSpecButtons();
     }
     list->setCurrentRow(remembered);
+    return !exists;
 }
 
 void Form4::editSpec() {
@@ -296,24 +301,10 @@ void Form4::addDirectory() {
                               QStringLiteral("Select a directory to extract zipped files in"));
     if (dir.isEmpty())
         return;
-    QListWidget* list = ui_->List1;
-    const int remembered = qMax(list->currentRow(), 0);
-    bool exists;
-    {
-        WaitCursor wait;
-        exists = FindLine(list, dir) >= 0;
-    }
-    if (exists) {
-        context_.dialogs.beep();
-        showMessage(kItemExists);
-    } else {
-        list->addItem(dir);
-        setModified();
+    if (addUniqueLine(ui_->List1, dir)) {
         directoriesChanged_ = true;
-        FitListScrollWidth(list);
         updateDirectoryButtons();
     }
-    list->setCurrentRow(remembered);
 }
 
 void Form4::deleteDirectory() {

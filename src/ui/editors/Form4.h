@@ -47,6 +47,9 @@ private:
     void addDirectory();
     void deleteDirectory();
     void deleteAllDirectories();
+    // Adds `text` unless the list holds it in any letter case (then says so);
+    // the current line stays. True when added.
+    bool addUniqueLine(QListWidget* list, const QString& text);
     bool deleteSelectedLine(QListWidget* list);
     bool deleteAllLines(QListWidget* list);
     void save();
