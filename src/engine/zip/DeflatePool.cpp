@@ -1,5 +1,6 @@
 #include "engine/zip/DeflatePool.h"
 
+#include "engine/zip/FileSource.h"
 #include "engine/zip/UniqueFd.h"
 
 #include <algorithm>
@@ -268,15 +269,10 @@ void DeflatePool::deflatePiece(Worker& worker, size_t index) {
     if (!worker.ready)
         return fail(ZIP_ER_MEMORY, ENOMEM);
 
-    UniqueFd fd(::open(entries_[job.entry].diskPath.constData(),
-                       O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-    if (!fd.valid())
-        return fail(ZIP_ER_OPEN, errno);
+    UniqueFd fd;
     struct stat st {};
-    if (::fstat(fd.get(), &st) != 0)
-        return fail(ZIP_ER_OPEN, errno);
-    if (!S_ISREG(st.st_mode))
-        return fail(ZIP_ER_OPEN, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+    if (const int problem = OpenListedFile(entries_[job.entry].diskPath, fd, st))
+        return fail(ZIP_ER_OPEN, problem);
     if (st.st_size != entries_[job.entry].size)
         return fail(ZIP_ER_READ, EIO, true); // grew or shrank since it was listed
 

@@ -13,6 +13,17 @@ namespace tarvik::zipio {
 
 namespace {
 
+// What a file source tells libzip of itself: the file's size and time, the
+// method its data comes in, no encryption of its own.
+void fillStat(zip_stat_t* st, qint64 size, time_t mtime, zip_uint16_t method) {
+    zip_stat_init(st);
+    st->valid = ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
+    st->size = zip_uint64_t(size);
+    st->mtime = mtime;
+    st->comp_method = method;
+    st->encryption_method = ZIP_EM_NONE;
+}
+
 struct FileState {
     QByteArray path;
     qint64 size = 0;
@@ -32,14 +43,9 @@ struct FileState {
     }
 
     zip_int64_t open() {
-        fd.reset(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
-        if (!fd.valid())
-            return fail(ZIP_ER_OPEN, errno);
         struct stat st {};
-        if (::fstat(fd.get(), &st) != 0)
-            return fail(ZIP_ER_OPEN, errno);
-        if (!S_ISREG(st.st_mode))
-            return fail(ZIP_ER_OPEN, S_ISDIR(st.st_mode) ? EISDIR : EINVAL);
+        if (const int problem = OpenListedFile(path, fd, st))
+            return fail(ZIP_ER_OPEN, problem);
         remaining = size;
         if (ahead)
             ahead->filled = ahead->used = 0;
@@ -91,13 +97,7 @@ struct FileState {
         auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error);
         if (!st)
             return -1;
-        zip_stat_init(st);
-        st->valid =
-            ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
-        st->size = zip_uint64_t(size);
-        st->mtime = mtime;
-        st->comp_method = ZIP_CM_STORE;
-        st->encryption_method = ZIP_EM_NONE;
+        fillStat(st, size, mtime, ZIP_CM_STORE);
         return sizeof(zip_stat_t);
     }
 };
@@ -201,13 +201,7 @@ struct DeflatedState {
         auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error);
         if (!st)
             return -1;
-        zip_stat_init(st);
-        st->valid =
-            ZIP_STAT_SIZE | ZIP_STAT_MTIME | ZIP_STAT_COMP_METHOD | ZIP_STAT_ENCRYPTION_METHOD;
-        st->size = zip_uint64_t(size);
-        st->mtime = mtime;
-        st->comp_method = ZIP_CM_DEFLATE;
-        st->encryption_method = ZIP_EM_NONE;
+        fillStat(st, size, mtime, ZIP_CM_DEFLATE);
         if (finished) {
             // libzip asks again once the data is copied and takes the CRC then.
             st->valid |= ZIP_STAT_CRC;
@@ -293,6 +287,15 @@ zip_source_t* CreateDeflatedSource(zip_t* archive, const SourceEntry& entry, qsi
         delete state;
     }
     return source;
+}
+
+int OpenListedFile(const QByteArray& path, UniqueFd& fd, struct stat& st) {
+    fd.reset(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
+        return errno;
+    if (!S_ISREG(st.st_mode))
+        return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    return 0;
 }
 
 } // namespace tarvik::zipio

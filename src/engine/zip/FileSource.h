@@ -5,6 +5,7 @@
 #include <QtGlobal>
 #include <memory>
 
+#include <sys/stat.h>
 #include <zip.h>
 
 namespace tarvik::zipio {
@@ -34,6 +35,13 @@ struct ReadAhead {
 // With `ahead` the file is read through that buffer.
 zip_source_t* CreateFileSource(zip_t* archive, const SourceEntry& entry, qsizetype index,
                                SourceFailure* failure, ReadAhead* ahead = nullptr);
+
+class UniqueFd;
+
+// Opens a listed file for reading without following it into a FIFO or a
+// terminal: 0 when `fd` holds a regular file (its stat in `st`), else the errno
+// (EISDIR or EINVAL when it is no longer a regular file).
+int OpenListedFile(const QByteArray& path, UniqueFd& fd, struct stat& st);
 
 class DeflatePool;
 
