@@ -5,7 +5,7 @@
 //                                  (LoadScriptRows), and building and showing
 //                                  the main window with them up to its first
 //                                  paint; prints the median milliseconds
-#include "engine/ZipEngine.h"
+#include "archive/ZipEngine.h"
 #include "platform/QtDialogService.h"
 #include "storage/ProgramSettings.h"
 #include "ui/main/Form1.h"

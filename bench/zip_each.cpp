@@ -3,7 +3,7 @@
 // copy, check). One engine zips FILES/<folder>/<file> into OUT/<n>.zip for
 // each folder in name order, as the batch's scripts do one after the other.
 //   zip_each FILES OUT LEVEL
-#include "engine/ZipEngine.h"
+#include "archive/ZipEngine.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -2,7 +2,7 @@
 // zips one file through ZipEngine::CreateArchive.
 //   zip_large_file generate PATH MEGABYTES
 //   zip_large_file zip FILE ARCHIVE LEVEL
-#include "engine/ZipEngine.h"
+#include "archive/ZipEngine.h"
 
 #include <QCoreApplication>
 #include <QString>

@@ -1,7 +1,7 @@
 // Extraction of arbitrary archive bytes into a scratch folder: no crash, no
 // hang, and nothing written outside the extraction folder.
 #include "FuzzCheck.h"
-#include "engine/ZipEngine.h"
+#include "archive/ZipEngine.h"
 
 #include <QDir>
 #include <QDirIterator>

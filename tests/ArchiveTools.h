@@ -36,6 +36,7 @@ inline bool unzipTestPasses(const QString& archive) {
 
 // True when 7-Zip tests the archive good with this password.
 inline bool sevenZipTestPasses(const QString& archive, const QString& password) {
-    return runTool(QStringLiteral("7z"), {QStringLiteral("t"), QStringLiteral("-p") + password, archive})
+    return runTool(QStringLiteral("7z"),
+                   {QStringLiteral("t"), QStringLiteral("-p") + password, archive})
                .exitCode == 0;
 }

@@ -1,11 +1,12 @@
-#include "engine/BatchMode.h"
-#include "engine/CommandLine.h"
-#include "engine/EmailStep.h"
-#include "engine/FileOps.h"
-#include "engine/ZipEngine.h"
+#include "archive/ZipEngine.h"
 #include "platform/QtDialogService.h"
+#include "runner/BatchMode.h"
+#include "runner/CommandLine.h"
+#include "runner/EmailStep.h"
+#include "storage/FileOps.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
+#include "storage/TempFolder.h"
 #include "ui/main/Form1.h"
 
 #include <QApplication>

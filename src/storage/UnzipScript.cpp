@@ -4,6 +4,9 @@
 #include "storage/ScriptFields.h"
 #include "storage/ScriptKeys.h"
 
+#include <QDir>
+#include <QFileInfo>
+
 namespace tarvik {
 
 ExtractMode ParseExtractMode(const QString& word) {
@@ -58,6 +61,21 @@ bool WriteUnzipScript(IniDocument& doc, const UnzipScript& s, bool listsChanged)
     if (ok)
         doc = next;
     return ok;
+}
+
+QString ArchiveOfUnzipScript(const QString& zipFile) {
+    const QString exact = zipFile + QStringLiteral(".zip");
+    if (QFileInfo::exists(exact))
+        return exact;
+    const QFileInfo info(exact);
+    const QString base = info.fileName().chopped(4);
+    const QStringList names = info.dir().entryList(QDir::Files | QDir::Hidden, QDir::Name);
+    for (const QString& name : names) {
+        if (name.size() == base.size() + 4 && name.startsWith(base) &&
+            name.endsWith(QLatin1String(".zip"), Qt::CaseInsensitive))
+            return info.dir().filePath(name);
+    }
+    return exact;
 }
 
 } // namespace tarvik

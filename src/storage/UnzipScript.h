@@ -34,4 +34,10 @@ UnzipScript ReadUnzipScript(const IniDocument& doc);
 // document unchanged, when a value cannot be stored.
 bool WriteUnzipScript(IniDocument& doc, const UnzipScript& script, bool listsChanged);
 
+// The archive an unzip script names: `zipFile` and ".zip". When no file has
+// exactly that name, a file of the same folder whose name differs only in
+// the ending's letter case (".ZIP", ".Zip") is taken, so an archive picked
+// as "Data.ZIP" and stored as "Data" is found again.
+QString ArchiveOfUnzipScript(const QString& zipFile);
+
 } // namespace tarvik

@@ -66,7 +66,7 @@ struct ProgramFolder {
     }
 };
 
-const QStringList kScripts{u"one.zsc"_s, u"two.usc"_s, u"Back1.zsc"_s, u"back2.USC"_s,
+const QStringList kScripts{u"one.zsc"_s,   u"two.usc"_s,   u"Back1.zsc"_s, u"back2.USC"_s,
                            u"empty.zsc"_s, u"notes.dsc"_s, u"readme.txt"_s};
 
 } // namespace
@@ -85,28 +85,29 @@ void BatchCliTest::grammar_data() {
     QTest::addColumn<QStringList>("ran");
     QTest::addColumn<int>("exitCode");
     const QStringList none;
-    QTest::newRow("-AZ: zip scripts only") << QStringList{u"-AZ"_s}
-                                           << QStringList{u"Back1.zsc"_s, u"one.zsc"_s} << 0;
-    QTest::newRow("-au: unzip scripts only") << QStringList{u"-au"_s}
-                                             << QStringList{u"back2.USC"_s, u"two.usc"_s} << 0;
+    QTest::newRow("-AZ: zip scripts only")
+        << QStringList{u"-AZ"_s} << QStringList{u"Back1.zsc"_s, u"one.zsc"_s} << 0;
+    QTest::newRow("-au: unzip scripts only")
+        << QStringList{u"-au"_s} << QStringList{u"back2.USC"_s, u"two.usc"_s} << 0;
     QTest::newRow("-a: both kinds, not other ?sc files")
         << QStringList{u"-a"_s}
         << QStringList{u"Back1.zsc"_s, u"back2.USC"_s, u"one.zsc"_s, u"two.usc"_s} << 0;
-    QTest::newRow("-a x is a list name without ending") << QStringList{u"-a"_s, u"x"_s} << none << 1;
-    QTest::newRow("list with an empty segment") << QStringList{u"one.zsc,,two.usc"_s}
-                                                << QStringList{u"one.zsc"_s, u"two.usc"_s} << 0;
+    QTest::newRow("-a x is a list name without ending")
+        << QStringList{u"-a"_s, u"x"_s} << none << 1;
+    QTest::newRow("list with an empty segment")
+        << QStringList{u"one.zsc,,two.usc"_s} << QStringList{u"one.zsc"_s, u"two.usc"_s} << 0;
     QTest::newRow("blank after comma is part of the name")
         << QStringList{u"one.zsc,"_s, u"two.usc"_s} << QStringList{u"one.zsc"_s} << 1;
     QTest::newRow("name without extension") << QStringList{u"one"_s} << none << 1;
     QTest::newRow("zero-byte script named in a list") << QStringList{u"empty.zsc"_s} << none << 1;
-    QTest::newRow("pattern *.zsc") << QStringList{u"*.zsc"_s}
-                                   << QStringList{u"Back1.zsc"_s, u"one.zsc"_s} << 0;
+    QTest::newRow("pattern *.zsc")
+        << QStringList{u"*.zsc"_s} << QStringList{u"Back1.zsc"_s, u"one.zsc"_s} << 0;
     QTest::newRow("pattern ignores letter case")
         << QStringList{u"BACK*"_s} << QStringList{u"Back1.zsc"_s, u"back2.USC"_s} << 0;
     QTest::newRow("pattern matching nothing") << QStringList{u"zz*"_s} << none << 0;
     QTest::newRow("pattern cannot leave the folder") << QStringList{u"../*"_s} << none << 0;
-    QTest::newRow("leading and trailing blanks") << QStringList{u"  -az  "_s}
-                                                 << QStringList{u"Back1.zsc"_s, u"one.zsc"_s} << 0;
+    QTest::newRow("leading and trailing blanks")
+        << QStringList{u"  -az  "_s} << QStringList{u"Back1.zsc"_s, u"one.zsc"_s} << 0;
 }
 
 void BatchCliTest::grammar() {
@@ -137,8 +138,8 @@ void BatchCliTest::grammar() {
     QCOMPARE(actual, expected);
     for (const QString& name : ran)
         if (name.endsWith(u".zsc"_s))
-            QVERIFY(unzipTestPasses(pf.root.filePath(u"out/"_s + QFileInfo(name).completeBaseName() +
-                                                     u".zip"_s)));
+            QVERIFY(unzipTestPasses(
+                pf.root.filePath(u"out/"_s + QFileInfo(name).completeBaseName() + u".zip"_s)));
         else
             QVERIFY(QFile::exists(pf.root.filePath(u"out/"_s + name + u"/data.txt"_s)));
     QCOMPARE(QFileInfo(pf.script(u"empty.zsc"_s)).size(), 0);
@@ -148,7 +149,8 @@ void BatchCliTest::errorMarkerFollowsResult() {
     ProgramFolder pf;
     pf.zipScript(u"good.zsc"_s);
     WriteIni(u"Options"_s, u"Error"_s, u"X"_s, pf.script(u"good.zsc"_s));
-    WriteIni(u"Options"_s, u"File1"_s, pf.root.filePath(u"src/data.txt"_s), pf.script(u"bad.zsc"_s));
+    WriteIni(u"Options"_s, u"File1"_s, pf.root.filePath(u"src/data.txt"_s),
+             pf.script(u"bad.zsc"_s));
     const ToolResult r = pf.run({u"good.zsc,bad.zsc,missing.zsc"_s});
     QCOMPARE(r.exitCode, 2);
     QCOMPARE(ReadIni(u"Options"_s, u"Error"_s, u"<none>"_s, pf.script(u"good.zsc"_s)), u"<none>"_s);

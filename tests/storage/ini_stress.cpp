@@ -21,7 +21,8 @@ int main(int argc, char* argv[]) {
     if (a.size() == 3 && a[1] == QLatin1String("rewrite")) {
         for (;;) {
             UpdateIni(a[2], [&](IniDocument& doc) {
-                const int round = doc.value(options, QStringLiteral("K1"), {}).section(u' ', 0, 0).toInt() + 1;
+                const int round =
+                    doc.value(options, QStringLiteral("K1"), {}).section(u' ', 0, 0).toInt() + 1;
                 // A long value makes each write take a while, widening the window.
                 const QString value = QString::number(round) + u' ' + QString(500, u'r');
                 for (int k = 1; k <= 40; ++k)

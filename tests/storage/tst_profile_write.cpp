@@ -1,5 +1,5 @@
-#include "storage/ProfileFile.h"
 #include "TestFiles.h"
+#include "storage/ProfileFile.h"
 
 #include <QFileInfo>
 #include <QTemporaryDir>
@@ -34,26 +34,35 @@ void ProfileWriteTest::writeKeepsTheRestOfTheFile_data() {
 
     const QByteArray windows = "; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xe9\r\nDir1=C:\\A\r\n";
     QTest::newRow("replace in place, Latin-1 file becomes UTF-8")
-        << windows << "Options" << "zipfile" << "Neu"
-        << QByteArray("; keep me\r\n[OPTIONS]\r\nzipfile=Neu\r\nDir1=C:\\A\r\n");
+        << windows << "Options"
+        << "zipfile"
+        << "Neu" << QByteArray("; keep me\r\n[OPTIONS]\r\nzipfile=Neu\r\nDir1=C:\\A\r\n");
     QTest::newRow("untouched lines keep their characters")
-        << windows << "Options" << "Dir2" << "D:\\B"
-        << QByteArray("; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\nDir1=C:\\A\r\nDir2=D:\\B\r\n");
+        << windows << "Options"
+        << "Dir2"
+        << "D:\\B"
+        << QByteArray(
+               "; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\nDir1=C:\\A\r\nDir2=D:\\B\r\n");
     QTest::newRow("empty value removes the key")
-        << windows << "Options" << "Dir1" << ""
-        << QByteArray("; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\n");
+        << windows << "Options"
+        << "Dir1"
+        << "" << QByteArray("; keep me\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\n");
     QTest::newRow("empty key removes the section")
-        << QByteArray("[Other]\nA=1\n[Options]\nB=2\n[Last]\nC=3\n") << "Options" << "" << ""
-        << QByteArray("[Other]\r\nA=1\r\n[Last]\r\nC=3\r\n");
+        << QByteArray("[Other]\nA=1\n[Options]\nB=2\n[Last]\nC=3\n") << "Options"
+        << ""
+        << "" << QByteArray("[Other]\r\nA=1\r\n[Last]\r\nC=3\r\n");
     QTest::newRow("new key goes after the section's last key")
-        << QByteArray("[Options]\nA=1\n\n[Other]\nB=2\n") << "Options" << "C" << "3"
-        << QByteArray("[Options]\r\nA=1\r\nC=3\r\n\r\n[Other]\r\nB=2\r\n");
-    QTest::newRow("missing section appended") << QByteArray("[Other]\r\nB=2\r\n") << "Options"
-                                              << "A" << "1"
-                                              << QByteArray("[Other]\r\nB=2\r\n[Options]\r\nA=1\r\n");
+        << QByteArray("[Options]\nA=1\n\n[Other]\nB=2\n") << "Options"
+        << "C"
+        << "3" << QByteArray("[Options]\r\nA=1\r\nC=3\r\n\r\n[Other]\r\nB=2\r\n");
+    QTest::newRow("missing section appended")
+        << QByteArray("[Other]\r\nB=2\r\n") << "Options"
+        << "A"
+        << "1" << QByteArray("[Other]\r\nB=2\r\n[Options]\r\nA=1\r\n");
     QTest::newRow("duplicates all removed")
-        << QByteArray("[Options]\r\nA=1\r\nA=2\r\n") << "Options" << "A" << ""
-        << QByteArray("[Options]\r\n");
+        << QByteArray("[Options]\r\nA=1\r\nA=2\r\n") << "Options"
+        << "A"
+        << "" << QByteArray("[Options]\r\n");
 }
 
 void ProfileWriteTest::writeKeepsTheRestOfTheFile() {
@@ -94,11 +103,17 @@ void ProfileWriteTest::refusedWritesChangeNothing_data() {
     QTest::addColumn<QString>("key");
     QTest::addColumn<QString>("value");
     QTest::addColumn<bool>("readOnly");
-    QTest::newRow("line feed in value") << "Body" << "one\ntwo" << false;
-    QTest::newRow("carriage return in value") << "Body" << "one\rtwo" << false;
-    QTest::newRow("NUL in value") << "Body" << QStringLiteral("one") + QChar(0) + QStringLiteral("two") << false;
-    QTest::newRow("equals in key") << "A=B" << "v" << false;
-    QTest::newRow("read-only file") << "Body" << "new" << true;
+    QTest::newRow("line feed in value") << "Body"
+                                        << "one\ntwo" << false;
+    QTest::newRow("carriage return in value") << "Body"
+                                              << "one\rtwo" << false;
+    QTest::newRow("NUL in value") << "Body"
+                                  << QStringLiteral("one") + QChar(0) + QStringLiteral("two")
+                                  << false;
+    QTest::newRow("equals in key") << "A=B"
+                                   << "v" << false;
+    QTest::newRow("read-only file") << "Body"
+                                    << "new" << true;
 }
 
 void ProfileWriteTest::refusedWritesChangeNothing() {

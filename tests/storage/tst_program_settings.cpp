@@ -1,6 +1,6 @@
+#include "TestFiles.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
-#include "TestFiles.h"
 
 #include <QTemporaryDir>
 #include <QTest>
@@ -44,14 +44,15 @@ void ProgramSettingsTest::loadRules_data() {
     QTest::addColumn<QString>("scriptFolder");
     QTest::addColumn<int>("port");
     QTest::newRow("YES, trailing separator, port")
-        << QByteArray("[Options]\nMilitaryTime=YES\nScriptFilePath=/srv/scripts/\nMailServerPort=2525\n")
+        << QByteArray(
+               "[Options]\nMilitaryTime=YES\nScriptFilePath=/srv/scripts/\nMailServerPort=2525\n")
         << true << "/srv/scripts" << 2525;
     QTest::newRow("1 is not yes, root folder, port text")
         << QByteArray("[Options]\nMilitaryTime=1\nScriptFilePath=/\nMailServerPort=abc\n") << false
         << "" << 0;
     QTest::newRow("true is not yes, port above 16 bits")
-        << QByteArray("[Options]\nMilitaryTime=true\nMailServerPort=40000\n") << false << "<program>"
-        << 0;
+        << QByteArray("[Options]\nMilitaryTime=true\nMailServerPort=40000\n") << false
+        << "<program>" << 0;
     QTest::newRow("negative port kept as stored")
         << QByteArray("[Options]\nMailServerPort=-5\n") << true << "<program>" << -5;
 }
@@ -77,12 +78,12 @@ void ProgramSettingsTest::timeStamps_data() {
     QTest::addColumn<bool>("military");
     QTest::addColumn<QString>("text");
     const QDate day(2024, 3, 5);
-    QTest::newRow("24-hour evening") << QDateTime(day, QTime(19, 4, 9)) << true
-                                     << "2024/03/05 19:04:09";
-    QTest::newRow("12-hour evening") << QDateTime(day, QTime(19, 4, 9)) << false
-                                     << "2024/03/05 07:04:09 pm";
-    QTest::newRow("12-hour midnight") << QDateTime(day, QTime(0, 30, 0)) << false
-                                      << "2024/03/05 12:30:00 am";
+    QTest::newRow("24-hour evening")
+        << QDateTime(day, QTime(19, 4, 9)) << true << "2024/03/05 19:04:09";
+    QTest::newRow("12-hour evening")
+        << QDateTime(day, QTime(19, 4, 9)) << false << "2024/03/05 07:04:09 pm";
+    QTest::newRow("12-hour midnight")
+        << QDateTime(day, QTime(0, 30, 0)) << false << "2024/03/05 12:30:00 am";
     QTest::newRow("12-hour noon") << QDateTime(day, QTime(12, 0, 1)) << false
                                   << "2024/03/05 12:00:01 pm";
 }
@@ -105,11 +106,12 @@ void ProgramSettingsTest::saveWritesAllElevenKeys() {
     edited.unzipFile = u"/in/Daily"_s;
     edited.mailServer = u"a.example,b.example"_s;
     QVERIFY(SaveProgramSettings(s, edited, u"2525"_s, ini));
-    QCOMPARE(readBytes(ini), QByteArray("; my notes\r\n[Options]\r\nMailServer=a.example,b.example\r\n"
-                                        "UNC_Paths=Yes\r\nNewErrorFile=No\r\nMilitaryTime=No\r\n"
-                                        "UnzipFile=/in/Daily\r\nScriptFilePath=")
-                               + dir.path().toUtf8() + "\r\nErrorFilePath=" + dir.path().toUtf8()
-                               + "\r\nMailServerPort=2525\r\n");
+    QCOMPARE(readBytes(ini),
+             QByteArray("; my notes\r\n[Options]\r\nMailServer=a.example,b.example\r\n"
+                        "UNC_Paths=Yes\r\nNewErrorFile=No\r\nMilitaryTime=No\r\n"
+                        "UnzipFile=/in/Daily\r\nScriptFilePath=") +
+                 dir.path().toUtf8() + "\r\nErrorFilePath=" + dir.path().toUtf8() +
+                 "\r\nMailServerPort=2525\r\n");
     QCOMPARE(s.timeStampFormat, u"yyyy/mm/dd hh:mm:ss am/pm"_s);
     QCOMPARE(s.mailServerPort, qint16(2525));
     // A port that does not convert keeps the previous one.

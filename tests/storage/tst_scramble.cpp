@@ -23,8 +23,10 @@ void ScrambleTest::knownValues_data() {
     // positions 1..6 are +10, -8, +15, -7, +14, -12.
     QTest::addColumn<QString>("plain");
     QTest::addColumn<QString>("scrambled");
-    QTest::newRow("empty") << "" << "";
-    QTest::newRow("seven letters") << "Secret1" << "]]rksh;";
+    QTest::newRow("empty") << ""
+                           << "";
+    QTest::newRow("seven letters") << "Secret1"
+                                   << "]]rksh;";
 }
 
 void ScrambleTest::knownValues() {

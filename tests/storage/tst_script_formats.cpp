@@ -8,7 +8,9 @@ using namespace tarvik;
 using namespace Qt::StringLiterals;
 
 namespace {
-IniDocument doc(const char* text) { return IniDocument::parse(QString::fromUtf8(text)); }
+IniDocument doc(const char* text) {
+    return IniDocument::parse(QString::fromUtf8(text));
+}
 } // namespace
 
 class ScriptFormatsTest : public QObject {
@@ -34,8 +36,8 @@ void ScriptFormatsTest::zipScriptReading_data() {
     QTest::addColumn<bool>("storePaths");
     QTest::addColumn<QDate>("date");
 
-    QTest::newRow("family starts at 1") << QByteArray("[Options]\nFile2=/a/*.txt\n") << "" << 9
-                                        << false << QDate();
+    QTest::newRow("family starts at 1")
+        << QByteArray("[Options]\nFile2=/a/*.txt\n") << "" << 9 << false << QDate();
     QTest::newRow("delete marks in both cases")
         << QByteArray("[Options]\nFile1=x,/d/*.log\nFile2=X,/d/*.tmp\nFile3=/d/keep\n")
         << "/d/*.log|1;/d/*.tmp|1;/d/keep|0" << 9 << false << QDate();
@@ -49,7 +51,8 @@ void ScriptFormatsTest::zipScriptReading_data() {
         << QByteArray("[Options]\nCompressionMode=NONE\nStorePaths=YES\nModifiedDate=12/31/1999\n")
         << "" << 0 << true << QDate(1999, 12, 31);
     QTest::newRow("unknown words")
-        << QByteArray("[Options]\nCompressionMode=Maximum\nStorePaths=true\nModifiedDate=31/12/1999\n")
+        << QByteArray(
+               "[Options]\nCompressionMode=Maximum\nStorePaths=true\nModifiedDate=31/12/1999\n")
         << "" << 9 << false << QDate();
     QTest::newRow("fast, 1 is no yes")
         << QByteArray("[Options]\nCompressionMode=fast\nStorePaths=1\nModifiedDate=1/5/03\n") << ""
@@ -88,7 +91,8 @@ void ScriptFormatsTest::zipScriptSaveRewritesFamiliesGapless() {
     IniDocument d = doc("[Options]\nFile1=a\nFile2=b\nFile3=c\nFile4=d\nFile5=e\nFile7=stray\n"
                         "Dir1=/out\n");
     ZipScriptOptions o = ReadZipScript(d).options;
-    o.fileSpecs = {{QStringLiteral("/x/*.log"), true}, {QStringLiteral("/y"), false},
+    o.fileSpecs = {{QStringLiteral("/x/*.log"), true},
+                   {QStringLiteral("/y"), false},
                    {QStringLiteral("/z"), false}};
     o.directories = {QStringLiteral("/never")};
     QVERIFY(WriteZipScriptOptions(d, o, true, false));
@@ -140,7 +144,8 @@ void ScriptFormatsTest::zipScriptSaveRefusesUnscramblablePassword() {
 }
 
 void ScriptFormatsTest::emailSaveWritesHyperLinkPathOnlyWhenOn() {
-    IniDocument d = doc("[Options]\nHyperLinkPath=/old/Backup.zip\nEmailAddress1=a\nEmailAddress2=b\n");
+    IniDocument d =
+        doc("[Options]\nHyperLinkPath=/old/Backup.zip\nEmailAddress1=a\nEmailAddress2=b\n");
     ZipScriptEmail e;
     e.hyperLink = false;
     e.hyperLinkPath = QStringLiteral("/new/Backup.zip");
@@ -158,8 +163,8 @@ void ScriptFormatsTest::unzipScriptReading_data() {
     QTest::addColumn<int>("extract");
     QTest::addColumn<bool>("overwrite");
     QTest::newRow("NEWER") << QByteArray("[Options]\nExtract=NEWER\nOverwrite=yes\n") << 1 << true;
-    QTest::newRow("Newest is all") << QByteArray("[Options]\nExtract=Newest\nOverwrite=Y\n") << 0
-                                   << false;
+    QTest::newRow("Newest is all")
+        << QByteArray("[Options]\nExtract=Newest\nOverwrite=Y\n") << 0 << false;
     QTest::newRow("newer and non-existing")
         << QByteArray("[Options]\nExtract=newer and NON-EXISTING\n") << 2 << false;
     QTest::newRow("missing") << QByteArray("[Options]\n") << 0 << false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/ZipEngine.h"
+#include "archive/ZipEngine.h"
 #include "platform/ScriptedDialogService.h"
 #include "platform/TextViewer.h"
 #include "storage/ProfileFile.h"

@@ -1,14 +1,15 @@
 #include "ui/main/Form1.h"
 
-#include "engine/BatchMode.h"
-#include "engine/FileOps.h"
-#include "engine/zip/Wildcard.h"
 #include "platform/DialogService.h"
 #include "platform/TextViewer.h"
 #include "platform/WaitCursor.h"
+#include "runner/BatchMode.h"
+#include "storage/FileOps.h"
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
+#include "storage/TempFolder.h"
+#include "storage/Wildcard.h"
 #include "ui/editors/Form2.h"
 #include "ui/editors/Form4.h"
 #include "ui/main/AboutBox.h"
@@ -473,7 +474,7 @@ void Form1::applyAdvancedSelect(const AdvancedSelection& selection) {
         const QDir dir(folder.isEmpty() ? QString(kPathSeparator) : folder);
         for (const QString& name :
              dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
-            if (!zipio::MatchWildcard(selection.pattern, name, Qt::CaseInsensitive))
+            if (!MatchWildcard(selection.pattern, name, Qt::CaseInsensitive))
                 continue;
             for (int row = 0; row < model_->rowCount(); ++row) {
                 if (model_->row(row).fileName.compare(name, Qt::CaseInsensitive) == 0)

@@ -1,8 +1,8 @@
 #include "ui/main/RunController.h"
 
-#include "engine/EmailStep.h"
-#include "engine/UnzipRunner.h"
-#include "engine/ZipRunner.h"
+#include "runner/EmailStep.h"
+#include "runner/UnzipRunner.h"
+#include "runner/ZipRunner.h"
 #include "ui/main/ScriptList.h"
 
 namespace tarvik {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "engine/RunContext.h"
+#include "runner/RunContext.h"
 
 #include <QDateTime>
 #include <QList>

@@ -1,9 +1,9 @@
 #include "ui/main/ScriptList.h"
 
-#include "engine/zip/Wildcard.h"
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ScriptKeys.h"
+#include "storage/Wildcard.h"
 
 #include <QDir>
 #include <algorithm>
@@ -20,7 +20,7 @@ QList<ScriptRow> LoadScriptRows(const QString& scriptFolder) {
     for (const auto& [pattern, type] : kinds) {
         for (const QFileInfo& file : files) {
             const QString name = file.fileName();
-            if (!zipio::MatchWildcard(QStringView(pattern), name, Qt::CaseInsensitive))
+            if (!MatchWildcard(QStringView(pattern), name, Qt::CaseInsensitive))
                 continue;
             const IniDocument doc =
                 LoadIniDocument(JoinPath(scriptFolder, name)).value_or(IniDocument());

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "archive/ZipEngine.h"
+#include "runner/RunContext.h"
+#include "runner/RunLog.h"
+
+#include <QString>
+
+namespace tarvik {
+
+// The parts both runners share: the script's full path, its run log, the
+// shape of log lines, and the start of a run.
+class ScriptRun {
+public:
+    ScriptRun(const QString& scriptName, RunContext& context);
+
+    const QString& scriptPath() const { return scriptPath_; }
+    RunContext& context() { return context_; }
+
+    // Checks the script exists and stamps LastRun; false (after logging why)
+    // when the script is missing or empty.
+    bool start();
+
+    // One log line: time stamp, two blanks, the script's path, `text`.
+    void log(const QString& text);
+    // `text` + "Error N : D".
+    void log(const QString& text, const PlatformError& error);
+
+    quint16 abort(const QString& text);
+    quint16 abort(const QString& text, const PlatformError& error);
+    quint16 finish();
+
+private:
+    RunContext& context_;
+    QString scriptPath_;
+    RunLog log_;
+};
+
+QString ErrorTail(const PlatformError& error);
+
+} // namespace tarvik

@@ -1,0 +1,94 @@
+#include "runner/UnzipRunner.h"
+
+#include "archive/ZipEngine.h"
+#include "runner/ResultText.h"
+#include "runner/ScriptRun.h"
+#include "storage/FileOps.h"
+#include "storage/ProfileFile.h"
+#include "storage/UnzipScript.h"
+
+#include <QFile>
+#include <cerrno>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace tarvik {
+
+namespace {
+
+// Extracted files are renamed into place without a sync of their own. Before
+// the archive goes, everything written to the folder's file system is flushed,
+// so a power cut cannot take the archive and leave empty files behind.
+bool SyncFolderFileSystem(const QString& folder, PlatformError& error) {
+    const int fd =
+        ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0) {
+        error = ErrorFromErrno(errno);
+        return false;
+    }
+    const bool synced = ::syncfs(fd) == 0;
+    if (!synced)
+        error = ErrorFromErrno(errno);
+    ::close(fd);
+    return synced;
+}
+
+} // namespace
+
+quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
+    ScriptRun run(scriptName, ctx);
+    if (!run.start())
+        return kRunScriptMissing;
+
+    // A script that is there but cannot be read is not a script without keys.
+    int readError = 0;
+    const std::optional<IniDocument> doc = LoadIniDocument(run.scriptPath(), &readError);
+    if (!doc)
+        return run.abort(QStringLiteral("  Aborted : Unable to read script file"),
+                         ErrorFromErrno(readError));
+    const UnzipScript script = ReadUnzipScript(*doc);
+    if (script.zipFile.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No zip file in script file to process."));
+    if (script.fileSpecs.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No file specs in script file to process."));
+    if (script.directories.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No directories in script file to process."));
+
+    ZipEngine& engine = ctx.engine;
+    // A script without a password never tries the previous script's.
+    if (!engine.setPassword(script.password) && !script.password.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"),
+                         engine.lastError());
+    const QString archive = ArchiveOfUnzipScript(script.zipFile);
+    if (!engine.setZipFile(archive))
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + archive,
+                         engine.lastError());
+    engine.setOverwriteMode(script.overwrite ? 2 : 1);
+
+    QString specs;
+    for (const QString& spec : script.fileSpecs)
+        specs += spec + u'\r';
+    for (const QString& dir : script.directories) {
+        if (!engine.setFilesToProcess(specs))
+            return run.abort(QStringLiteral("  Aborted : Unable to process file specs"),
+                             engine.lastError());
+        engine.setExtractFolder(dir);
+        const quint16 result = engine.ExtractArchive(qint16(script.extract));
+        if (result != 0)
+            return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
+                             QStringLiteral(" : ") +
+                             ResultText(result, QStringLiteral("extracting files in zip file")));
+    }
+
+    PlatformError error;
+    if (script.deleteArchive) {
+        bool synced = true;
+        for (const QString& dir : script.directories)
+            synced = synced && SyncFolderFileSystem(dir, error);
+        if (!synced || !RemoveFile(archive, error))
+            run.log(QStringLiteral("  Unable to delete zip file ") + archive, error);
+    }
+    return run.finish();
+}
+
+} // namespace tarvik

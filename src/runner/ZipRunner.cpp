@@ -1,0 +1,155 @@
+#include "runner/ZipRunner.h"
+
+#include "archive/ArchiveCheck.h"
+#include "archive/ZipEngine.h"
+#include "runner/ResultText.h"
+#include "runner/ScriptRun.h"
+#include "runner/SourceCleanup.h"
+#include "storage/FileLock.h"
+#include "storage/FileOps.h"
+#include "storage/PathText.h"
+#include "storage/ProfileFile.h"
+#include "storage/TempFolder.h"
+#include "storage/ZipScript.h"
+
+#include <QFileInfo>
+#include <cerrno>
+
+namespace tarvik {
+namespace {
+
+constexpr int kSameArchiveWaitMs = 30 * 60 * 1000;
+const QString kCreating = QStringLiteral("creating zip file");
+
+// An archive name must stay a plain file name: it is joined to the temporary
+// folder and to every directory.
+bool isPlainFileName(const QString& name) {
+    return !name.contains(u'/') && !name.contains(u'\\') && name != u"." && name != u"..";
+}
+
+} // namespace
+
+QString EarliestDateText(const QDate& date) {
+    if (!date.isValid())
+        return QStringLiteral("01011980");
+    const QString text = date.toString(QStringLiteral("MMddyyyy"));
+    return text[4] == u'2' ? text.left(4) + text.right(2) : text;
+}
+
+quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
+    ScriptRun run(scriptName, ctx);
+    if (!run.start())
+        return kRunScriptMissing;
+
+    // A script that is there but cannot be read is not a script without keys.
+    int readError = 0;
+    const std::optional<IniDocument> doc = LoadIniDocument(run.scriptPath(), &readError);
+    if (!doc)
+        return run.abort(QStringLiteral("  Aborted : Unable to read script file"),
+                         ErrorFromErrno(readError));
+    const ZipScript script = ReadZipScript(*doc);
+    const ZipScriptOptions& o = script.options;
+    if (o.fileSpecs.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No file specs in script file to process."));
+    if (o.directories.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No directories in script file to process."));
+    if (o.zipFile.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : No zip file in script file to process."));
+
+    PlatformError error;
+    if (!EnsurePrivateFolder(ctx.tempFolder, error))
+        return run.abort(QStringLiteral("  Aborted : Unable to create directory ") + ctx.tempFolder,
+                         error);
+
+    ZipEngine& engine = ctx.engine;
+    QString specs;
+    for (const FileSpecEntry& entry : o.fileSpecs)
+        specs += entry.spec + u'\r';
+    if (!engine.setFilesToProcess(specs))
+        return run.abort(QStringLiteral("  Aborted : Unable to process file specs"),
+                         engine.lastError());
+
+    const QString archiveName = o.zipFile + QStringLiteral(".zip");
+    const QString tempArchive = JoinPath(ctx.tempFolder, archiveName);
+    if (!isPlainFileName(o.zipFile))
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + tempArchive,
+                         ErrorFromErrno(EINVAL));
+    if (!engine.setZipFile(tempArchive))
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + tempArchive,
+                         engine.lastError());
+    engine.setCompressionLevel(CompressionLevel(o.compression));
+    // A script without a password never inherits the previous script's.
+    if (!engine.setPassword(o.password) && !o.password.isEmpty())
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"),
+                         engine.lastError());
+    engine.setStorePaths(o.storePaths);
+    engine.setIncludeSubdirectories(o.storeSubDirs ? QStringLiteral("True")
+                                                   : QStringLiteral("False"));
+    engine.setEarliestDate(EarliestDateText(o.modifiedDate));
+    engine.setIncludeHiddenFiles(o.includeHiddenFiles);
+    engine.setIncludeDirectoryEntries(o.includeDirectoryEntries);
+    engine.setIncludeVolumeLabel(o.includeVolumeLabel);
+
+    // Runs of scripts with the same archive name, in this or another process,
+    // take turns: build, copy and delete happen under one lock.
+    const FileLock sameArchive(tempArchive + QStringLiteral(".lock"), FileLock::Kind::File,
+                               kSameArchiveWaitMs);
+    if (!sameArchive.isLocked())
+        return run.abort(QStringLiteral("  Aborted due to error 180 : ") +
+                         ResultText(180, kCreating));
+
+    // What a killed run of this archive left unfinished: libzip's archive in
+    // the temporary folder, copies in the directories. Only runs holding the
+    // lock write such files, so none of them is in use.
+    RemoveUnfinishedFiles(ctx.tempFolder, archiveName + u'.');
+    for (const QString& dir : o.directories)
+        RemoveUnfinishedFiles(dir, archiveName + QStringLiteral(".tarvik-"));
+
+    const quint16 result = engine.CreateArchive(0);
+    if (result != 0)
+        return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
+                         QStringLiteral(" : ") + ResultText(result, kCreating));
+
+    if (script.email.attachment || script.email.hyperLink) {
+        if (ctx.email)
+            ctx.email(script, tempArchive);
+    }
+
+    const qint64 archiveSize = QFileInfo(tempArchive).size();
+    const QString tempCanonical = QFileInfo(tempArchive).canonicalFilePath();
+    int goodCopies = 0;
+    // A directory that is the temporary folder itself (by any name) holds the
+    // temporary archive as its copy, which must then outlive the clean-up.
+    bool tempIsACopy = false;
+    for (qsizetype i = 0; i < o.directories.size(); ++i) {
+        const QString& dir = o.directories.at(i);
+        const QString target = JoinPath(dir, archiveName);
+        // The temporary archive is deleted after the last copy: that copy can
+        // be the file itself under its new name instead of a copy of its bytes.
+        const bool last = i + 1 == o.directories.size();
+        if ((last ? HandOverFileReplacing(tempArchive, target, error)
+                  : CopyFileReplacing(tempArchive, target, error)) &&
+            ArchiveCopyIsGood(target, archiveSize, error)) {
+            ++goodCopies;
+            tempIsACopy = tempIsACopy || QFileInfo(target).canonicalFilePath() == tempCanonical;
+        } else
+            run.log(QStringLiteral("  Unable to copy zip file to ") + dir, error);
+    }
+
+    if (goodCopies == 0)
+        return run.abort(QStringLiteral("  Aborted : No copy of the zip file was made. Kept ") +
+                         tempArchive + QStringLiteral(" and the files marked for deletion."));
+
+    if (!tempIsACopy && !RemoveFile(tempArchive, error))
+        run.log(QStringLiteral("  Unable to delete zip file ") + tempArchive, error);
+
+    for (const FileSpecEntry& entry : o.fileSpecs) {
+        if (!entry.deleteMark)
+            continue;
+        if (!DeleteArchivedMatches(entry.spec, engine.archivedFiles(), error))
+            run.log(QStringLiteral("  Unable to delete file ") + entry.spec, error);
+    }
+    return run.finish();
+}
+
+} // namespace tarvik
