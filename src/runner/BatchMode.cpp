@@ -2,26 +2,10 @@
 
 #include "runner/UnzipRunner.h"
 #include "runner/ZipRunner.h"
-#include "storage/PathText.h"
-#include "storage/ProfileFile.h"
-#include "storage/ScriptKeys.h"
-#include "storage/Wildcard.h"
-
-#include <QDir>
+#include "storage/ScriptFolder.h"
 
 namespace tarvik {
 namespace {
-
-enum class Kind { Zip, Unzip, Unknown };
-
-Kind kindOf(const QString& name) {
-    const QString ending = name.right(4).toLower();
-    if (ending == u".zsc")
-        return Kind::Zip;
-    if (ending == u".usc")
-        return Kind::Unzip;
-    return Kind::Unknown;
-}
 
 QString scanPattern(const Command& command) {
     switch (command.mode) {
@@ -38,23 +22,20 @@ QString scanPattern(const Command& command) {
 
 } // namespace
 
-void RecordRunResult(const QString& scriptPath, quint16 result) {
-    if (result == kRunFinished)
-        WriteIni(keys::kOptions, keys::kError, QString(), scriptPath);
-    else if (result == kRunAborted)
-        WriteIni(keys::kOptions, keys::kError, QStringLiteral("X"), scriptPath);
+quint16 RunScript(const QString& scriptName, ScriptKind kind, RunContext& context) {
+    switch (kind) {
+    case ScriptKind::Zip:
+        return RunZipScript(scriptName, context);
+    case ScriptKind::Unzip:
+        return RunUnzipScript(scriptName, context);
+    case ScriptKind::Other:
+        break;
+    }
+    return kRunScriptMissing;
 }
 
 QStringList ScanScripts(const Command& command, const QString& scriptFolder) {
-    const QString pattern = scanPattern(command);
-    const QDir dir(scriptFolder.isEmpty() ? QString(kPathSeparator) : scriptFolder);
-    QStringList names;
-    for (const QFileInfo& info :
-         dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
-        if (info.size() > 0 && MatchWildcard(pattern, info.fileName(), Qt::CaseInsensitive))
-            names.append(info.fileName());
-    }
-    return names;
+    return ListScriptFolder(scriptFolder, scanPattern(command), true);
 }
 
 int RunBatch(const Command& command, RunContext& context) {
@@ -64,18 +45,16 @@ int RunBatch(const Command& command, RunContext& context) {
     bool aborted = false;
     bool nameProblem = false;
     for (const QString& name : names) {
-        Kind kind = kindOf(name);
+        ScriptKind kind = ScriptKindOfName(name);
         if (command.mode == CommandMode::AllZip)
-            kind = Kind::Zip;
+            kind = ScriptKind::Zip;
         else if (command.mode == CommandMode::AllUnzip)
-            kind = Kind::Unzip;
-        if (kind == Kind::Unknown) {
+            kind = ScriptKind::Unzip;
+        if (kind == ScriptKind::Other) {
             nameProblem = nameProblem || listMode;
             continue;
         }
-        const quint16 result =
-            kind == Kind::Zip ? RunZipScript(name, context) : RunUnzipScript(name, context);
-        RecordRunResult(JoinPath(context.settings.scriptFilePath, name), result);
+        const quint16 result = RunScript(name, kind, context);
         aborted = aborted || result == kRunAborted;
         nameProblem = nameProblem || result == kRunScriptMissing;
     }

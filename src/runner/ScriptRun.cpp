@@ -37,6 +37,7 @@ void ScriptRun::log(const QString& text, const PlatformError& error) {
 quint16 ScriptRun::abort(const QString& text) {
     log(text);
     log_.close(false);
+    WriteIni(keys::kOptions, keys::kError, QStringLiteral("X"), scriptPath_);
     return kRunAborted;
 }
 
@@ -46,6 +47,7 @@ quint16 ScriptRun::abort(const QString& text, const PlatformError& error) {
 
 quint16 ScriptRun::finish() {
     log_.close(true);
+    WriteIni(keys::kOptions, keys::kError, QString(), scriptPath_);
     return kRunFinished;
 }
 

@@ -26,6 +26,8 @@ public:
     // `text` + "Error N : D".
     void log(const QString& text, const PlatformError& error);
 
+    // The end of a run that got past start(): the log is closed and the
+    // script's Error marker set ("X") or cleared.
     quint16 abort(const QString& text);
     quint16 abort(const QString& text, const PlatformError& error);
     quint16 finish();

@@ -8,6 +8,7 @@
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
+#include "storage/ScriptFolder.h"
 #include "storage/TempFolder.h"
 #include "storage/Wildcard.h"
 #include "ui/editors/Form2.h"
@@ -349,8 +350,8 @@ void Form1::copyScript() {
         return;
     const QString source = currentScriptFile_;
     const QString sourcePath = scriptPath(source);
-    const bool zip = source.right(4).toLower() == QLatin1String(".zsc");
-    const QString extension = zip ? QStringLiteral(".zsc") : QStringLiteral(".usc");
+    const bool zip = ScriptKindOfName(source) == ScriptKind::Zip;
+    const QString extension = ScriptEnding(zip ? ScriptKind::Zip : ScriptKind::Unzip);
     const QString description =
         ReadIni(QStringLiteral("Options"), QStringLiteral("Description"), {}, sourcePath);
     for (;;) {
@@ -560,12 +561,10 @@ void Form1::onJobStarting(const RunJob& job) {
 
 void Form1::onJobFinished(const RunJob& job, quint16 result, int processed, int total) {
     const int row = model_->rowOfId(job.rowId);
-    const QString path = scriptPath(job.fileName);
     const QString head = QStringLiteral("Script ") + job.fileName;
     switch (result) {
     case kRunFinished:
         model_->setError(row, QString());
-        RecordRunResult(path, result);
         appendLine(head + QStringLiteral(" finished ") + now() + u'.');
         break;
     case kRunScriptMissing:
@@ -576,7 +575,6 @@ void Form1::onJobFinished(const RunJob& job, quint16 result, int processed, int 
         break;
     case kRunAborted:
         model_->setError(row, kSelectionMarker);
-        RecordRunResult(path, result);
         appendLine(head + QStringLiteral(" aborted due to error at ") + now() +
                    QStringLiteral(". Review file ") +
                    JoinPath(settings_.errorFilePath, QStringLiteral("errors.txt")) + u'.');

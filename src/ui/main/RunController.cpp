@@ -1,9 +1,7 @@
 #include "ui/main/RunController.h"
 
+#include "runner/BatchMode.h"
 #include "runner/EmailStep.h"
-#include "runner/UnzipRunner.h"
-#include "runner/ZipRunner.h"
-#include "ui/main/ScriptList.h"
 
 namespace tarvik {
 
@@ -19,8 +17,7 @@ ScriptWorker::ScriptWorker(const ProgramSettings& settings, ZipEngine& engine,
 }
 
 void ScriptWorker::run(quint64 ticket, const QString& fileName) {
-    const quint16 result = IsZipScriptName(fileName) ? RunZipScript(fileName, context_)
-                                                     : RunUnzipScript(fileName, context_);
+    const quint16 result = RunScript(fileName, ScriptKindOfName(fileName), context_);
     emit done(ticket, result);
 }
 

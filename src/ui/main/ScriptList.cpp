@@ -2,8 +2,8 @@
 
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
+#include "storage/ScriptFolder.h"
 #include "storage/ScriptKeys.h"
-#include "storage/Wildcard.h"
 
 #include <QDir>
 #include <algorithm>
@@ -11,17 +11,11 @@
 namespace tarvik {
 
 QList<ScriptRow> LoadScriptRows(const QString& scriptFolder) {
-    const QDir dir(scriptFolder.isEmpty() ? QString(kPathSeparator) : scriptFolder);
-    const QFileInfoList files = dir.entryInfoList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot,
-                                                  QDir::Name | QDir::IgnoreCase);
     QList<ScriptRow> rows;
     const std::pair<const char16_t*, const QString*> kinds[] = {{u"*.zsc", &kZipType},
                                                                 {u"*.usc", &kUnzipType}};
     for (const auto& [pattern, type] : kinds) {
-        for (const QFileInfo& file : files) {
-            const QString name = file.fileName();
-            if (!MatchWildcard(QStringView(pattern), name, Qt::CaseInsensitive))
-                continue;
+        for (const QString& name : ListScriptFolder(scriptFolder, pattern, false)) {
             const IniDocument doc =
                 LoadIniDocument(JoinPath(scriptFolder, name)).value_or(IniDocument());
             ScriptRow row;
@@ -34,10 +28,6 @@ QList<ScriptRow> LoadScriptRows(const QString& scriptFolder) {
         }
     }
     return rows;
-}
-
-bool IsZipScriptName(const QString& fileName) {
-    return fileName.right(3).compare(u"zsc", Qt::CaseInsensitive) == 0;
 }
 
 ScriptListModel::ScriptListModel(QObject* parent) : QAbstractTableModel(parent) {}

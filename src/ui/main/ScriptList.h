@@ -45,10 +45,6 @@ inline constexpr int TwipsToPixels(int twips) {
 // unmarked and without ids.
 QList<ScriptRow> LoadScriptRows(const QString& scriptFolder);
 
-// "zsc" as the name's last three letters in any case means a zip script; any
-// other name is run as an unzip script.
-bool IsZipScriptName(const QString& fileName);
-
 // The script list's rows. Sorting is by the text of one column, ignoring
 // letter case and keeping the earlier order of equal texts; the sort stays in
 // force for rows filled in later, and the sorted column's header shows the
