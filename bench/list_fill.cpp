@@ -5,7 +5,6 @@
 //                                  (LoadScriptRows), and building and showing
 //                                  the main window with them up to its first
 //                                  paint; prints the median milliseconds
-#include "archive/ZipEngine.h"
 #include "platform/QtDialogService.h"
 #include "storage/ProgramSettings.h"
 #include "ui/main/Form1.h"
@@ -96,13 +95,12 @@ int Time(const QString& folder, int runs) {
         tarvik::ProgramSettings settings;
         settings.scriptFilePath = folder;
         settings.errorFilePath = temp.path();
-        tarvik::ZipEngine engine;
         tarvik::QtDialogService dialogs;
         tarvik::Form1Options options;
         options.tempFolder = temp.path();
         timer.restart();
         {
-            tarvik::Form1 form(settings, engine, dialogs, options);
+            tarvik::Form1 form(settings, dialogs, options);
             form.show();
             // Up to the first paint of the filled list.
             QApplication::processEvents();

@@ -1,5 +1,5 @@
 // Driver for bench/zip-large-file: writes the deterministic input file, and
-// zips one file through ZipEngine::CreateArchive.
+// zips one file through CreateArchive.
 //   zip_large_file generate PATH MEGABYTES
 //   zip_large_file zip FILE ARCHIVE LEVEL
 #include "archive/ZipEngine.h"
@@ -62,12 +62,11 @@ int main(int argc, char** argv) {
                      argv[0]);
         return 2;
     }
-    tarvik::ZipEngine engine;
-    if (!engine.setFilesToProcess(QString::fromLocal8Bit(argv[2]) + QChar(13)) ||
-        !engine.setZipFile(QString::fromLocal8Bit(argv[3])))
-        return 2;
-    engine.setCompressionLevel(std::atoi(argv[4]));
-    const quint16 result = engine.CreateArchive(0);
+    tarvik::ZipRequest request;
+    request.patterns = QStringList{QString::fromLocal8Bit(argv[2])};
+    request.archivePath = QString::fromLocal8Bit(argv[3]);
+    request.level = std::atoi(argv[4]);
+    const quint16 result = tarvik::CreateArchive(request).result;
     std::printf("CreateArchive result: %u\n", unsigned(result));
     return result == 0 ? 0 : 1;
 }

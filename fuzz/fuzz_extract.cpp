@@ -55,15 +55,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(file.write(reinterpret_cast<const char*>(data), qint64(size)) == qint64(size));
     file.close();
 
-    ZipEngine engine;
-    FUZZ_CHECK(engine.setZipFile(scratch.archive));
-    FUZZ_CHECK(engine.setFilesToProcess(QStringLiteral("*\r")));
-    engine.setPassword(QStringLiteral("secret"));
-    engine.setOverwriteMode(2);
-    engine.setExtractFolder(scratch.out);
+    ExtractRequest request;
+    request.archivePath = scratch.archive;
+    request.patterns = QStringList{QStringLiteral("*")};
+    request.password = QStringLiteral("secret");
+    request.replaceExisting = true;
+    request.folder = scratch.out;
     // Twice: the second run meets every file the first one made.
     for (int round = 0; round < 2; ++round) {
-        const quint16 result = engine.ExtractArchive(0);
+        const quint16 result = ExtractArchive(request).result;
         FUZZ_CHECK(result == 0 || result == 40 || result == 50 || result == 100 || result == 110 ||
                    result == 120 || result == 290 || result == 300 || result == 310 ||
                    result == 400 || result == 510);

@@ -1,4 +1,3 @@
-#include "archive/ZipEngine.h"
 #include "platform/QtDialogService.h"
 #include "runner/BatchMode.h"
 #include "runner/CommandLine.h"
@@ -39,9 +38,8 @@ int RunWindow(int& argc, char* argv[]) {
     QApplication app(argc, argv);
     tarvik::ProgramSettings settings = tarvik::LoadProgramSettings(
         QCoreApplication::applicationDirPath(), tarvik::SettingsFilePath());
-    tarvik::ZipEngine engine;
     tarvik::QtDialogService dialogs;
-    tarvik::Form1 window(settings, engine, dialogs);
+    tarvik::Form1 window(settings, dialogs);
     // Quit when the window really closes, also when it was hidden in the tray.
     QObject::connect(&window, &tarvik::Form1::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
@@ -78,9 +76,8 @@ int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     tarvik::ProgramSettings settings = tarvik::LoadProgramSettings(
         QCoreApplication::applicationDirPath(), tarvik::SettingsFilePath());
-    tarvik::ZipEngine engine;
     // The e-mail step's lines have no window to go to: messages stays empty.
-    tarvik::RunContext context{settings, engine};
+    tarvik::RunContext context{settings};
     context.tempFolder = tarvik::DefaultTempFolder();
     context.email = tarvik::MakeEmailStep(context);
     return tarvik::RunBatch(command, context);

@@ -172,7 +172,7 @@ constexpr zip_uint64_t kLargeMember = 4 << 20;
 
 class Extraction {
 public:
-    explicit Extraction(const ExtractOptions& options) : options_(options) {}
+    explicit Extraction(const ExtractRequest& request) : options_(request) {}
     ExtractOutcome run();
 
 private:
@@ -189,7 +189,7 @@ private:
                     const QByteArray& leaf, const MemberTime& time) const;
     void apply(const Outcome& outcome);
 
-    const ExtractOptions& options_;
+    const ExtractRequest& options_;
     UniqueFd root_;
     mutable SpaceBudget space_;
     bool skipped_ = false;
@@ -445,8 +445,8 @@ Outcome Extraction::extractFile(Reader& reader, const Member& member) const {
     if (exists && !S_ISREG(existing.st_mode))
         return Failed(kCreateError, EISDIR);
     const MemberTime time = ReadMemberTime(reader.archive, member.index, qint64(member.stat.mtime));
-    if (options_.mode == 1 || options_.mode == 2) {
-        if (!exists && options_.mode == 1)
+    if (options_.mode != ExtractMode::All) {
+        if (!exists && options_.mode == ExtractMode::Newer)
             return {};
         const qint64 slack = time.exact ? 0 : kDosSlack;
         if (exists && time.seconds <= qint64(existing.st_mtime) + slack)
@@ -579,7 +579,7 @@ void Extraction::apply(const Outcome& outcome) {
 
 } // namespace
 
-ExtractOutcome ExtractMembers(const ExtractOptions& options) {
+ExtractOutcome ExtractMembers(const ExtractRequest& options) {
     return Extraction(options).run();
 }
 

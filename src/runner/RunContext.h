@@ -8,15 +8,13 @@
 
 namespace tarvik {
 
-class ZipEngine;
 struct ZipScript;
 
 // What a runner needs from its caller: the window or batch mode.
 struct RunContext {
-    RunContext(const ProgramSettings& s, ZipEngine& e) : settings(s), engine(e) {}
+    explicit RunContext(const ProgramSettings& s) : settings(s) {}
 
     const ProgramSettings& settings;
-    ZipEngine& engine;
     // Lines for the System Messages box (the e-mail step's outcome); may be empty.
     std::function<void(const QString&)> messages;
     // The folder zip runs build their archives in.

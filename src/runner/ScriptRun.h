@@ -1,8 +1,8 @@
 #pragma once
 
-#include "archive/ZipEngine.h"
 #include "runner/RunContext.h"
 #include "runner/RunLog.h"
+#include "storage/PlatformError.h"
 
 #include <QString>
 

@@ -54,26 +54,24 @@ quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
     if (script.directories.isEmpty())
         return run.abort(QStringLiteral("  Aborted : No directories in script file to process."));
 
-    ZipEngine& engine = ctx.engine;
-    // A script without a password never tries the previous script's.
-    if (!engine.setPassword(script.password) && !script.password.isEmpty())
-        return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"),
-                         engine.lastError());
+    if (const auto refused = RefusedPassword(script.password))
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"), *refused);
     const QString archive = ArchiveOfUnzipScript(script.zipFile);
-    if (!engine.setZipFile(archive))
+    if (const auto refused = RefusedArchivePath(archive))
         return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + archive,
-                         engine.lastError());
-    engine.setOverwriteMode(script.overwrite ? 2 : 1);
+                         *refused);
 
-    QString specs;
-    for (const QString& spec : script.fileSpecs)
-        specs += spec + u'\r';
+    ExtractRequest request;
+    request.archivePath = archive;
+    request.password = script.password;
+    request.replaceExisting = script.overwrite;
+    request.mode = script.extract;
+    request.patterns = script.fileSpecs;
     for (const QString& dir : script.directories) {
-        if (!engine.setFilesToProcess(specs))
-            return run.abort(QStringLiteral("  Aborted : Unable to process file specs"),
-                             engine.lastError());
-        engine.setExtractFolder(dir);
-        const quint16 result = engine.ExtractArchive(qint16(script.extract));
+        if (const auto refused = RefusedPatterns(request.patterns))
+            return run.abort(QStringLiteral("  Aborted : Unable to process file specs"), *refused);
+        request.folder = dir;
+        const quint16 result = ExtractArchive(request).result;
         if (result != 0)
             return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
                              QStringLiteral(" : ") +

@@ -29,11 +29,8 @@ bool isPlainFileName(const QString& name) {
 
 } // namespace
 
-QString EarliestDateText(const QDate& date) {
-    if (!date.isValid())
-        return QStringLiteral("01011980");
-    const QString text = date.toString(QStringLiteral("MMddyyyy"));
-    return text[4] == u'2' ? text.left(4) + text.right(2) : text;
+QDate EarliestDate(const QDate& modifiedDate) {
+    return modifiedDate.isValid() ? modifiedDate : QDate(1980, 1, 1);
 }
 
 quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
@@ -61,34 +58,30 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
         return run.abort(QStringLiteral("  Aborted : Unable to create directory ") + ctx.tempFolder,
                          error);
 
-    ZipEngine& engine = ctx.engine;
-    QString specs;
+    ZipRequest request;
     for (const FileSpecEntry& entry : o.fileSpecs)
-        specs += entry.spec + u'\r';
-    if (!engine.setFilesToProcess(specs))
-        return run.abort(QStringLiteral("  Aborted : Unable to process file specs"),
-                         engine.lastError());
+        request.patterns.append(entry.spec);
+    if (const auto refused = RefusedPatterns(request.patterns))
+        return run.abort(QStringLiteral("  Aborted : Unable to process file specs"), *refused);
 
     const QString archiveName = o.zipFile + QStringLiteral(".zip");
     const QString tempArchive = JoinPath(ctx.tempFolder, archiveName);
-    if (!isPlainFileName(o.zipFile))
+    const auto refusedPath =
+        isPlainFileName(o.zipFile) ? RefusedArchivePath(tempArchive) : ErrorFromErrno(EINVAL);
+    if (refusedPath)
         return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + tempArchive,
-                         ErrorFromErrno(EINVAL));
-    if (!engine.setZipFile(tempArchive))
-        return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + tempArchive,
-                         engine.lastError());
-    engine.setCompressionLevel(CompressionLevel(o.compression));
-    // A script without a password never inherits the previous script's.
-    if (!engine.setPassword(o.password) && !o.password.isEmpty())
-        return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"),
-                         engine.lastError());
-    engine.setStorePaths(o.storePaths);
-    engine.setIncludeSubdirectories(o.storeSubDirs ? QStringLiteral("True")
-                                                   : QStringLiteral("False"));
-    engine.setEarliestDate(EarliestDateText(o.modifiedDate));
-    engine.setIncludeHiddenFiles(o.includeHiddenFiles);
-    engine.setIncludeDirectoryEntries(o.includeDirectoryEntries);
-    engine.setIncludeVolumeLabel(o.includeVolumeLabel);
+                         *refusedPath);
+    request.archivePath = tempArchive;
+    request.level = CompressionLevel(o.compression);
+    if (const auto refused = RefusedPassword(o.password))
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file password"), *refused);
+    request.password = o.password;
+    request.storePaths = o.storePaths;
+    request.recurse = o.storeSubDirs;
+    request.earliest = EarliestDate(o.modifiedDate);
+    request.includeHidden = o.includeHiddenFiles;
+    request.folderEntries = o.includeDirectoryEntries;
+    // IncludeVolumeLabel has no meaning here: there are no volume labels.
 
     // Runs of scripts with the same archive name, in this or another process,
     // take turns: build, copy and delete happen under one lock.
@@ -105,7 +98,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     for (const QString& dir : o.directories)
         RemoveUnfinishedFiles(dir, archiveName + QStringLiteral(".tarvik-"));
 
-    const quint16 result = engine.CreateArchive(0);
+    const ZipOutcome built = CreateArchive(request);
+    const quint16 result = built.result;
     if (result != 0)
         return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
                          QStringLiteral(" : ") + ResultText(result, kCreating));
@@ -146,7 +140,7 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     for (const FileSpecEntry& entry : o.fileSpecs) {
         if (!entry.deleteMark)
             continue;
-        if (!DeleteArchivedMatches(entry.spec, engine.archivedFiles(), error))
+        if (!DeleteArchivedMatches(entry.spec, built.archived, error))
             run.log(QStringLiteral("  Unable to delete file ") + entry.spec, error);
     }
     return run.finish();

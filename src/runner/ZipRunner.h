@@ -14,8 +14,8 @@ namespace tarvik {
 // 1 script missing, 2 aborted.
 quint16 RunZipScript(const QString& scriptName, RunContext& context);
 
-// The engine's earliest-date text: mmddyyyy, shortened to mmddyy for years
-// 2000-2999; "01011980" when there is no valid date.
-QString EarliestDateText(const QDate& date);
+// The day before which files are left out: the script's ModifiedDate, or
+// 1 January 1980 when it holds no valid date.
+QDate EarliestDate(const QDate& modifiedDate);
 
 } // namespace tarvik

@@ -64,18 +64,14 @@ private:
 quint16 ZipEngineExtractTest::extract(const QString& archive, const QString& folder,
                                       const QString& patterns, qint16 mode, qint16 overwrite,
                                       const QString& password) {
-    ZipEngine engine;
-    // Leftovers of a zip run must not change extraction.
-    engine.setStorePaths(true);
-    engine.setIncludeSubdirectories(QStringLiteral("nonsense"));
-    engine.setEarliestDate(QStringLiteral("bad"));
-    engine.setCompressionLevel(42);
-    if (!engine.setFilesToProcess(patterns) || !engine.setZipFile(archive) ||
-        !engine.setPassword(password))
-        return 0xffff;
-    engine.setOverwriteMode(overwrite);
-    engine.setExtractFolder(folder);
-    return engine.ExtractArchive(mode);
+    ExtractRequest request;
+    request.archivePath = archive;
+    request.patterns = patterns.split(u'\r', Qt::SkipEmptyParts);
+    request.password = password;
+    request.replaceExisting = overwrite == 2;
+    request.mode = ExtractMode(mode);
+    request.folder = folder;
+    return ExtractArchive(request).result;
 }
 
 void ZipEngineExtractTest::modes_data() {

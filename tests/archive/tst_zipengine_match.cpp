@@ -1,4 +1,3 @@
-#include "archive/PropertyText.h"
 #include "archive/SafePath.h"
 #include "storage/Wildcard.h"
 
@@ -7,7 +6,7 @@
 using namespace tarvik;
 using namespace tarvik::zipio;
 
-// The pure pieces of the engine: name matching, member path checks, property texts.
+// The pure pieces of the engine: name matching and member path checks.
 class ZipEngineMatchTest : public QObject {
     Q_OBJECT
 
@@ -16,9 +15,6 @@ private slots:
     void wildcard();
     void memberPath_data();
     void memberPath();
-    void earliestDate_data();
-    void earliestDate();
-    void patternText();
 };
 
 void ZipEngineMatchTest::wildcard_data() {
@@ -94,31 +90,6 @@ void ZipEngineMatchTest::memberPath() {
     QFETCH(QString, steps);
     const std::optional<QStringList> safe = SafeMemberPath(name);
     QCOMPARE(safe ? safe->join(u'/') : QStringLiteral("REFUSED"), steps);
-}
-
-void ZipEngineMatchTest::earliestDate_data() {
-    QTest::addColumn<QString>("text");
-    QTest::addColumn<QDate>("date"); // invalid when the text is refused
-    QTest::newRow("eight digits") << "01311980" << QDate(1980, 1, 31);
-    QTest::newRow("six digits mean 20yy") << "123199" << QDate(2099, 12, 31);
-    QTest::newRow("leap day") << "02292024" << QDate(2024, 2, 29);
-    QTest::newRow("no such day") << "02302020" << QDate();
-    QTest::newRow("month 13") << "13012020" << QDate();
-    QTest::newRow("seven digits") << "0101198" << QDate();
-    QTest::newRow("letter") << "0101198a" << QDate();
-    QTest::newRow("empty") << "" << QDate();
-}
-
-void ZipEngineMatchTest::earliestDate() {
-    QFETCH(QString, text);
-    QFETCH(QDate, date);
-    QCOMPARE(ParseEarliestDate(text).value_or(QDate()), date);
-}
-
-void ZipEngineMatchTest::patternText() {
-    const QString text = QStringLiteral("/a/*.txt\r\r\n/b/c.log\r\n\r/d");
-    QCOMPARE(SplitPatterns(text), (QStringList{QStringLiteral("/a/*.txt"),
-                                               QStringLiteral("/b/c.log"), QStringLiteral("/d")}));
 }
 
 QTEST_GUILESS_MAIN(ZipEngineMatchTest)

@@ -116,28 +116,28 @@ void ZipEngineParallelTest::initTestCase() {
 
 quint16 ZipEngineParallelTest::zip(const QString& archive, int level, int threads,
                                    const QString& password) {
-    ZipEngine engine;
-    engine.setFilesToProcess(tree_ + u'\r');
-    engine.setZipFile(archive);
-    engine.setCompressionLevel(level);
-    engine.setPassword(password);
-    engine.setIncludeSubdirectories(QStringLiteral("True"));
-    engine.setStorePaths(true);
-    engine.setIncludeDirectoryEntries(true);
-    engine.setThreadCount(threads);
-    return engine.CreateArchive(0);
+    ZipRequest request;
+    request.patterns = QStringList{tree_};
+    request.archivePath = archive;
+    request.level = level;
+    request.password = password;
+    request.recurse = true;
+    request.storePaths = true;
+    request.folderEntries = true;
+    request.threads = threads;
+    return CreateArchive(request).result;
 }
 
 quint16 ZipEngineParallelTest::unzip(const QString& archive, const QString& folder, int threads,
                                      const QString& password) {
-    ZipEngine engine;
-    engine.setFilesToProcess(QStringLiteral("*\r"));
-    engine.setZipFile(archive);
-    engine.setPassword(password);
-    engine.setOverwriteMode(2);
-    engine.setExtractFolder(folder);
-    engine.setThreadCount(threads);
-    return engine.ExtractArchive(0);
+    ExtractRequest request;
+    request.archivePath = archive;
+    request.patterns = QStringList{QStringLiteral("*")};
+    request.password = password;
+    request.replaceExisting = true;
+    request.folder = folder;
+    request.threads = threads;
+    return ExtractArchive(request).result;
 }
 
 void ZipEngineParallelTest::sameBytesForAnyThreadCount_data() {

@@ -1,6 +1,5 @@
 #pragma once
 
-#include "archive/ZipEngine.h"
 #include "runner/RunContext.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
@@ -11,13 +10,12 @@
 #include <QTemporaryDir>
 
 // A scratch world for runner tests: script folder, log folder, temporary
-// folder and the engine, with a clock that always says 2004/03/15 14:07:09.
+// folder, with a clock that always says 2004/03/15 14:07:09.
 struct RunnerFixture {
     QTemporaryDir root;
     tarvik::ProgramSettings settings;
-    tarvik::ZipEngine engine;
     QStringList messages;
-    tarvik::RunContext context{settings, engine};
+    tarvik::RunContext context{settings};
 
     static inline const QString kStamp = QStringLiteral("2004/03/15 14:07:09");
 

@@ -31,8 +31,8 @@ private slots:
     void logLifeCycle_data();
     void logLifeCycle();
     void sameArchiveNameInParallel();
-    void earliestDateText_data();
-    void earliestDateText();
+    void earliestDate_data();
+    void earliestDate();
     void resultText_data();
     void resultText();
 };
@@ -356,23 +356,20 @@ void ZipRunnerTest::sameArchiveNameInParallel() {
     QVERIFY(unzipTestPasses(two.path("out1/Shared.zip")));
 }
 
-void ZipRunnerTest::earliestDateText_data() {
+void ZipRunnerTest::earliestDate_data() {
     QTest::addColumn<QString>("modifiedDate");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("1999 keeps four digits") << "12/31/1999"
-                                            << "12311999";
-    QTest::newRow("2003 shortened") << "01/05/2003"
-                                    << "010503";
-    QTest::newRow("missing") << ""
-                             << "01011980";
-    QTest::newRow("not a date") << "02/30/2004"
-                                << "01011980";
+    QTest::addColumn<QDate>("earliest");
+    QTest::newRow("1999") << "12/31/1999" << QDate(1999, 12, 31);
+    QTest::newRow("2003") << "01/05/2003" << QDate(2003, 1, 5);
+    QTest::newRow("after 2099 stays in its century") << "01/05/2150" << QDate(2150, 1, 5);
+    QTest::newRow("missing") << "" << QDate(1980, 1, 1);
+    QTest::newRow("not a date") << "02/30/2004" << QDate(1980, 1, 1);
 }
 
-void ZipRunnerTest::earliestDateText() {
+void ZipRunnerTest::earliestDate() {
     QFETCH(QString, modifiedDate);
-    QFETCH(QString, text);
-    QCOMPARE(EarliestDateText(ParseScriptDate(modifiedDate)), text);
+    QFETCH(QDate, earliest);
+    QCOMPARE(EarliestDate(ParseScriptDate(modifiedDate)), earliest);
 }
 
 void ZipRunnerTest::resultText_data() {

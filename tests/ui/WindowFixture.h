@@ -1,6 +1,5 @@
 #pragma once
 
-#include "archive/ZipEngine.h"
 #include "platform/ScriptedDialogService.h"
 #include "platform/TextViewer.h"
 #include "storage/ProfileFile.h"
@@ -30,12 +29,11 @@ struct RecordingViewer final : tarvik::TextViewer {
 };
 
 // A program folder of its own for the main window (scripts, log, sources,
-// targets, temporary folder), a clock stuck at kStamp, the one engine and a
+// targets, temporary folder), a clock stuck at kStamp and a
 // scripted dialog service.
 struct WindowFixture {
     QTemporaryDir root;
     tarvik::ProgramSettings settings;
-    tarvik::ZipEngine engine;
     ScriptedDialogService dialogs;
     RecordingViewer viewer;
     std::unique_ptr<tarvik::Form1> form;
@@ -94,7 +92,7 @@ struct WindowFixture {
         options.trayAvailable = [tray = trayAvailable] { return tray; };
         options.viewer = &viewer;
         options.settingsFile = path("tarvik.ini");
-        form = std::make_unique<tarvik::Form1>(settings, engine, dialogs, options);
+        form = std::make_unique<tarvik::Form1>(settings, dialogs, options);
         form->show();
         activate(form.get());
         return *form;

@@ -49,8 +49,8 @@ bool noShiftCtrlAlt(const QKeyEvent* key) {
 
 } // namespace
 
-Form1::Form1(ProgramSettings& settings, ZipEngine& engine, DialogService& dialogs,
-             Form1Options options, QWidget* parent)
+Form1::Form1(ProgramSettings& settings, DialogService& dialogs, Form1Options options,
+             QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::Form1>()), settings_(settings), dialogs_(dialogs),
       clock_(std::move(options.clock)), trayAvailable_(std::move(options.trayAvailable)) {
     initUiMainResources();
@@ -80,7 +80,7 @@ Form1::Form1(ProgramSettings& settings, ZipEngine& engine, DialogService& dialog
 
     const QString tempFolder =
         options.tempFolder.isEmpty() ? DefaultTempFolder() : options.tempFolder;
-    runner_ = new RunController(settings_, engine, tempFolder, clock_, this);
+    runner_ = new RunController(settings_, tempFolder, clock_, this);
     connect(runner_, &RunController::jobStarting, this, &Form1::onJobStarting);
     connect(runner_, &RunController::jobFinished, this, &Form1::onJobFinished);
     connect(runner_, &RunController::runEnded, this, &Form1::onRunEnded);

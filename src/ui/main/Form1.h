@@ -21,7 +21,6 @@ namespace tarvik {
 class DialogService;
 class ScriptListAdapter;
 class TextViewer;
-class ZipEngine;
 struct AdvancedSelection;
 struct ProgramSettings;
 
@@ -40,8 +39,8 @@ struct Form1Options {
 class Form1 : public QWidget {
     Q_OBJECT
 public:
-    Form1(ProgramSettings& settings, ZipEngine& engine, DialogService& dialogs,
-          Form1Options options = {}, QWidget* parent = nullptr);
+    Form1(ProgramSettings& settings, DialogService& dialogs, Form1Options options = {},
+          QWidget* parent = nullptr);
     ~Form1() override;
 
     // A Run-button run is under way.

@@ -5,9 +5,9 @@
 
 namespace tarvik {
 
-ScriptWorker::ScriptWorker(const ProgramSettings& settings, ZipEngine& engine,
-                           const QString& tempFolder, std::function<QDateTime()> clock)
-    : context_(settings, engine) {
+ScriptWorker::ScriptWorker(const ProgramSettings& settings, const QString& tempFolder,
+                           std::function<QDateTime()> clock)
+    : context_(settings) {
     context_.tempFolder = tempFolder;
     if (clock)
         context_.clock = std::move(clock);
@@ -21,11 +21,10 @@ void ScriptWorker::run(quint64 ticket, const QString& fileName) {
     emit done(ticket, result);
 }
 
-RunController::RunController(const ProgramSettings& settings, ZipEngine& engine,
-                             const QString& tempFolder, std::function<QDateTime()> clock,
-                             QObject* parent)
+RunController::RunController(const ProgramSettings& settings, const QString& tempFolder,
+                             std::function<QDateTime()> clock, QObject* parent)
     : QObject(parent) {
-    worker_ = new ScriptWorker(settings, engine, tempFolder, std::move(clock));
+    worker_ = new ScriptWorker(settings, tempFolder, std::move(clock));
     worker_->moveToThread(&thread_);
     connect(worker_, &ScriptWorker::message, this, &RunController::message, Qt::QueuedConnection);
     connect(worker_, &ScriptWorker::done, this, &RunController::onDone, Qt::QueuedConnection);

@@ -11,8 +11,6 @@
 
 namespace tarvik {
 
-class ZipEngine;
-
 // One script to run and the list row it belongs to.
 struct RunJob {
     quint64 rowId = 0;
@@ -24,7 +22,7 @@ struct RunJob {
 class ScriptWorker : public QObject {
     Q_OBJECT
 public:
-    ScriptWorker(const ProgramSettings& settings, ZipEngine& engine, const QString& tempFolder,
+    ScriptWorker(const ProgramSettings& settings, const QString& tempFolder,
                  std::function<QDateTime()> clock);
 
     // Runs the script with the zip or the unzip runner and reports `done`.
@@ -43,7 +41,7 @@ private:
 class RunController : public QObject {
     Q_OBJECT
 public:
-    RunController(const ProgramSettings& settings, ZipEngine& engine, const QString& tempFolder,
+    RunController(const ProgramSettings& settings, const QString& tempFolder,
                   std::function<QDateTime()> clock, QObject* parent = nullptr);
     // Waits for the script that is running, if any.
     ~RunController() override;
