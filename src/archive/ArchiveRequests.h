@@ -2,12 +2,14 @@
 
 #include "archive/ArchivedFile.h"
 #include "archive/ResultCodes.h"
+#include "storage/FileOps.h"
 #include "storage/PlatformError.h"
 #include "storage/UnzipScript.h"
 
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <optional>
 
 namespace tarvik {
 
@@ -51,7 +53,19 @@ struct ExtractRequest {
 
 struct ExtractOutcome {
     quint16 result = zipresult::kOk;
-    PlatformError error; // the first platform failure met
+    PlatformError error;  // the first platform failure met
+    int extracted = 0;    // members written (files and folders)
+    int keptByDate = 0;   // members left out by the newer-only modes
+    int keptExisting = 0; // members whose file exists and is not to be replaced
+    // The archive file that was read; empty when it could not be opened.
+    std::optional<FileIdentity> archive;
+
+    static ExtractOutcome make(quint16 result, PlatformError error) {
+        ExtractOutcome outcome;
+        outcome.result = result;
+        outcome.error = std::move(error);
+        return outcome;
+    }
 };
 
 } // namespace tarvik

@@ -133,7 +133,7 @@ bool WriteAll(int fd, const char* data, qint64 size) {
 // What extracting one member came to; folded into the run's result in
 // archive order, so the result does not depend on which thread finished first.
 struct Outcome {
-    enum class Kind { Done, Skipped, Failed };
+    enum class Kind { Done, KeptByDate, KeptExisting, Skipped, Failed };
     Kind kind = Kind::Done;
     quint16 result = kOk; // when failed
     int error = 0;
@@ -190,6 +190,10 @@ private:
     void apply(const Outcome& outcome);
 
     const ExtractRequest& options_;
+    FileIdentity archive_;
+    int extracted_ = 0;
+    int keptByDate_ = 0;
+    int keptExisting_ = 0;
     UniqueFd root_;
     mutable SpaceBudget space_;
     bool skipped_ = false;
@@ -203,28 +207,44 @@ Outcome FolderOutcome(const FolderHandle& handle) {
     return Failed(kCreateError, handle.error);
 }
 
+// The archive is opened once by this run and read through that descriptor, so
+// what it tells about the file (ExtractOutcome::archive) is the file that was
+// extracted, whatever takes its name meanwhile.
 ExtractOutcome Extraction::run() {
-    if (!QFileInfo(options_.archivePath).isFile())
-        return {kArchiveNotFound, ErrorFromErrno(ENOENT)};
+    UniqueFd fd(::open(QFile::encodeName(options_.archivePath).constData(), O_RDONLY | O_CLOEXEC));
+    struct stat st {};
+    if (!fd.valid() || ::fstat(fd.get(), &st) != 0 || !S_ISREG(st.st_mode)) {
+        if (!fd.valid() && errno != ENOENT) {
+            zip_error_t error;
+            zip_error_init(&error);
+            zip_error_set(&error, ZIP_ER_OPEN, errno);
+            ExtractOutcome outcome = ExtractOutcome::make(OpenResult(&error), LibzipError(&error));
+            zip_error_fini(&error);
+            return outcome;
+        }
+        return ExtractOutcome::make(kArchiveNotFound, ErrorFromErrno(ENOENT));
+    }
+    archive_ = *IdentityOfOpenFile(fd.get());
     int openError = 0;
-    ZipArchive archive(
-        zip_open(QFile::encodeName(options_.archivePath).constData(), ZIP_RDONLY, &openError));
+    ZipArchive archive(zip_fdopen(fd.get(), 0, &openError));
     if (!archive) {
         zip_error_t error;
         zip_error_init_with_code(&error, openError);
-        ExtractOutcome outcome{OpenResult(&error), LibzipError(&error)};
+        ExtractOutcome outcome = ExtractOutcome::make(OpenResult(&error), LibzipError(&error));
+        outcome.archive = archive_;
         zip_error_fini(&error);
         return outcome;
     }
+    fd.release(); // libzip owns it now
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     if (count <= 0)
-        return {kNothingToDo, {}};
+        return ExtractOutcome::make(kNothingToDo, {});
     if (!QDir().mkpath(options_.folder))
-        return {kDestinationFolder, ErrorFromErrno(errno)};
+        return ExtractOutcome::make(kDestinationFolder, ErrorFromErrno(errno));
     root_.reset(
         ::open(QFile::encodeName(options_.folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
     if (!root_.valid())
-        return {kDestinationFolder, ErrorFromErrno(errno)};
+        return ExtractOutcome::make(kDestinationFolder, ErrorFromErrno(errno));
     struct statvfs disk {};
     if (::fstatvfs(root_.get(), &disk) == 0) {
         const quint64 free =
@@ -240,9 +260,15 @@ ExtractOutcome Extraction::run() {
         if (task.outcome.stop)
             break;
     }
-    if (hardResult_ != kOk)
-        return {hardResult_, error_};
-    return {skipped_ ? kFilesSkipped : kOk, error_};
+    ExtractOutcome outcome = ExtractOutcome::make(hardResult_ != kOk ? hardResult_
+                                                  : skipped_         ? kFilesSkipped
+                                                                     : kOk,
+                                                  error_);
+    outcome.extracted = extracted_;
+    outcome.keptByDate = keptByDate_;
+    outcome.keptExisting = keptExisting_;
+    outcome.archive = archive_;
+    return outcome;
 }
 
 // The selected members in archive order. Members are independent unless two
@@ -326,10 +352,16 @@ void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
     const QByteArray path = QFile::encodeName(options_.archivePath);
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     const auto helper = [&]() noexcept {
+        UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
+        if (!fd.valid() || IdentityOfOpenFile(fd.get()) != archive_)
+            return; // another file has the name now: one thread fewer
         int error = 0;
-        ZipArchive handle(zip_open(path.constData(), ZIP_RDONLY, &error));
-        if (!handle || zip_get_num_entries(handle.get(), 0) != count)
-            return; // the archive changed or cannot be opened again: one thread fewer
+        ZipArchive handle(zip_fdopen(fd.get(), 0, &error));
+        if (!handle)
+            return;
+        fd.release();
+        if (zip_get_num_entries(handle.get(), 0) != count)
+            return;
         try {
             Reader reader;
             reader.archive = handle.get();
@@ -447,13 +479,13 @@ Outcome Extraction::extractFile(Reader& reader, const Member& member) const {
     const MemberTime time = ReadMemberTime(reader.archive, member.index, qint64(member.stat.mtime));
     if (options_.mode != ExtractMode::All) {
         if (!exists && options_.mode == ExtractMode::Newer)
-            return {};
+            return {Outcome::Kind::KeptByDate};
         const qint64 slack = time.exact ? 0 : kDosSlack;
         if (exists && time.seconds <= qint64(existing.st_mtime) + slack)
-            return {};
+            return {Outcome::Kind::KeptByDate};
     }
     if (exists && !options_.replaceExisting)
-        return {};
+        return {Outcome::Kind::KeptExisting};
     if (state == StepState::Missing) {
         FolderHandle parent = OpenFolderBelow(root_.get(), parents, true);
         if (parent.state != StepState::Ok)
@@ -562,6 +594,13 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
 void Extraction::apply(const Outcome& outcome) {
     switch (outcome.kind) {
     case Outcome::Kind::Done:
+        ++extracted_;
+        return;
+    case Outcome::Kind::KeptByDate:
+        ++keptByDate_;
+        return;
+    case Outcome::Kind::KeptExisting:
+        ++keptExisting_;
         return;
     case Outcome::Kind::Skipped:
         if (!skipped_ && error_.number == 0 && outcome.error != 0)

@@ -105,7 +105,7 @@ ZipOutcome CreateArchive(const ZipRequest& request) {
 
 ExtractOutcome ExtractArchive(const ExtractRequest& request) {
     if (request.archivePath.isEmpty() || !QDir::isAbsolutePath(request.folder))
-        return {kInvalidProperties, {}};
+        return ExtractOutcome::make(kInvalidProperties, {});
     return zipio::ExtractMembers(request);
 }
 

@@ -33,6 +33,29 @@ bool SyncFolderFileSystem(const QString& folder, PlatformError& error) {
     return synced;
 }
 
+// The archive goes only when something came out of it (a member written, or
+// left out on purpose by a newer-only mode), only when it is still the file
+// that was extracted, and only once the extracted files are on disk.
+void deleteArchive(ScriptRun& run, const QString& archive, const QStringList& folders,
+                   bool somethingTaken, bool unchanged) {
+    if (!somethingTaken) {
+        run.log(QStringLiteral("  Kept zip file ") + archive +
+                QStringLiteral(": no file was extracted from it."));
+        return;
+    }
+    if (!unchanged) {
+        run.log(QStringLiteral("  Kept zip file ") + archive +
+                QStringLiteral(": it changed while it was extracted."));
+        return;
+    }
+    PlatformError error;
+    bool synced = true;
+    for (const QString& dir : folders)
+        synced = synced && SyncFolderFileSystem(dir, error);
+    if (!synced || !RemoveFile(archive, error))
+        run.log(QStringLiteral("  Unable to delete zip file ") + archive, error);
+}
+
 } // namespace
 
 quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
@@ -67,25 +90,29 @@ quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
     request.replaceExisting = script.overwrite;
     request.mode = script.extract;
     request.patterns = script.fileSpecs;
+    // What the extractions came to, for the decision to delete the archive.
+    int taken = 0;
+    std::optional<FileIdentity> extracted;
+    bool oneArchive = true;
     for (const QString& dir : script.directories) {
         if (const auto refused = RefusedPatterns(request.patterns))
             return run.abort(QStringLiteral("  Aborted : Unable to process file specs"), *refused);
         request.folder = dir;
-        const quint16 result = ExtractArchive(request).result;
+        const ExtractOutcome outcome = ExtractArchive(request);
+        taken += outcome.extracted + outcome.keptByDate;
+        oneArchive =
+            oneArchive && outcome.archive && (!extracted || *extracted == *outcome.archive);
+        extracted = outcome.archive;
+        const quint16 result = outcome.result;
         if (result != 0)
             return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
                              QStringLiteral(" : ") +
                              ResultText(result, QStringLiteral("extracting files in zip file")));
     }
 
-    PlatformError error;
-    if (script.deleteArchive) {
-        bool synced = true;
-        for (const QString& dir : script.directories)
-            synced = synced && SyncFolderFileSystem(dir, error);
-        if (!synced || !RemoveFile(archive, error))
-            run.log(QStringLiteral("  Unable to delete zip file ") + archive, error);
-    }
+    if (script.deleteArchive)
+        deleteArchive(run, archive, script.directories, taken > 0,
+                      oneArchive && IdentityOfPath(archive) == extracted);
     return run.finish();
 }
 

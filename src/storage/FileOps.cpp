@@ -152,6 +152,29 @@ bool HandOverFileReplacing(const QString& source, const QString& target, Platfor
     return ok;
 }
 
+namespace {
+
+FileIdentity identityOf(const struct stat& st) {
+    return {quint64(st.st_dev), quint64(st.st_ino), qint64(st.st_size),
+            qint64(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec};
+}
+
+} // namespace
+
+std::optional<FileIdentity> IdentityOfOpenFile(int fd) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return std::nullopt;
+    return identityOf(st);
+}
+
+std::optional<FileIdentity> IdentityOfPath(const QString& path) {
+    struct stat st {};
+    if (::stat(native(path).constData(), &st) != 0)
+        return std::nullopt;
+    return identityOf(st);
+}
+
 bool RemoveFile(const QString& path, PlatformError& error) {
     // A file without its owner's write bit is read-only: it stays, for root too.
     struct stat st {};

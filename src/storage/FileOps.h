@@ -3,6 +3,7 @@
 #include "storage/PlatformError.h"
 
 #include <QString>
+#include <optional>
 
 // File operations of the runners, reporting failures as the platform's error
 // number and text for the run log.
@@ -20,6 +21,18 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
 // mode that would leave `source` read-only, `target` already being `source`)
 // falls back to copying. Either way `source` keeps its name until deleted.
 bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error);
+
+// What tells a file from another that later took its name: device and inode,
+// and the size and modification time it had when it was looked at.
+struct FileIdentity {
+    quint64 device = 0;
+    quint64 inode = 0;
+    qint64 size = -1;
+    qint64 modifiedNs = 0;
+    bool operator==(const FileIdentity&) const = default;
+};
+std::optional<FileIdentity> IdentityOfOpenFile(int fd);
+std::optional<FileIdentity> IdentityOfPath(const QString& path); // follows links
 
 // Deletes a file; refuses one that is read-only (no owner write bit).
 bool RemoveFile(const QString& path, PlatformError& error);

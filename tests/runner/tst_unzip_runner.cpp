@@ -5,6 +5,10 @@
 
 #include <QFileInfo>
 #include <QTest>
+#include <cstdio>
+#include <sys/inotify.h>
+#include <thread>
+#include <unistd.h>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
@@ -22,6 +26,9 @@ private slots:
     void archiveEndingInOtherCase();
     void passwords_data();
     void passwords();
+    void archiveKeptUnlessSomethingCameOut_data();
+    void archiveKeptUnlessSomethingCameOut();
+    void archiveReplacedDuringRunStays();
 
 private:
     // An archive of src/ made by Info-ZIP zip, with stored folders.
@@ -187,6 +194,88 @@ void UnzipRunnerTest::passwords() {
                                               u"skipped while extracting files in zip file."_s)});
         QVERIFY(!QFile::exists(fx.path("out1/a.txt")));
     }
+}
+
+// The archive goes only when a member came out of it or was left out on
+// purpose by a newer-only mode; otherwise it stays with one line saying why.
+void UnzipRunnerTest::archiveKeptUnlessSomethingCameOut_data() {
+    QTest::addColumn<Keys>("keys");
+    QTest::addColumn<bool>("existingIsNewer"); // out1/a.txt is there first, newer or older
+    QTest::addColumn<bool>("deleted");
+    QTest::newRow("specs match nothing") << Keys{{u"File1"_s, u"*.doc"_s}} << false << false;
+    QTest::newRow("every file exists, overwrite off")
+        << Keys{{u"File1"_s, u"a.txt"_s}, {u"Overwrite"_s, u"No"_s}} << false << false;
+    QTest::newRow("newer-only mode leaves the newer file")
+        << Keys{{u"File1"_s, u"a.txt"_s}, {u"Extract"_s, u"newer"_s}, {u"Overwrite"_s, u"Yes"_s}}
+        << true << true;
+}
+
+void UnzipRunnerTest::archiveKeptUnlessSomethingCameOut() {
+    QFETCH(Keys, keys);
+    QFETCH(bool, existingIsNewer);
+    QFETCH(bool, deleted);
+    RunnerFixture fx;
+    makeArchive(fx, fx.path("in.zip"));
+    fx.writeFile("out1/a.txt", "on disk");
+    QFile onDisk(fx.path("out1/a.txt"));
+    QVERIFY(onDisk.open(QIODevice::ReadWrite));
+    QVERIFY(onDisk.setFileTime(QDateTime(QDate(existingIsNewer ? 2020 : 1990, 1, 1), QTime()),
+                               QFileDevice::FileModificationTime));
+    onDisk.close();
+    keys.insert(
+        {{u"ZipFile"_s, fx.path("in")}, {u"Dir1"_s, fx.path("out1")}, {u"Delete"_s, u"Yes"_s}});
+    fx.writeScript(u"job.usc"_s, keys);
+    QCOMPARE(int(RunUnzipScript(u"job.usc"_s, fx.context)), 0);
+    QCOMPARE(QFile::exists(fx.path("in.zip")), !deleted);
+    const QStringList kept{fx.line(u"job.usc"_s, u"  Kept zip file "_s + fx.path("in.zip") +
+                                                     u": no file was extracted from it."_s)};
+    QCOMPARE(fx.logLines(), deleted ? QStringList{} : kept);
+}
+
+// Another file renamed over the archive while it is being extracted is not
+// the file that was extracted: it stays.
+void UnzipRunnerTest::archiveReplacedDuringRunStays() {
+    RunnerFixture fx;
+    fx.writeFile("src/a.txt", "alpha");
+    QByteArray noise(24 << 20, Qt::Uninitialized);
+    for (qsizetype i = 0; i < noise.size(); ++i)
+        noise[i] = char((i * 2654435761u) >> 13);
+    fx.writeFile("src/big.bin", noise);
+    QCOMPARE(runTool(u"zip"_s,
+                     {u"-0jq"_s, fx.path("in.zip"), fx.path("src/a.txt"), fx.path("src/big.bin")})
+                 .exitCode,
+             0);
+    fx.writeFile("src/c.txt", "never extracted");
+    QCOMPARE(runTool(u"zip"_s, {u"-jq"_s, fx.path("other.zip"), fx.path("src/c.txt")}).exitCode, 0);
+    QFile other(fx.path("other.zip"));
+    QVERIFY(other.open(QIODevice::ReadOnly));
+    const QByteArray replacement = other.readAll();
+    fx.writeScript(u"job.usc"_s, {{u"ZipFile"_s, fx.path("in")},
+                                  {u"File1"_s, u"*.*"_s},
+                                  {u"Dir1"_s, fx.path("out1")},
+                                  {u"Dir2"_s, fx.path("out2")},
+                                  {u"Delete"_s, u"Yes"_s}});
+    // As soon as the first file lands in out1, another file takes the archive's name.
+    const int watch = inotify_init1(IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(inotify_add_watch(watch, QFile::encodeName(fx.path("out1")).constData(),
+                              IN_CREATE | IN_MOVED_TO) >= 0);
+    std::thread replacer([&] {
+        char events[4096];
+        if (::read(watch, events, sizeof events) > 0)
+            ::rename(QFile::encodeName(fx.path("other.zip")).constData(),
+                     QFile::encodeName(fx.path("in.zip")).constData());
+    });
+    const int result = RunUnzipScript(u"job.usc"_s, fx.context);
+    replacer.join();
+    ::close(watch);
+    QCOMPARE(result, 0);
+    QFile archive(fx.path("in.zip"));
+    QVERIFY(archive.open(QIODevice::ReadOnly));
+    QCOMPARE(archive.readAll(), replacement);
+    QCOMPARE(fx.logLines(),
+             QStringList{fx.line(u"job.usc"_s, u"  Kept zip file "_s + fx.path("in.zip") +
+                                                   u": it changed while it was extracted."_s)});
 }
 
 QTEST_GUILESS_MAIN(UnzipRunnerTest)
