@@ -38,26 +38,42 @@ bool isReadOnly(const QFileInfo& info) {
     return info.exists() && !(info.permissions() & QFileDevice::WriteOwner);
 }
 
-bool writeAtomically(const QString& path, const QByteArray& bytes) {
+// Waits for another writer are short: writes take milliseconds, and a
+// scheduled run must not stall on a writer that hangs.
+constexpr int kWriterWaitMs = 5000;
+
+bool refuse(int number, int* error) {
+    if (error)
+        *error = number;
+    return false;
+}
+
+bool writeAtomically(const QString& path, const QByteArray& bytes, int* error) {
     const QFileInfo info(path);
-    if (isReadOnly(info) || info.isDir())
-        return false;
+    if (info.isDir())
+        return refuse(EISDIR, error);
+    if (isReadOnly(info))
+        return refuse(EACCES, error);
     const bool isNew = !info.exists();
     QSaveFile out(path);
+    const auto fail = [&] {
+        const int number = errno != 0 ? errno : EIO;
+        out.cancelWriting();
+        return refuse(number, error);
+    };
+    errno = 0;
     // Unbuffered, so a failing write is seen here: QSaveFile::commit() does
     // not notice a write that only fails when its buffer is flushed, and would
     // put a short (even empty) file in place of the old one.
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return fail();
     if (isNew)
         out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     // commit() ignores a failing sync; the old file stays unless the new one
     // is known to be on the disk.
-    if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit(); // renames over the old file
+    if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0)
+        return fail();
+    return out.commit() || fail(); // renames over the old file
 }
 
 } // namespace
@@ -138,27 +154,27 @@ QString ReadIni(const QString& section, const QString& key, const QString& fallb
 }
 
 bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edit,
-               bool replaceWhole) {
+               bool replaceWhole, int* error) {
     const QString path = resolve(file);
     // Writers of any file in the folder take turns; the file itself cannot
     // carry the lock, as every write replaces it.
-    const QString folder = FolderOfPath(QFileInfo(path).absoluteFilePath());
-    const FileLock lock(folder.isEmpty() ? QString(kPathSeparator) : folder, FileLock::Kind::Folder,
-                        20000);
+    const FileLock lock(FolderOfPath(QFileInfo(path).absoluteFilePath()), FileLock::Kind::Folder,
+                        kWriterWaitMs);
     if (!lock.isLocked())
-        return false;
+        return refuse(lock.error(), error); // without it another writer's keys could be lost
     IniDocument doc;
     const bool exists = QFileInfo::exists(path);
     QByteArray old;
     if (!replaceWhole && exists) {
-        std::optional<QByteArray> bytes = readProfileBytes(path, nullptr);
+        int readError = 0;
+        std::optional<QByteArray> bytes = readProfileBytes(path, &readError);
         if (!bytes)
-            return false; // never overwrite a file we could not read
+            return refuse(readError, error); // never overwrite a file we could not read
         old = std::move(*bytes);
         doc = IniDocument::parse(DecodeProfileText(old));
     }
     if (!edit(doc))
-        return false;
+        return refuse(EINVAL, error);
     const QString text = doc.serialize();
     if (!exists && text.isEmpty())
         return true; // removing from a file that is not there creates nothing
@@ -167,23 +183,26 @@ bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edi
     // rewrite costs milliseconds, and a run clears its script's Error key
     // after every run, almost always when there is none.
     if (exists && !replaceWhole && bytes == old)
-        return !isReadOnly(QFileInfo(path));
-    return writeAtomically(path, bytes);
+        return !isReadOnly(QFileInfo(path)) || refuse(EACCES, error);
+    return writeAtomically(path, bytes, error);
 }
 
-bool WriteIni(const QString& section, const QString& key, const QString& value,
-              const QString& file) {
+bool WriteIni(const QString& section, const QString& key, const QString& value, const QString& file,
+              int* error) {
     if (!IniDocument::isStorableValue(value))
-        return false;
-    return UpdateIni(file, [&](IniDocument& doc) {
-        if (key.isEmpty())
-            doc.removeSection(section);
-        else if (value.isEmpty())
-            doc.removeKey(section, key);
-        else
-            return doc.setValue(section, key, value);
-        return true;
-    });
+        return refuse(EINVAL, error);
+    return UpdateIni(
+        file,
+        [&](IniDocument& doc) {
+            if (key.isEmpty())
+                doc.removeSection(section);
+            else if (value.isEmpty())
+                doc.removeKey(section, key);
+            else
+                return doc.setValue(section, key, value);
+            return true;
+        },
+        false, error);
 }
 
 bool ScriptFileExists(const QString& path) {
