@@ -48,14 +48,35 @@ bool refuse(int number, int* error) {
     return false;
 }
 
-bool writeAtomically(const QString& path, const QByteArray& bytes, int* error) {
-    const QFileInfo info(path);
+// The file a write to `path` replaces: the path itself or, for a symbolic
+// link, its final target. Another user's link is followed only to a file of
+// that user: root must not rewrite a system file someone linked a script to.
+std::optional<QString> writeTarget(const QString& path, int* error) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat link {};
+    if (::lstat(native.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    struct stat target {};
+    const bool resolved = ::stat(native.constData(), &target) == 0;
+    if (link.st_uid != ::geteuid() && (!resolved || target.st_uid != link.st_uid)) {
+        refuse(EPERM, error);
+        return std::nullopt;
+    }
+    return resolved ? QFileInfo(path).canonicalFilePath() : path;
+}
+
+bool writeAtomically(const QString& file, const QByteArray& bytes, int* error) {
+    const std::optional<QString> path = writeTarget(file, error);
+    if (!path)
+        return false;
+    const QFileInfo info(*path);
     if (info.isDir())
         return refuse(EISDIR, error);
     if (isReadOnly(info))
         return refuse(EACCES, error);
-    const bool isNew = !info.exists();
-    QSaveFile out(path);
+    struct stat old {};
+    const bool isNew = ::stat(QFile::encodeName(*path).constData(), &old) != 0;
+    QSaveFile out(*path);
     const auto fail = [&] {
         const int number = errno != 0 ? errno : EIO;
         out.cancelWriting();
@@ -69,6 +90,13 @@ bool writeAtomically(const QString& path, const QByteArray& bytes, int* error) {
         return fail();
     if (isNew)
         out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // The new file takes over the old one's owner and group (it keeps the
+    // mode by itself): root stamping a user's script must leave it theirs.
+    // A user who cannot give a file away keeps at least the group.
+    else if (::fchown(out.handle(), old.st_uid, old.st_gid) != 0 &&
+             ::fchown(out.handle(), uid_t(-1), old.st_gid) != 0) {
+        // Not ours to give away: the file becomes this user's, as any they write.
+    }
     // commit() ignores a failing sync; the old file stays unless the new one
     // is known to be on the disk.
     if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0)

@@ -40,7 +40,7 @@ bool WriteIni(const QString& section, const QString& key, const QString& value, 
               int* error = nullptr);
 
 // Read-modify-write of one file under a lock shared with other processes; the
-// file is replaced atomically and keeps its mode. When `edit`
+// file is replaced atomically and keeps its mode, owner and group. When `edit`
 // returns false nothing is written, nor when the file already holds exactly
 // the result. `replaceWhole` starts from an empty document instead of the
 // file's content. A lock held elsewhere for more than a few seconds makes the
