@@ -24,7 +24,9 @@ public:
     RunLog(const RunLog&) = delete;
     RunLog& operator=(const RunLog&) = delete;
 
-    // Appends `line` and CR LF in one write, so lines of two processes never mix.
+    // Appends `line` and CR LF in one write, so lines of two processes never
+    // mix. Control characters show escaped (\r, \n, \t, \xNN), so that no
+    // name can forge a line or send escape sequences to a terminal.
     void write(const QString& line);
 
     // Closes the log; after a finished run a log of zero bytes is deleted.
