@@ -22,8 +22,16 @@ bool ScriptRun::start() {
         log_.close(false);
         return false;
     }
-    WriteIni(keys::kOptions, keys::kLastRun, context_.timeStamp(), scriptPath_);
+    record(keys::kLastRun, context_.timeStamp());
     return true;
+}
+
+void ScriptRun::record(const QString& key, const QString& value) {
+    int error = 0;
+    if (!WriteIni(keys::kOptions, key, value, scriptPath_, &error) &&
+        ReadIni(keys::kOptions, key, QString(), scriptPath_) != value)
+        log(QStringLiteral("  Unable to write ") + key + QStringLiteral(" to script file"),
+            ErrorFromErrno(error));
 }
 
 void ScriptRun::log(const QString& text) {
@@ -36,8 +44,8 @@ void ScriptRun::log(const QString& text, const PlatformError& error) {
 
 quint16 ScriptRun::abort(const QString& text) {
     log(text);
+    record(keys::kError, QStringLiteral("X"));
     log_.close(false);
-    WriteIni(keys::kOptions, keys::kError, QStringLiteral("X"), scriptPath_);
     return kRunAborted;
 }
 
@@ -46,8 +54,8 @@ quint16 ScriptRun::abort(const QString& text, const PlatformError& error) {
 }
 
 quint16 ScriptRun::finish() {
+    record(keys::kError, QString());
     log_.close(true);
-    WriteIni(keys::kOptions, keys::kError, QString(), scriptPath_);
     return kRunFinished;
 }
 

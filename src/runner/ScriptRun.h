@@ -26,13 +26,18 @@ public:
     // `text` + "Error N : D".
     void log(const QString& text, const PlatformError& error);
 
-    // The end of a run that got past start(): the log is closed and the
-    // script's Error marker set ("X") or cleared.
+    // The end of a run that got past start(): the script's Error marker is
+    // set ("X") or cleared, then the log is closed.
     quint16 abort(const QString& text);
     quint16 abort(const QString& text, const PlatformError& error);
     quint16 finish();
 
 private:
+    // Writes key = value (an empty value removes the key) into the script. A
+    // write that could not be made is logged, unless the script holds that
+    // value already: a read-only script without an Error marker needs none.
+    void record(const QString& key, const QString& value);
+
     RunContext& context_;
     QString scriptPath_;
     RunLog log_;

@@ -38,26 +38,70 @@ bool isReadOnly(const QFileInfo& info) {
     return info.exists() && !(info.permissions() & QFileDevice::WriteOwner);
 }
 
-bool writeAtomically(const QString& path, const QByteArray& bytes) {
-    const QFileInfo info(path);
-    if (isReadOnly(info) || info.isDir())
+// Waits for another writer are short: writes take milliseconds, and a
+// scheduled run must not stall on a writer that hangs.
+constexpr int kWriterWaitMs = 5000;
+
+bool refuse(int number, int* error) {
+    if (error)
+        *error = number;
+    return false;
+}
+
+// The file a write to `path` replaces: the path itself or, for a symbolic
+// link, its final target. Another user's link is followed only to a file of
+// that user: root must not rewrite a system file someone linked a script to.
+std::optional<QString> writeTarget(const QString& path, int* error) {
+    const QByteArray native = QFile::encodeName(path);
+    struct stat link {};
+    if (::lstat(native.constData(), &link) != 0 || !S_ISLNK(link.st_mode))
+        return path;
+    struct stat target {};
+    const bool resolved = ::stat(native.constData(), &target) == 0;
+    if (link.st_uid != ::geteuid() && (!resolved || target.st_uid != link.st_uid)) {
+        refuse(EPERM, error);
+        return std::nullopt;
+    }
+    return resolved ? QFileInfo(path).canonicalFilePath() : path;
+}
+
+bool writeAtomically(const QString& file, const QByteArray& bytes, int* error) {
+    const std::optional<QString> path = writeTarget(file, error);
+    if (!path)
         return false;
-    const bool isNew = !info.exists();
-    QSaveFile out(path);
+    const QFileInfo info(*path);
+    if (info.isDir())
+        return refuse(EISDIR, error);
+    if (isReadOnly(info))
+        return refuse(EACCES, error);
+    struct stat old {};
+    const bool isNew = ::stat(QFile::encodeName(*path).constData(), &old) != 0;
+    QSaveFile out(*path);
+    const auto fail = [&] {
+        const int number = errno != 0 ? errno : EIO;
+        out.cancelWriting();
+        return refuse(number, error);
+    };
+    errno = 0;
     // Unbuffered, so a failing write is seen here: QSaveFile::commit() does
     // not notice a write that only fails when its buffer is flushed, and would
     // put a short (even empty) file in place of the old one.
     if (!out.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        return false;
+        return fail();
     if (isNew)
         out.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    // The new file takes over the old one's owner and group (it keeps the
+    // mode by itself): root stamping a user's script must leave it theirs.
+    // A user who cannot give a file away keeps at least the group.
+    else if (::fchown(out.handle(), old.st_uid, old.st_gid) != 0 &&
+             ::fchown(out.handle(), uid_t(-1), old.st_gid) != 0) {
+        // Not ours to give away: the file becomes this user's, as any they write.
+    }
     // commit() ignores a failing sync; the old file stays unless the new one
     // is known to be on the disk.
-    if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0) {
-        out.cancelWriting();
-        return false;
-    }
-    return out.commit(); // renames over the old file
+    if (out.write(bytes) != bytes.size() || !out.flush() || ::fsync(out.handle()) != 0)
+        return fail();
+    return out.commit() || fail(); // renames over the old file
 }
 
 } // namespace
@@ -138,27 +182,27 @@ QString ReadIni(const QString& section, const QString& key, const QString& fallb
 }
 
 bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edit,
-               bool replaceWhole) {
+               bool replaceWhole, int* error) {
     const QString path = resolve(file);
     // Writers of any file in the folder take turns; the file itself cannot
     // carry the lock, as every write replaces it.
-    const QString folder = FolderOfPath(QFileInfo(path).absoluteFilePath());
-    const FileLock lock(folder.isEmpty() ? QString(kPathSeparator) : folder, FileLock::Kind::Folder,
-                        20000);
+    const FileLock lock(FolderOfPath(QFileInfo(path).absoluteFilePath()), FileLock::Kind::Folder,
+                        kWriterWaitMs);
     if (!lock.isLocked())
-        return false;
+        return refuse(lock.error(), error); // without it another writer's keys could be lost
     IniDocument doc;
     const bool exists = QFileInfo::exists(path);
     QByteArray old;
     if (!replaceWhole && exists) {
-        std::optional<QByteArray> bytes = readProfileBytes(path, nullptr);
+        int readError = 0;
+        std::optional<QByteArray> bytes = readProfileBytes(path, &readError);
         if (!bytes)
-            return false; // never overwrite a file we could not read
+            return refuse(readError, error); // never overwrite a file we could not read
         old = std::move(*bytes);
         doc = IniDocument::parse(DecodeProfileText(old));
     }
     if (!edit(doc))
-        return false;
+        return refuse(EINVAL, error);
     const QString text = doc.serialize();
     if (!exists && text.isEmpty())
         return true; // removing from a file that is not there creates nothing
@@ -167,23 +211,26 @@ bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edi
     // rewrite costs milliseconds, and a run clears its script's Error key
     // after every run, almost always when there is none.
     if (exists && !replaceWhole && bytes == old)
-        return !isReadOnly(QFileInfo(path));
-    return writeAtomically(path, bytes);
+        return !isReadOnly(QFileInfo(path)) || refuse(EACCES, error);
+    return writeAtomically(path, bytes, error);
 }
 
-bool WriteIni(const QString& section, const QString& key, const QString& value,
-              const QString& file) {
+bool WriteIni(const QString& section, const QString& key, const QString& value, const QString& file,
+              int* error) {
     if (!IniDocument::isStorableValue(value))
-        return false;
-    return UpdateIni(file, [&](IniDocument& doc) {
-        if (key.isEmpty())
-            doc.removeSection(section);
-        else if (value.isEmpty())
-            doc.removeKey(section, key);
-        else
-            return doc.setValue(section, key, value);
-        return true;
-    });
+        return refuse(EINVAL, error);
+    return UpdateIni(
+        file,
+        [&](IniDocument& doc) {
+            if (key.isEmpty())
+                doc.removeSection(section);
+            else if (value.isEmpty())
+                doc.removeKey(section, key);
+            else
+                return doc.setValue(section, key, value);
+            return true;
+        },
+        false, error);
 }
 
 bool ScriptFileExists(const QString& path) {

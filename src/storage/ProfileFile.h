@@ -34,16 +34,19 @@ QString ReadIni(const QString& section, const QString& key, const QString& fallb
 
 // Stores key = value; an empty value removes the key, an empty key the whole
 // section. A missing file is created (owner-only), a missing folder is not.
-// Returns false and leaves the file as it was when the write is refused.
-bool WriteIni(const QString& section, const QString& key, const QString& value,
-              const QString& file);
+// Returns false and leaves the file as it was when the write is refused (then
+// `error`, when given, holds the reason as an errno value).
+bool WriteIni(const QString& section, const QString& key, const QString& value, const QString& file,
+              int* error = nullptr);
 
 // Read-modify-write of one file under a lock shared with other processes; the
-// file is replaced atomically and keeps its mode. When `edit` returns false
-// nothing is written, nor when the file already holds exactly the result.
-// `replaceWhole` starts from an empty document instead of the file's content.
+// file is replaced atomically and keeps its mode, owner and group. When `edit`
+// returns false nothing is written, nor when the file already holds exactly
+// the result. `replaceWhole` starts from an empty document instead of the
+// file's content. A lock held elsewhere for more than a few seconds makes the
+// write fail. On failure `error`, when given, holds the reason (errno value).
 bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edit,
-               bool replaceWhole = false);
+               bool replaceWhole = false, int* error = nullptr);
 
 // True when the file exists and is longer than zero bytes.
 bool ScriptFileExists(const QString& path);

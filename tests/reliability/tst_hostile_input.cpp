@@ -6,6 +6,7 @@
 // line or a clear refusal: no crash, no hang, no write outside the folders the
 // script names.
 #include "ReliabilityFixture.h"
+#include "storage/FileLock.h"
 
 #include <cstring>
 #include <fcntl.h>
@@ -122,9 +123,12 @@ bool writeArchive(const QString& path, const QList<Member>& members) {
            claimSizes(path, members);
 }
 
-// Paths that changed between two snapshots and lie outside every allowed prefix.
+// Paths that changed between two snapshots and lie outside every allowed
+// prefix. The lock file of the script folder is allowed: runs stamp their
+// scripts under it.
 QStringList changedOutside(const QMap<QString, QByteArray>& before,
-                           const QMap<QString, QByteArray>& after, const QStringList& allowed) {
+                           const QMap<QString, QByteArray>& after, QStringList allowed) {
+    allowed.append(u"run/scripts/"_s + QLatin1String(FileLock::kFolderLockName));
     QStringList paths = before.keys() + after.keys();
     paths.removeDuplicates();
     QStringList changed;
@@ -159,6 +163,8 @@ private slots:
     void hostileScripts();
     void hostileSettings_data();
     void hostileSettings();
+    void anotherUsersLock_data();
+    void anotherUsersLock();
 
 private:
     void writeUnzipScript(ProgramFolder& pf);
@@ -476,6 +482,8 @@ void HostileInputTest::hostileSettings_data() {
     QTest::newRow("run log is a FIFO nobody reads")
         << u"log fifo"_s << QString() << u"bad.zsc"_s << 2;
     QTest::newRow("run log links to /dev/null") << u"log null"_s << QString() << good << 0;
+    QTest::newRow("run log links to a file, started afresh")
+        << u"log link"_s << QString() << u"bad.zsc"_s << 2;
     QTest::newRow("temporary folder is a symbolic link") << u"tmp link"_s << QString() << good << 2;
 }
 
@@ -516,6 +524,9 @@ void HostileInputTest::hostileSettings() {
         QCOMPARE(::mkfifo(QFile::encodeName(pf.logFile()).constData(), 0600), 0);
     } else if (kind == u"log null") {
         QVERIFY(QFile::link(u"/dev/null"_s, pf.logFile()));
+    } else if (kind == u"log link") {
+        QVERIFY(WriteIni(u"Options"_s, u"NewErrorFile"_s, u"Yes"_s, ini));
+        QVERIFY(QFile::link(pf.path(u"src/a.txt"_s), pf.logFile()));
     } else if (kind == u"tmp link") {
         // Someone else's link where the private folder belongs.
         QVERIFY(QDir().mkpath(pf.path(u"elsewhere"_s)));
@@ -536,8 +547,10 @@ void HostileInputTest::hostileSettings() {
         QVERIFY(pf.logText().contains(u"  Script file does not exist."_s));
     if (kind == u"error folder")
         QVERIFY(!QFile::exists(pf.path(value)));
-    if (kind == u"log fifo" || kind == u"log null")
+    if (kind.startsWith(u"log"_s))
         QCOMPARE(after.value(u"run/log/errors.txt"_s), before.value(u"run/log/errors.txt"_s));
+    if (kind == u"log link") // the link is refused aloud; its target stays (checked above)
+        QVERIFY2(r.output.contains(pf.logFile()), qPrintable(r.output));
     if (kind == u"tmp link") {
         QVERIFY(pf.logText().contains(u"  Aborted : Unable to create directory "_s +
                                       pf.tempFolder() + u". Error 40 : "_s));
@@ -545,6 +558,64 @@ void HostileInputTest::hostileSettings() {
     }
     if (kind.startsWith(u"settings"_s)) // the defaults: scripts beside the program, none there
         QVERIFY(!ReadIni(u"Options"_s, u"LastRun"_s, {}, pf.script(u"good.zsc"_s)).size());
+}
+
+// Another user locks what runs of ours share, the run log (readable by all,
+// as older versions left it) or the script folder: no run waits for them,
+// and each still records its result in the script and its lines in the log.
+void HostileInputTest::anotherUsersLock_data() {
+    QTest::addColumn<QString>("locked");
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<int>("exitCode");
+    QTest::newRow("the run log, a finished run") << u"log/errors.txt"_s << u"good.zsc"_s << 0;
+    QTest::newRow("the run log, an aborted run") << u"log/errors.txt"_s << u"bad.zsc"_s << 2;
+    QTest::newRow("the script folder, a finished run") << u"scripts"_s << u"good.zsc"_s << 0;
+    QTest::newRow("the script folder, an aborted run") << u"scripts"_s << u"bad.zsc"_s << 2;
+}
+
+void HostileInputTest::anotherUsersLock() {
+    QFETCH(QString, locked);
+    QFETCH(QString, script);
+    QFETCH(int, exitCode);
+    if (::geteuid() != 0)
+        QSKIP("needs root to run a second user (setpriv)");
+    ProgramFolder pf;
+    QVERIFY(writeBytes(pf.path(u"src/a.txt"_s), "payload"));
+    pf.writeScript(u"good.zsc"_s, {{u"File1"_s, pf.path(u"src/a.txt"_s)},
+                                   {u"Dir1"_s, pf.path(u"out"_s)},
+                                   {u"ZipFile"_s, u"good"_s}});
+    pf.writeScript(u"bad.zsc"_s, {{u"File1"_s, pf.path(u"src/a.txt"_s)}});
+    QVERIFY(writeBytes(pf.logFile(), "old line\r\n"));
+    for (const QString& p : {pf.scratch(QString()), pf.runFolder(), pf.path(u"scripts"_s),
+                             pf.path(u"log"_s), pf.logFile()})
+        QCOMPARE(::chmod(QFile::encodeName(p).constData(), p == pf.logFile() ? 0644 : 0755), 0);
+    QProcess holder;
+    holder.start(u"setpriv"_s,
+                 {u"--reuid=4242"_s, u"--regid=4242"_s, u"--clear-groups"_s, u"flock"_s, u"-x"_s,
+                  pf.path(locked), u"-c"_s, u"echo locked; exec cat"_s});
+    QVERIFY(holder.waitForReadyRead(30000));
+    QCOMPARE(holder.readAllStandardOutput(), QByteArray("locked\n"));
+
+    QProcess run;
+    pf.start(run, {script}, pf.environment());
+    const bool ended = run.waitForFinished(60000); // a guard against a hang
+    if (!ended)
+        run.kill();
+    run.waitForFinished();
+    holder.closeWriteChannel(); // cat ends, and with it the lock
+    QVERIFY(holder.waitForFinished());
+    QVERIFY2(ended, "the run waited for another user's lock");
+    QCOMPARE(run.exitCode(), exitCode);
+    const auto values = scriptValues(pf.script(script), {u"LastRun"_s, u"Error"_s});
+    QVERIFY(values);
+    QVERIFY(values->value(u"LastRun"_s) != u"<missing>"_s);
+    QCOMPARE(values->value(u"Error"_s), exitCode == 2 ? u"X"_s : u"<missing>"_s);
+    const QStringList lines = pf.logText().split(u"\r\n"_s, Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), exitCode == 2 ? 2 : 1);
+    QCOMPARE(lines.first(), u"old line"_s);
+    struct stat st {};
+    QCOMPARE(::stat(QFile::encodeName(pf.logFile()).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0600)); // others can no longer open it
 }
 
 QTEST_GUILESS_MAIN(HostileInputTest)

@@ -2,6 +2,7 @@
 #include "RunnerFixture.h"
 #include "runner/ResultText.h"
 #include "runner/ZipRunner.h"
+#include "storage/FileLock.h"
 #include "storage/Scramble.h"
 #include "storage/ZipScript.h"
 
@@ -21,6 +22,10 @@ private slots:
     void logLines();
     void failuresOfTheSetUp_data();
     void failuresOfTheSetUp();
+    void controlCharactersShowEscaped_data();
+    void controlCharactersShowEscaped();
+    void unrecordedRunIsLogged_data();
+    void unrecordedRunIsLogged();
     void buildsCopiesAndCleansUp();
     void noCopyKeepsArchiveAndSources();
     void copyIntoTheTemporaryFolderStays_data();
@@ -145,6 +150,85 @@ void ZipRunnerTest::failuresOfTheSetUp() {
                                                    .replace(u"{root}"_s, fx.root.path()))});
     QVERIFY(QFile::exists(fx.path("src/a.txt")));
     QCOMPARE(QDir(fx.path("out2")).entryList(QDir::Files), QStringList{});
+}
+
+// Names from a script folder or a script cannot forge log lines or reach a
+// terminal that shows the log.
+void ZipRunnerTest::controlCharactersShowEscaped_data() {
+    QTest::addColumn<QString>("name"); // of the script file
+    QTest::addColumn<QString>("dir");  // Dir1, below a folder that is not there
+    QTest::addColumn<QString>("shownName");
+    QTest::addColumn<QString>("shownDir");
+    QTest::newRow("CR LF in the name") << u"a\r\n2004-03-15 14:07:09  forged.zsc"_s << u"d"_s
+                                       << u"a\\r\\n2004-03-15 14:07:09  forged.zsc"_s << u"d"_s;
+    QTest::newRow("terminal escapes") << u"\x1b[2J.zsc"_s << u"\x1b]0;title\x07"_s
+                                      << u"\\x1b[2J.zsc"_s << u"\\x1b]0;title\\x07"_s;
+    QTest::newRow("tab, DEL and other C0")
+        << u"a\tb.zsc"_s << u"\x01\x1f\x7f"_s << u"a\\tb.zsc"_s << u"\\x01\\x1f\\x7f"_s;
+    QTest::newRow("backslashes and non-ASCII stay")
+        << u"a\\x1b \u00e9.zsc"_s << u"\\n"_s << u"a\\x1b \u00e9.zsc"_s << u"\\n"_s;
+}
+
+void ZipRunnerTest::controlCharactersShowEscaped() {
+    QFETCH(QString, name);
+    QFETCH(QString, dir);
+    QFETCH(QString, shownName);
+    QFETCH(QString, shownDir);
+    RunnerFixture fx;
+    fx.writeFile("src/a.txt", "alpha");
+    fx.writeScript(name, {{u"File1"_s, fx.path("src/a.txt")},
+                          {u"Dir1"_s, fx.path("missing/") + dir},
+                          {u"Dir2"_s, fx.path("out1")},
+                          {u"ZipFile"_s, u"Backup"_s}});
+    QCOMPARE(int(RunZipScript(name, fx.context)), 0);
+    QCOMPARE(
+        fx.logLines(),
+        QStringList{fx.line(shownName, u"  Unable to copy zip file to "_s + fx.path("missing/") +
+                                           shownDir + u". Error 2 : No such file or directory"_s)});
+}
+
+// A run whose LastRun stamp or Error marker cannot be written into the script
+// says so in the log: the script list would otherwise show a stale state.
+void ZipRunnerTest::unrecordedRunIsLogged_data() {
+    QTest::addColumn<QString>("obstacle");
+    QTest::addColumn<bool>("aborts");
+    QTest::addColumn<QString>("error");
+    const QString readOnly = u"Error 13 : Permission denied"_s;
+    const QString busy = u"Error 11 : Resource temporarily unavailable"_s;
+    QTest::newRow("read-only script, finished run") << "read-only" << false << readOnly;
+    QTest::newRow("read-only script, aborted run") << "read-only" << true << readOnly;
+    QTest::newRow("writers' lock held elsewhere, aborted run") << "lock" << true << busy;
+}
+
+void ZipRunnerTest::unrecordedRunIsLogged() {
+    QFETCH(QString, obstacle);
+    QFETCH(bool, aborts);
+    QFETCH(QString, error);
+    RunnerFixture fx;
+    fx.writeFile("src/a.txt", "alpha");
+    Keys keys{{u"File1"_s, fx.path("src/a.txt")}, {u"ZipFile"_s, u"Backup"_s}};
+    if (!aborts)
+        keys.insert(u"Dir1"_s, fx.path("out1"));
+    fx.writeScript(u"job.zsc"_s, keys);
+    const auto scriptBytes = [&] {
+        QFile f(fx.scriptPath(u"job.zsc"_s));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    };
+    const QByteArray script = scriptBytes();
+    if (obstacle == u"read-only"_s)
+        QVERIFY(QFile::setPermissions(fx.scriptPath(u"job.zsc"_s), QFileDevice::ReadOwner));
+    std::optional<FileLock> held;
+    if (obstacle == u"lock"_s)
+        QVERIFY(held.emplace(fx.settings.scriptFilePath, FileLock::Kind::Folder, 0).isLocked());
+    QCOMPARE(int(RunZipScript(u"job.zsc"_s, fx.context)), aborts ? 2 : 0);
+    QStringList expected{
+        fx.line(u"job.zsc"_s, u"  Unable to write LastRun to script file. "_s + error)};
+    if (aborts)
+        expected << fx.line(u"job.zsc"_s,
+                            u"  Aborted : No directories in script file to process."_s)
+                 << fx.line(u"job.zsc"_s, u"  Unable to write Error to script file. "_s + error);
+    QCOMPARE(fx.logLines(), expected);
+    QCOMPARE(scriptBytes(), script);
 }
 
 void ZipRunnerTest::buildsCopiesAndCleansUp() {

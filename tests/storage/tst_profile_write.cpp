@@ -5,6 +5,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 using namespace tarvik;
 
 namespace {
@@ -21,6 +24,8 @@ private slots:
     void refusedWritesChangeNothing_data();
     void refusedWritesChangeNothing();
     void newFileIsOwnerOnlyAndModeIsKept();
+    void rewriteKeepsOwnerAndGroup_data();
+    void rewriteKeepsOwnerAndGroup();
     void missingFolderIsNotCreated();
     void removingFromMissingFileCreatesNothing();
 };
@@ -145,6 +150,52 @@ void ProfileWriteTest::newFileIsOwnerOnlyAndModeIsKept() {
              shared);
     QCOMPARE(readBytes(path), QByteArray("[Options]\r\nA=1\r\nB=2\r\n"));
     QVERIFY(!QFile::exists(path + QStringLiteral(".lock")));
+}
+
+// Root stamping a user's script leaves it the user's; a link another user
+// planted leads root only to that user's own files.
+void ProfileWriteTest::rewriteKeepsOwnerAndGroup_data() {
+    QTest::addColumn<int>("linkOwner"); // -1: no link, the file itself is written
+    QTest::addColumn<int>("owner");
+    QTest::addColumn<int>("group");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("another user's owner-only file") << -1 << 4242 << 4242 << 0600 << true;
+    QTest::newRow("ours, in another group") << -1 << 0 << 4242 << 0640 << true;
+    QTest::newRow("another user's link to their file") << 4242 << 4242 << 4242 << 0600 << true;
+    QTest::newRow("another user's link to ours: refused") << 4242 << 0 << 0 << 0644 << false;
+}
+
+void ProfileWriteTest::rewriteKeepsOwnerAndGroup() {
+    QFETCH(int, linkOwner);
+    QFETCH(int, owner);
+    QFETCH(int, group);
+    QFETCH(int, mode);
+    QFETCH(bool, written);
+    if (::geteuid() != 0)
+        QSKIP("needs root to give files to another user");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QStringLiteral("s.zsc"));
+    const QString link = dir.filePath(QStringLiteral("link.zsc"));
+    const QByteArray before = "[Options]\r\nA=1\r\n";
+    writeBytes(file, before);
+    const QByteArray native = QFile::encodeName(file);
+    QCOMPARE(::chown(native.constData(), uid_t(owner), gid_t(group)), 0);
+    QCOMPARE(::chmod(native.constData(), mode_t(mode)), 0);
+    if (linkOwner >= 0) {
+        QVERIFY(QFile::link(file, link));
+        QCOMPARE(::lchown(QFile::encodeName(link).constData(), uid_t(linkOwner), 0), 0);
+    }
+    QCOMPARE(
+        WriteIni(kOptions, QStringLiteral("B"), QStringLiteral("2"), linkOwner >= 0 ? link : file),
+        written);
+    QCOMPARE(readBytes(file), written ? QByteArray("[Options]\r\nA=1\r\nB=2\r\n") : before);
+    struct stat st {};
+    QCOMPARE(::stat(native.constData(), &st), 0);
+    QCOMPARE(st.st_uid, uid_t(owner));
+    QCOMPARE(st.st_gid, gid_t(group));
+    QCOMPARE(st.st_mode & 07777, mode_t(mode));
+    QCOMPARE(QFileInfo(link).isSymLink(), linkOwner >= 0);
 }
 
 void ProfileWriteTest::missingFolderIsNotCreated() {
