@@ -188,8 +188,12 @@ bool UpdateIni(const QString& file, const std::function<bool(IniDocument&)>& edi
     // carry the lock, as every write replaces it.
     const FileLock lock(FolderOfPath(QFileInfo(path).absoluteFilePath()), FileLock::Kind::Folder,
                         kWriterWaitMs);
-    if (!lock.isLocked())
-        return refuse(lock.error(), error); // without it another writer's keys could be lost
+    // A writer that holds the lock too long is waited for no longer: going on
+    // could lose its keys. A lock file this user cannot use (a read-only
+    // folder, a folder shared with its owner, who holds the lock file) keeps
+    // nobody waiting either; the write goes on without it, still atomic.
+    if (!lock.isLocked() && lock.error() == EWOULDBLOCK)
+        return refuse(lock.error(), error);
     IniDocument doc;
     const bool exists = QFileInfo::exists(path);
     QByteArray old;

@@ -28,6 +28,7 @@ private slots:
     void rewriteKeepsOwnerAndGroup();
     void missingFolderIsNotCreated();
     void removingFromMissingFileCreatesNothing();
+    void writeGoesOnWithoutAUsableLockFile();
 };
 
 void ProfileWriteTest::writeKeepsTheRestOfTheFile_data() {
@@ -210,6 +211,16 @@ void ProfileWriteTest::removingFromMissingFileCreatesNothing() {
     const QString path = dir.filePath(QStringLiteral("s.zsc"));
     QVERIFY(WriteIni(kOptions, QStringLiteral("Error"), QString(), path));
     QVERIFY(!QFileInfo::exists(path));
+}
+
+// A lock file this user may not use (here a planted link) keeps nobody
+// waiting and blocks no write.
+void ProfileWriteTest::writeGoesOnWithoutAUsableLockFile() {
+    QTemporaryDir dir;
+    QVERIFY(QFile::link(QStringLiteral("/dev/null"), dir.filePath(QStringLiteral(".tarvik.lock"))));
+    const QString path = dir.filePath(QStringLiteral("s.zsc"));
+    QVERIFY(WriteIni(kOptions, QStringLiteral("A"), QStringLiteral("1"), path));
+    QCOMPARE(ReadIni(kOptions, QStringLiteral("A"), {}, path), QStringLiteral("1"));
 }
 
 QTEST_GUILESS_MAIN(ProfileWriteTest)
