@@ -79,6 +79,7 @@ bool copyContent(int in, int out) {
 // What sits at the name a file is about to be renamed to.
 struct Target {
     QByteArray path;
+    QByteArray folder;       // with its trailing separator; empty for the working folder
     mode_t mode = 0;         // the mode the new file gets
     struct stat existing {}; // what is there now, links not followed
     bool ownFile = false;    // a regular file of the running user
@@ -90,6 +91,7 @@ struct Target {
 // writable to group or others, who could then change the backup.
 bool inspectTarget(const QString& path, Target& target, PlatformError& error) {
     target.path = native(path);
+    target.folder = target.path.left(target.path.lastIndexOf('/') + 1);
     struct stat st {};
     if (::lstat(target.path.constData(), &st) != 0) {
         if (errno != ENOENT) // ENAMETOOLONG, ENOTDIR, EACCES...: no copy can be made
@@ -107,6 +109,9 @@ bool inspectTarget(const QString& path, Target& target, PlatformError& error) {
     return true;
 }
 
+// Renames the synced `temp` over the target, then syncs the folder: until the
+// new name is on the disk, a power cut could lose the copy, and the run must
+// not delete anything on the strength of it.
 bool commit(const QByteArray& temp, const Target& target, PlatformError& error) {
     if (::rename(temp.constData(), target.path.constData()) != 0) {
         const int saved = errno;
@@ -114,6 +119,10 @@ bool commit(const QByteArray& temp, const Target& target, PlatformError& error) 
         error = ErrorFromErrno(saved);
         return false;
     }
+    const QByteArray folder = target.folder.isEmpty() ? QByteArray(".") : target.folder;
+    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0 || ::fsync(dir.get()) != 0)
+        return fail(error);
     return true;
 }
 

@@ -9,8 +9,9 @@
 namespace tarvik {
 
 // Copies `source` over `target` through a temporary sibling that is synced
-// and renamed into place only when complete: a failed copy leaves the old
-// target as it was. A link at `target` is replaced, never written through. A replaced
+// and renamed into place only when complete, then syncs the folder: a failed
+// copy leaves the old target as it was, and success means the copy is on the
+// disk. A link at `target` is replaced, never written through. A replaced
 // regular file of the running user keeps its mode, without group and other
 // write; anything else gets the umask's mode, at most 0644.
 bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error);
