@@ -1,5 +1,6 @@
 #include "storage/FileOps.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -128,6 +129,26 @@ bool commit(const QByteArray& temp, const Target& target, PlatformError& error) 
 
 } // namespace
 
+QString TemporarySiblingPrefix(const QString& fileName) {
+    const QByteArray hash =
+        QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha256).left(8).toHex();
+    return QStringLiteral(".tarvik-") + QString::fromLatin1(hash) + u'.';
+}
+
+QString LockFileName(const QString& fileName) {
+    return TemporarySiblingPrefix(fileName) + QStringLiteral("lock");
+}
+
+bool CheckNameLength(const QString& path, PlatformError& error) {
+    const QByteArray name = native(QFileInfo(path).fileName());
+    const long limit = ::pathconf(native(QFileInfo(path).path()).constData(), _PC_NAME_MAX);
+    if (limit > 0 && name.size() > limit) {
+        error = ErrorFromErrno(ENAMETOOLONG);
+        return false;
+    }
+    return true;
+}
+
 bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error) {
     Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
@@ -135,7 +156,8 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
     Target to;
     if (!inspectTarget(target, to, error))
         return false;
-    QByteArray temp = to.path + ".tarvik-XXXXXX";
+    QByteArray temp =
+        to.folder + native(TemporarySiblingPrefix(QFileInfo(target).fileName())) + "XXXXXX";
     Fd out(::mkstemp(temp.data()));
     if (out.get() < 0)
         return fail(error);
@@ -165,7 +187,8 @@ bool HandOverFileReplacing(const QString& source, const QString& target, Platfor
         return CopyFileReplacing(source, target, error);
 
     // A second name beside the target, of the form RemoveUnfinishedFiles knows.
-    const QByteArray start = to.path + ".tarvik-";
+    const QByteArray start =
+        to.folder + native(TemporarySiblingPrefix(QFileInfo(target).fileName()));
     QByteArray temp;
     for (int tries = 0; tries < 16 && temp.isEmpty(); ++tries) {
         static const char kLetters[] =

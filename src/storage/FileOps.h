@@ -24,6 +24,21 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
 // falls back to copying. Either way `source` keeps its name until deleted.
 bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error);
 
+// The start of the names of the temporary siblings of a file named `fileName`
+// (six letters or digits follow). Short and hidden, however long `fileName`
+// is: a name the file system can hold never fails for want of room for its
+// helpers. Taken from the name alone, so a later run finds what a killed run
+// left (RemoveUnfinishedFiles).
+QString TemporarySiblingPrefix(const QString& fileName);
+
+// The name of the lock file guarding the work on a file named `fileName`,
+// short for the same reason.
+QString LockFileName(const QString& fileName);
+
+// Fails with ENAMETOOLONG when the last part of `path` is longer than the
+// file system of its (existing) folder takes.
+bool CheckNameLength(const QString& path, PlatformError& error);
+
 // Deletes a file; refuses one that is read-only (no owner write bit).
 bool RemoveFile(const QString& path, PlatformError& error);
 

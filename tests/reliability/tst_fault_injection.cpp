@@ -4,6 +4,7 @@
 // run's files. The program is the real binary in batch mode with a fault shim
 // preloaded; after every run the files on disk must still tell one story.
 #include "ReliabilityFixture.h"
+#include "storage/FileOps.h"
 
 #include <cerrno>
 
@@ -286,7 +287,7 @@ void FaultInjectionTest::checkZipRun(int exitCode, const ShimReport& report) {
 
     // The next run without faults delivers and leaves nothing half-made behind.
     QCOMPARE(pf_.run({u"backup.zsc"_s}).exitCode, 0);
-    QCOMPARE(filesNamed(pf_.tempFolder(), QString()), QStringList{u"Backup.zip.lock"_s});
+    QCOMPARE(filesNamed(pf_.tempFolder(), QString()), QStringList{LockFileName(u"Backup.zip"_s)});
     for (const QString& dir : {u"out/one"_s, u"out/two"_s}) {
         QCOMPARE(filesNamed(pf_.path(dir), QString()), QStringList{u"Backup.zip"_s});
         QVERIFY(archiveTestsGood(pf_.path(dir + u"/Backup.zip"_s)));
