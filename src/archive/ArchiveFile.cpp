@@ -1,7 +1,9 @@
 #include "archive/ArchiveFile.h"
 
 #include "archive/UniqueFd.h"
+#include "storage/FileOps.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <algorithm>
 #include <cerrno>
@@ -18,7 +20,8 @@ constexpr size_t kBufferSize = 1 << 20;
 
 struct ArchiveFileState {
     QByteArray path;
-    QByteArray tempPath; // set while a temporary sibling exists
+    QByteArray siblingStart; // the temporary sibling's path up to its random part
+    QByteArray tempPath;     // set while a temporary sibling exists
     UniqueFd fd;
     zip_error_t error{};
     std::unique_ptr<char[]> buffer;
@@ -65,7 +68,7 @@ struct ArchiveFileState {
         for (int tries = 0; tries < 16 && !fd.valid(); ++tries) {
             static const char kLetters[] =
                 "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-            QByteArray candidate = path + '.';
+            QByteArray candidate = siblingStart;
             for (int i = 0; i < 6; ++i)
                 candidate += kLetters[QRandomGenerator::global()->bounded(62)];
             fd.reset(::open(candidate.constData(),
@@ -194,6 +197,10 @@ zip_int64_t ArchiveFileCallback(void* userdata, void* data, zip_uint64_t length,
 zip_source_t* CreateArchiveFileSource(const QByteArray& path, zip_error_t* error) {
     auto* state = new ArchiveFileState;
     state->path = path;
+    const qsizetype slash = path.lastIndexOf('/');
+    state->siblingStart =
+        path.left(slash + 1) +
+        QFile::encodeName(TemporarySiblingPrefix(QFile::decodeName(path.mid(slash + 1))));
     zip_error_init(&state->error);
     zip_source_t* source = zip_source_function_create(ArchiveFileCallback, state, error);
     if (!source) {

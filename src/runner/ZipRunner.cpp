@@ -71,6 +71,9 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     if (refusedPath)
         return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + tempArchive,
                          *refusedPath);
+    if (!CheckNameLength(tempArchive, error))
+        return run.abort(QStringLiteral("  Aborted : Unable to set zip file to ") + tempArchive,
+                         error);
     request.archivePath = tempArchive;
     request.level = CompressionLevel(o.compression);
     if (const auto refused = RefusedPassword(o.password))
@@ -85,8 +88,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
 
     // Runs of scripts with the same archive name, in this or another process,
     // take turns: build, copy and delete happen under one lock.
-    const FileLock sameArchive(tempArchive + QStringLiteral(".lock"), FileLock::Kind::File,
-                               kSameArchiveWaitMs);
+    const FileLock sameArchive(JoinPath(ctx.tempFolder, LockFileName(archiveName)),
+                               FileLock::Kind::File, kSameArchiveWaitMs);
     if (!sameArchive.isLocked())
         return run.abort(QStringLiteral("  Aborted due to error 180 : ") +
                          ResultText(180, kCreating));
@@ -94,9 +97,10 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     // What a killed run of this archive left unfinished: libzip's archive in
     // the temporary folder, copies in the directories. Only runs holding the
     // lock write such files, so none of them is in use.
-    RemoveUnfinishedFiles(ctx.tempFolder, archiveName + u'.');
+    const QString unfinished = TemporarySiblingPrefix(archiveName);
+    RemoveUnfinishedFiles(ctx.tempFolder, unfinished);
     for (const QString& dir : o.directories)
-        RemoveUnfinishedFiles(dir, archiveName + QStringLiteral(".tarvik-"));
+        RemoveUnfinishedFiles(dir, unfinished);
 
     const ZipOutcome built = CreateArchive(request);
     const quint16 result = built.result;

@@ -1,5 +1,6 @@
 #include "storage/FileOps.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -76,60 +77,123 @@ bool copyContent(int in, int out) {
     }
 }
 
+// What sits at the name a file is about to be renamed to.
+struct Target {
+    QByteArray path;
+    QByteArray folder;       // with its trailing separator; empty for the working folder
+    mode_t mode = 0;         // the mode the new file gets
+    struct stat existing {}; // what is there now, links not followed
+    bool ownFile = false;    // a regular file of the running user
+};
+
+// A replaced regular file of the running user passes its mode on. Nothing
+// else does: not a link (its target's mode could be anything, /dev/null's is
+// 0666), not a file someone else planted. And an archive never becomes
+// writable to group or others, who could then change the backup.
+bool inspectTarget(const QString& path, Target& target, PlatformError& error) {
+    target.path = native(path);
+    target.folder = target.path.left(target.path.lastIndexOf('/') + 1);
+    struct stat st {};
+    if (::lstat(target.path.constData(), &st) != 0) {
+        if (errno != ENOENT) // ENAMETOOLONG, ENOTDIR, EACCES...: no copy can be made
+            return fail(error);
+        target.mode = defaultFileMode() & 0644;
+        return true;
+    }
+    if (S_ISDIR(st.st_mode)) {
+        error = ErrorFromErrno(EISDIR);
+        return false;
+    }
+    target.ownFile = S_ISREG(st.st_mode) && st.st_uid == ::geteuid();
+    target.existing = st;
+    target.mode = target.ownFile ? (st.st_mode & 0777 & ~mode_t(022)) : (defaultFileMode() & 0644);
+    return true;
+}
+
+// Renames the synced `temp` over the target, then syncs the folder: until the
+// new name is on the disk, a power cut could lose the copy, and the run must
+// not delete anything on the strength of it.
+bool commit(const QByteArray& temp, const Target& target, PlatformError& error) {
+    if (::rename(temp.constData(), target.path.constData()) != 0) {
+        const int saved = errno;
+        ::unlink(temp.constData());
+        error = ErrorFromErrno(saved);
+        return false;
+    }
+    const QByteArray folder = target.folder.isEmpty() ? QByteArray(".") : target.folder;
+    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
+    if (dir.get() < 0 || ::fsync(dir.get()) != 0)
+        return fail(error);
+    return true;
+}
+
 } // namespace
+
+QString TemporarySiblingPrefix(const QString& fileName) {
+    const QByteArray hash =
+        QCryptographicHash::hash(fileName.toUtf8(), QCryptographicHash::Sha256).left(8).toHex();
+    return QStringLiteral(".tarvik-") + QString::fromLatin1(hash) + u'.';
+}
+
+QString LockFileName(const QString& fileName) {
+    return TemporarySiblingPrefix(fileName) + QStringLiteral("lock");
+}
+
+bool CheckNameLength(const QString& path, PlatformError& error) {
+    const QByteArray name = native(QFileInfo(path).fileName());
+    const long limit = ::pathconf(native(QFileInfo(path).path()).constData(), _PC_NAME_MAX);
+    if (limit > 0 && name.size() > limit) {
+        error = ErrorFromErrno(ENAMETOOLONG);
+        return false;
+    }
+    return true;
+}
 
 bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error) {
     Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return fail(error);
-    struct stat existing {};
-    const bool replacing = ::stat(native(target).constData(), &existing) == 0;
-    if (replacing && S_ISDIR(existing.st_mode)) {
-        error = ErrorFromErrno(EISDIR);
+    Target to;
+    if (!inspectTarget(target, to, error))
         return false;
-    }
-    QByteArray temp = native(target) + ".tarvik-XXXXXX";
+    QByteArray temp =
+        to.folder + native(TemporarySiblingPrefix(QFileInfo(target).fileName())) + "XXXXXX";
     Fd out(::mkstemp(temp.data()));
     if (out.get() < 0)
         return fail(error);
-    const mode_t mode = replacing ? (existing.st_mode & 07777) : defaultFileMode();
-    const bool ok = copyContent(in.get(), out.get()) && ::fchmod(out.get(), mode) == 0 &&
-                    ::fsync(out.get()) == 0 && out.closeChecked() &&
-                    ::rename(temp.constData(), native(target).constData()) == 0;
-    if (!ok) {
+    if (!copyContent(in.get(), out.get()) || ::fchmod(out.get(), to.mode) != 0 ||
+        ::fsync(out.get()) != 0 || !out.closeChecked()) {
         const int saved = errno;
         ::unlink(temp.constData());
         error = ErrorFromErrno(saved);
+        return false;
     }
-    return ok;
+    return commit(temp, to, error);
 }
 
 bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error) {
     const QByteArray from = native(source);
-    const QByteArray to = native(target);
     struct stat file {};
     if (::stat(from.constData(), &file) != 0 || !S_ISREG(file.st_mode))
         return CopyFileReplacing(source, target, error);
-    struct stat existing {};
-    const bool replacing = ::stat(to.constData(), &existing) == 0;
-    if (replacing && S_ISDIR(existing.st_mode)) {
-        error = ErrorFromErrno(EISDIR);
+    Target to;
+    if (!inspectTarget(target, to, error))
         return false;
-    }
-    const mode_t mode = replacing ? (existing.st_mode & 07777) : defaultFileMode();
     const bool sameFile =
-        replacing && existing.st_dev == file.st_dev && existing.st_ino == file.st_ino;
+        to.ownFile && to.existing.st_dev == file.st_dev && to.existing.st_ino == file.st_ino;
     // The mode is the file's: without the owner's write bit the source could
     // not be deleted afterwards.
-    if (sameFile || !(mode & S_IWUSR))
+    if (sameFile || !(to.mode & S_IWUSR))
         return CopyFileReplacing(source, target, error);
 
     // A second name beside the target, of the form RemoveUnfinishedFiles knows.
+    const QByteArray start =
+        to.folder + native(TemporarySiblingPrefix(QFileInfo(target).fileName()));
     QByteArray temp;
     for (int tries = 0; tries < 16 && temp.isEmpty(); ++tries) {
         static const char kLetters[] =
             "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-        QByteArray candidate = to + ".tarvik-";
+        QByteArray candidate = start;
         for (int i = 0; i < 6; ++i)
             candidate += kLetters[QRandomGenerator::global()->bounded(62)];
         if (::link(from.constData(), candidate.constData()) == 0)
@@ -140,16 +204,14 @@ bool HandOverFileReplacing(const QString& source, const QString& target, Platfor
     if (temp.isEmpty())
         return CopyFileReplacing(source, target, error);
     Fd fd(::open(temp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    const bool ok = fd.get() >= 0 &&
-                    ((file.st_mode & 07777) == mode || ::fchmod(fd.get(), mode) == 0) &&
-                    ::fsync(fd.get()) == 0 && fd.closeChecked() &&
-                    ::rename(temp.constData(), to.constData()) == 0;
-    if (!ok) {
+    if (fd.get() < 0 || ((file.st_mode & 07777) != to.mode && ::fchmod(fd.get(), to.mode) != 0) ||
+        ::fsync(fd.get()) != 0 || !fd.closeChecked()) {
         const int saved = errno;
         ::unlink(temp.constData());
         error = ErrorFromErrno(saved);
+        return false;
     }
-    return ok;
+    return commit(temp, to, error);
 }
 
 namespace {

@@ -10,8 +10,11 @@
 namespace tarvik {
 
 // Copies `source` over `target` through a temporary sibling that is synced
-// and renamed into place only when complete: a failed copy leaves the old
-// target as it was. An existing target keeps its mode.
+// and renamed into place only when complete, then syncs the folder: a failed
+// copy leaves the old target as it was, and success means the copy is on the
+// disk. A link at `target` is replaced, never written through. A replaced
+// regular file of the running user keeps its mode, without group and other
+// write; anything else gets the umask's mode, at most 0644.
 bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error);
 
 // CopyFileReplacing for a `source` that is deleted next: when both are on one
@@ -33,6 +36,21 @@ struct FileIdentity {
 };
 std::optional<FileIdentity> IdentityOfOpenFile(int fd);
 std::optional<FileIdentity> IdentityOfPath(const QString& path); // follows links
+
+// The start of the names of the temporary siblings of a file named `fileName`
+// (six letters or digits follow). Short and hidden, however long `fileName`
+// is: a name the file system can hold never fails for want of room for its
+// helpers. Taken from the name alone, so a later run finds what a killed run
+// left (RemoveUnfinishedFiles).
+QString TemporarySiblingPrefix(const QString& fileName);
+
+// The name of the lock file guarding the work on a file named `fileName`,
+// short for the same reason.
+QString LockFileName(const QString& fileName);
+
+// Fails with ENAMETOOLONG when the last part of `path` is longer than the
+// file system of its (existing) folder takes.
+bool CheckNameLength(const QString& path, PlatformError& error);
 
 // Deletes a file; refuses one that is read-only (no owner write bit).
 bool RemoveFile(const QString& path, PlatformError& error);

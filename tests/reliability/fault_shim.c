@@ -3,8 +3,9 @@
 // on paths below TARVIK_FAULT_UNDER are seen; everything else passes through.
 //
 //   TARVIK_FAULT_UNDER    folder prefix whose files are watched (required)
-//   TARVIK_FAULT_CALL     open | write | read | rename | fsync: the kind to fail
-//                         (fsync covers fdatasync and syncfs)
+//   TARVIK_FAULT_CALL     open | write | read | rename | fsync | dirsync: the kind
+//                         to fail (fsync covers fdatasync and syncfs; an fsync or
+//                         fdatasync of a folder counts as dirsync instead)
 //   TARVIK_FAULT_ERRNO    the error number the failing call returns
 //   TARVIK_FAULT_AT       1-based index, among watched calls of that kind, of the
 //                         first call to fail
@@ -24,13 +25,15 @@
 #include <stdio.h>
 #include <stdlib.h>
 #include <string.h>
+#include <sys/stat.h>
 #include <sys/statvfs.h>
 #include <sys/types.h>
 #include <sys/uio.h>
 #include <unistd.h>
 
-enum Kind { kOpen, kWrite, kRead, kRename, kFsync, kKinds };
-static const char* const kKindNames[kKinds] = {"open", "write", "read", "rename", "fsync"};
+enum Kind { kOpen, kWrite, kRead, kRename, kFsync, kDirSync, kKinds };
+static const char* const kKindNames[kKinds] = {"open",   "write", "read",
+                                               "rename", "fsync", "dirsync"};
 
 static char g_under[PATH_MAX];
 static size_t g_underLength;
@@ -382,20 +385,25 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
     return next(fromDir, from, toDir, to, flags);
 }
 
-#define SYNC_WRAPPER(name)                                                                         \
+static int syncKind(int fd, int folderKind) {
+    struct stat st;
+    return fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? folderKind : kFsync;
+}
+
+#define SYNC_WRAPPER(name, folderKind)                                                             \
     int name(int fd) {                                                                             \
         char path[PATH_MAX];                                                                       \
         pathOfFd(fd, path, sizeof path);                                                           \
-        if (injectFault(kFsync, path))                                                             \
+        if (injectFault(syncKind(fd, folderKind), path))                                           \
             return -1;                                                                             \
         static __typeof__(&name) next;                                                             \
         if (!next)                                                                                 \
             next = REAL(name);                                                                     \
         return next(fd);                                                                           \
     }
-SYNC_WRAPPER(fsync)
-SYNC_WRAPPER(fdatasync)
-SYNC_WRAPPER(syncfs)
+SYNC_WRAPPER(fsync, kDirSync)
+SYNC_WRAPPER(fdatasync, kDirSync)
+SYNC_WRAPPER(syncfs, kFsync) // the whole file system, whatever the descriptor
 
 // The pretended free space, in the file system's own blocks.
 #define SHRINK(st)                                                                                 \

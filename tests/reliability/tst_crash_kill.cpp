@@ -5,6 +5,7 @@
 // one, every extracted file is its old or its new content, and no source is
 // gone without a checked copy.
 #include "ReliabilityFixture.h"
+#include "storage/FileOps.h"
 
 #include <QElapsedTimer>
 #include <QThread>
@@ -210,7 +211,7 @@ void CrashKillTest::killedRunsLoseNothing() {
     restoreInputs(kKills + 1);
     QVERIFY2(pf_.run({u"big.zsc,restore.usc"_s}).exitCode == 0, qPrintable(pf_.logText()));
     checkAfterKill(kKills + 1);
-    QCOMPARE(filesNamed(pf_.tempFolder(), QString()), QStringList{u"Big.zip.lock"_s});
+    QCOMPARE(filesNamed(pf_.tempFolder(), QString()), QStringList{LockFileName(u"Big.zip"_s)});
     for (const QString& dir : kDestinations)
         QCOMPARE(filesNamed(pf_.path(dir), QString()), QStringList{u"Big.zip"_s});
     // Extraction writes each file unnamed beside its target and gives it a

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTest>
 #include <QThread>
+#include <unistd.h>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
@@ -36,6 +37,8 @@ private slots:
     void logLifeCycle_data();
     void logLifeCycle();
     void sameArchiveNameInParallel();
+    void longArchiveNames_data();
+    void longArchiveNames();
     void earliestDate_data();
     void earliestDate();
     void resultText_data();
@@ -438,6 +441,46 @@ void ZipRunnerTest::sameArchiveNameInParallel() {
     QCOMPARE(archiveMembers(two.path("out1/Shared.zip")).size(), 201);
     QVERIFY(unzipTestPasses(one.path("out1/Shared.zip")));
     QVERIFY(unzipTestPasses(two.path("out1/Shared.zip")));
+}
+
+// Up to the file system's 255 bytes an archive name works, whatever the names
+// of the lock and temporary files; past it the run says so.
+void ZipRunnerTest::longArchiveNames_data() {
+    QTest::addColumn<int>("length"); // of ZipFile, without ".zip"
+    for (int length : {200, 240, 243, 246, 250, 251, 252, 255, 256, 300, 2000})
+        QTest::addRow("%d", length) << length;
+}
+
+void ZipRunnerTest::longArchiveNames() {
+    QFETCH(int, length);
+    RunnerFixture fx;
+    if (::pathconf(qPrintable(fx.root.path()), _PC_NAME_MAX) != 255)
+        QSKIP("the test folder's file system does not take names of 255 bytes");
+    fx.writeFile("src/a.txt", "alpha");
+    const QString name = QString(length, u'n');
+    fx.writeScript(u"job.zsc"_s, {{u"File1"_s, u"X,"_s + fx.path("src/a.txt")},
+                                  {u"Dir1"_s, fx.path("out1")},
+                                  {u"Dir2"_s, fx.path("out2")},
+                                  {u"ZipFile"_s, name}});
+    const bool fits = length + 4 <= 255;
+    QCOMPARE(int(RunZipScript(u"job.zsc"_s, fx.context)), fits ? 0 : 2);
+    if (fits) {
+        QCOMPARE(fx.logLines(), QStringList{});
+        for (const char* out : {"out1", "out2"})
+            QCOMPARE(archiveMembers(fx.path(out) + u'/' + name + u".zip"_s),
+                     QStringList{u"a.txt"_s});
+        // Nothing but the lock stays in the temporary folder.
+        const QStringList left = QDir(fx.context.tempFolder).entryList(QDir::Files | QDir::Hidden);
+        QVERIFY2(left.size() == 1 && left[0].endsWith(u".lock"_s), qPrintable(left.join(u' ')));
+    } else {
+        QCOMPARE(fx.logLines(),
+                 QStringList{fx.line(u"job.zsc"_s, u"  Aborted : Unable to set zip file to "_s +
+                                                       fx.context.tempFolder + u'/' + name +
+                                                       u".zip. Error 36 : File name too long"_s)});
+    }
+    QCOMPARE(QFile::exists(fx.path("src/a.txt")), !fits);
+    for (const char* out : {"out1", "out2"})
+        QCOMPARE(QDir(fx.path(out)).entryList(QDir::Files | QDir::Hidden).size(), int(fits));
 }
 
 void ZipRunnerTest::earliestDate_data() {
