@@ -7,7 +7,10 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <csignal>
+#include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -22,6 +25,22 @@ with zipfile.ZipFile(sys.argv[1]) as z:
     for i in z.infolist():
         print(i.filename, i.compress_type, i.flag_bits & 1)
 )");
+
+// Makes `path` the start of a chain like {"link 0", "link 4242", "secret 0"}:
+// links, then a file, each owned by the uid named (links through lchown).
+bool MakeOwnedChain(const QStringList& chain, const QString& path) {
+    QString at = path;
+    for (qsizetype i = 0; i < chain.size(); ++i) {
+        const uid_t owner = chain[i].section(u' ', 1).toUInt();
+        const bool last = i + 1 == chain.size();
+        const QString next = path + QStringLiteral(".hop%1").arg(i);
+        if (!(last ? WriteFile(at, "secret") : QFile::link(next, at)) ||
+            ::lchown(QFile::encodeName(at).constData(), owner, owner) != 0)
+            return false;
+        at = next;
+    }
+    return true;
+}
 
 } // namespace
 
@@ -39,6 +58,8 @@ private slots:
     void passwordCleared();
     void changedSources_data();
     void changedSources();
+    void byteNames_data();
+    void byteNames();
     void writeFailureLeavesNothing();
     void manyFilesFewDescriptors();
     void archivePath_data();
@@ -164,6 +185,20 @@ void ZipEngineCreateTest::outcomes_data() {
     QTest::newRow("dangling symlink left out")
         << Names({"a.txt", "dangling:d.txt"}) << "*.txt"
         << "False" << any << 6 << zip << 40 << Names({"a.txt"});
+    // Links run as root meets in a shared folder: followed only when the link
+    // (each link of a chain) and the file have one owner; uid 4242 is "another user".
+    QTest::newRow("link of another user to root's file left out")
+        << Names({"a.txt", "link 4242 > secret 0:s.txt"}) << "*.txt"
+        << "False" << any << 6 << zip << 40 << Names({"a.txt"});
+    QTest::newRow("chain through another user's link left out")
+        << Names({"a.txt", "link 0 > link 4242 > secret 0:s.txt"}) << "*.txt"
+        << "False" << any << 6 << zip << 40 << Names({"a.txt"});
+    QTest::newRow("root's link to root's file followed")
+        << Names({"a.txt", "link 0 > link 0 > secret 0:s.txt"}) << "*.txt"
+        << "False" << any << 6 << zip << 0 << Names({"a.txt", "s.txt"});
+    QTest::newRow("user's link to the user's file followed")
+        << Names({"a.txt", "link 4242 > secret 4242:s.txt"}) << "*.txt"
+        << "False" << any << 6 << zip << 0 << Names({"a.txt", "s.txt"});
     QTest::newRow("only unreadable matches") << Names({"fifo:p.txt"}) << "*.txt"
                                              << "False" << any << 6 << zip << 40 << QStringList{};
     QTest::newRow("invalid date") << Names({"a.txt"}) << "*.txt"
@@ -196,6 +231,8 @@ void ZipEngineCreateTest::outcomes() {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
         else if (item.startsWith(u"dangling:"))
             QVERIFY(QFile::link(src + QStringLiteral("/gone"), path));
+        else if (item.startsWith(u"link "))
+            QVERIFY(MakeOwnedChain(item.section(u':', 0, 0).split(QStringLiteral(" > ")), path));
         else
             QVERIFY(WriteFile(path, "content of " + item.toUtf8()));
     }
@@ -305,6 +342,7 @@ void ZipEngineCreateTest::changedSources_data() {
     QTest::newRow("shrunk") << "shrink";
     QTest::newRow("grown") << "grow";
     QTest::newRow("replaced by a FIFO") << "fifo";
+    QTest::newRow("replaced by a link to a file of its size") << "link";
 }
 
 void ZipEngineCreateTest::changedSources() {
@@ -316,8 +354,12 @@ void ZipEngineCreateTest::changedSources() {
     QCOMPARE(walked.fileCount, qsizetype(3));
     const QString b = row.filePath(QStringLiteral("b.txt"));
     QFile file(b);
-    if (change == u"remove" || change == u"fifo")
+    const QString other = row.filePath(QStringLiteral("other.bin"));
+    QVERIFY(WriteFile(other, MixedData(100000, 3))); // before b goes, so it gets another inode
+    if (change == u"remove" || change == u"fifo" || change == u"link")
         QVERIFY(file.remove());
+    if (change == u"link")
+        QVERIFY(QFile::link(other, b));
     if (change == u"fifo")
         QCOMPARE(::mkfifo(QFile::encodeName(b).constData(), 0644), 0);
     if (change == u"shrink")
@@ -333,6 +375,91 @@ void ZipEngineCreateTest::changedSources() {
     QVERIFY(outcome.written);
     QCOMPARE(ZipMembers(archive), Names({"a.txt", "c.txt"}));
     QCOMPARE(UnzipTest(archive), 0);
+}
+
+// Names are bytes: Latin-1 names neither collide nor change on the way
+// through an archive, UTF-8 names carry the UTF-8 flag (bit 11).
+void ZipEngineCreateTest::byteNames_data() {
+    QTest::addColumn<QString>("maker");
+    QTest::newRow("zipped by Tarvik") << "tarvik";
+    QTest::newRow("zipped by Info-ZIP") << "infozip";
+}
+
+void ZipEngineCreateTest::byteNames() {
+    QFETCH(QString, maker);
+    QTemporaryDir row;
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    const auto removeAll = qScopeGuard([&] {
+        Run(QStringLiteral("/bin/rm"), {QStringLiteral("-rf"), row.path()});
+    });
+    const QByteArray base = QFile::encodeName(row.path());
+    const QList<QByteArray> names{"caf\xc3\xa9.txt", "caf\xe8.txt", "caf\xe9.txt"};
+    // Each file holds its own name; the folder's files, read back by name.
+    const auto contents = [](const QByteArray& folder) {
+        QList<QByteArray> found;
+        if (DIR* dir = ::opendir(folder.constData())) {
+            while (const dirent* item = ::readdir(dir)) {
+                QFile file;
+                const int fd = ::openat(::dirfd(dir), item->d_name, O_RDONLY);
+                if (item->d_name[0] != '.' &&
+                    file.open(fd, QIODevice::ReadOnly, QFileDevice::AutoCloseHandle))
+                    found.append(item->d_name + QByteArray("=") + file.readAll());
+            }
+            ::closedir(dir);
+        }
+        std::sort(found.begin(), found.end());
+        return found;
+    };
+    QList<QByteArray> expected;
+    QCOMPARE(::mkdir(base + "/src", 0755), 0);
+    for (const QByteArray& name : names) {
+        QFile file;
+        QVERIFY(file.open(::open(base + "/src/" + name, O_WRONLY | O_CREAT, 0644),
+                          QIODevice::WriteOnly, QFileDevice::AutoCloseHandle));
+        QCOMPARE(file.write(name), name.size());
+        expected.append(name + '=' + name);
+    }
+    const QString archive = row.filePath(QStringLiteral("n.zip"));
+    ZipEngine engine;
+    QVERIFY(engine.setZipFile(archive));
+    if (maker == u"tarvik") {
+        QVERIFY(engine.setFilesToProcess(row.filePath(QStringLiteral("src/caf*\r"))));
+        QCOMPARE(engine.CreateArchive(0), zipresult::kOk);
+        const Ran flags =
+            Python(QStringLiteral("import sys, zipfile\n"
+                                  "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+                                  "    print(i.flag_bits >> 11 & 1, end='')"),
+                   {archive});
+        QCOMPARE(flags.output, QByteArray("100")); // in name order
+    } else {
+        QCOMPARE(Run(QStringLiteral("/bin/sh"),
+                     {QStringLiteral("-c"), QStringLiteral("zip -q ../n.zip *")},
+                     row.filePath(QStringLiteral("src")))
+                     .exitCode,
+                 0);
+    }
+    QList<QByteArray> listed =
+        Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-Z1"), archive}).output.split('\n');
+    for (const QByteArray& line :
+         Run(QStringLiteral("/usr/bin/7z"), {QStringLiteral("l"), QStringLiteral("-slt"), archive})
+             .output.split('\n'))
+        if (line.startsWith("Path = caf"))
+            listed.append(line.mid(7));
+    listed.removeAll(QByteArray());
+    std::sort(listed.begin(), listed.end());
+    QList<QByteArray> twice = names + names;
+    std::sort(twice.begin(), twice.end());
+    QCOMPARE(listed, twice);
+    QCOMPARE(
+        Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-q"), archive, QStringLiteral("-d"),
+                                               row.filePath(QStringLiteral("unzip"))})
+            .exitCode,
+        0);
+    QCOMPARE(contents(base + "/unzip"), expected);
+    QVERIFY(engine.setFilesToProcess(QStringLiteral("*\r")));
+    engine.setExtractFolder(row.filePath(QStringLiteral("tarvik")));
+    QCOMPARE(engine.ExtractArchive(0), zipresult::kOk);
+    QCOMPARE(contents(base + "/tarvik"), expected);
 }
 
 // A file size limit makes writing fail even for root, like a full disk.
