@@ -6,6 +6,7 @@
 #include "archive/SafeTarget.h"
 #include "archive/WorkerThreads.h"
 #include "archive/ZipHandles.h"
+#include "storage/FileNameText.h"
 #include "storage/Wildcard.h"
 
 #include <QDir>
@@ -197,6 +198,22 @@ private:
     PlatformError error_;
 };
 
+// A member's name as text whose bytes (NameBytes) are the name to write.
+// Names from Unix systems are taken as the bytes they are, UTF-8 or not;
+// others without the UTF-8 flag are CP437 as the format says, unless they
+// read as UTF-8 (libzip's guess).
+std::optional<QString> MemberName(zip_t* archive, zip_uint64_t index) {
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    const bool unix =
+        zip_file_get_external_attributes(archive, index, 0, &system, &attributes) == 0 &&
+        system == ZIP_OPSYS_UNIX;
+    const char* name = zip_get_name(archive, index, unix ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_GUESS);
+    if (!name)
+        return std::nullopt;
+    return NameText(QByteArray(name));
+}
+
 Outcome FolderOutcome(const FolderHandle& handle) {
     if (handle.state == StepState::Symlink)
         return Skipped(ELOOP);
@@ -259,8 +276,10 @@ std::vector<Task> Extraction::plan(zip_t* archive) {
     QSet<QString> ancestors; // every folder on the way of some member
     for (zip_uint64_t i = 0; i < count; ++i) {
         zip_stat_t st;
-        const char* raw = zip_stat_index(archive, i, 0, &st) == 0 ? st.name : nullptr;
-        const QString name = raw ? QString::fromUtf8(raw) : QString();
+        const std::optional<QString> text =
+            zip_stat_index(archive, i, 0, &st) == 0 ? MemberName(archive, i) : std::nullopt;
+        const bool raw = text.has_value();
+        const QString name = text.value_or(QString());
         if (raw && !selected(name))
             continue;
         const bool known = raw && (st.valid & ZIP_STAT_COMP_SIZE);
@@ -392,9 +411,12 @@ Outcome Extraction::extractGuarded(Reader& reader, zip_uint64_t index) const {
 Outcome Extraction::extract(Reader& reader, zip_uint64_t index) const {
     Member member;
     member.index = index;
-    if (zip_stat_index(reader.archive, index, 0, &member.stat) != 0 || !member.stat.name)
+    const std::optional<QString> text = zip_stat_index(reader.archive, index, 0, &member.stat) == 0
+                                            ? MemberName(reader.archive, index)
+                                            : std::nullopt;
+    if (!text)
         return Failed(kArchiveCorrupt, 0);
-    const QString name = QString::fromUtf8(member.stat.name);
+    const QString& name = *text;
     const std::optional<QStringList> steps = SafeMemberPath(name);
     if (!steps)
         return Skipped(EPERM); // would land outside the extraction folder
@@ -424,7 +446,7 @@ Outcome Extraction::extractFile(Reader& reader, const Member& member) const {
     if (member.steps.isEmpty())
         return Skipped(EINVAL);
     const QStringList parents = member.steps.mid(0, member.steps.size() - 1);
-    const QByteArray leaf = QFile::encodeName(member.steps.last());
+    const QByteArray leaf = NameBytes(member.steps.last());
     StepState state = StepState::Ok;
     if (!reader.parent.valid() || reader.parentSteps != parents) {
         reader.parent.reset();

@@ -192,7 +192,7 @@ quint16 ZipEngine::CreateArchive(qint16 /*reserved*/) {
     if (written.written) {
         for (const zipio::SourceEntry& entry : sources.entries) {
             if (!entry.isFolder)
-                d->archived.append({QFile::decodeName(entry.diskPath), entry.size, entry.mtimeMs});
+                d->archived.append({entry.diskPath, entry.size, entry.mtimeMs});
         }
     }
     if (written.result == kOk && sources.unreadable > 0)
