@@ -556,8 +556,9 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
     // libzip's check of its CRC (0 by design) at the end is then set aside.
     const auto aes = password ? aes_.members.constFind(member.index) : aes_.members.constEnd();
     const bool ae2 = aes != aes_.members.constEnd() && aes->version == 2;
-    if (ae2 && !AesAuthenticates(options_.archivePath, *aes, QByteArray(password)))
-        return {Copy::Damaged, 0};
+    if (ae2 && (aes->packedSize != member.stat.comp_size ||
+                !AesAuthenticates(options_.archivePath, *aes, QByteArray(password))))
+        return {Copy::Damaged, 0}; // libzip and this reading must see the same member
     // A member's stated size is taken from the budget before anything is
     // written; data beyond that size means damage (or a bomb), not more to write.
     const bool sized = member.stat.valid & ZIP_STAT_SIZE;
