@@ -7,6 +7,7 @@
 #include "archive/FileSource.h"
 #include "archive/WorkerThreads.h"
 #include "archive/ZipHandles.h"
+#include "storage/FileNameText.h"
 
 #include <QFile>
 #include <algorithm>
@@ -36,16 +37,19 @@ constexpr zip_uint32_t kDosFolder = 0x10;
 bool AddEntry(zip_t* archive, const SourceEntry& entry, qsizetype index,
               const WriteOptions& options, DeflatePool* pool, ReadAhead* ahead,
               SourceFailure* failure) {
-    const QByteArray name = entry.name.toUtf8();
+    // A name that is not UTF-8 is stored as its bytes, without the UTF-8 flag
+    // (libzip takes CP437 as "store these bytes"), and extracts as the same bytes.
+    const zip_flags_t encoding = IsUtf8(entry.name) ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
+    const char* name = entry.name.constData();
     zip_int64_t added;
     if (entry.isFolder) {
-        added = zip_dir_add(archive, name.constData(), ZIP_FL_ENC_UTF_8);
+        added = zip_dir_add(archive, name, encoding);
     } else {
         ZipSourceHandle source(pool ? CreateDeflatedSource(archive, entry, index, pool, failure)
                                     : CreateFileSource(archive, entry, index, failure, ahead));
         if (!source.get())
             return false;
-        added = zip_file_add(archive, name.constData(), source.get(), ZIP_FL_ENC_UTF_8);
+        added = zip_file_add(archive, name, source.get(), encoding);
         if (added >= 0)
             source.release();
     }

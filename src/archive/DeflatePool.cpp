@@ -271,8 +271,8 @@ void DeflatePool::deflatePiece(Worker& worker, size_t index) {
 
     UniqueFd fd;
     struct stat st {};
-    if (const int problem = OpenListedFile(entries_[job.entry].diskPath, fd, st))
-        return fail(ZIP_ER_OPEN, problem);
+    if (const int problem = OpenListedFile(entries_[job.entry], fd, st))
+        return fail(ZIP_ER_OPEN, problem, problem == kNotTheListedFile);
     if (st.st_size != entries_[job.entry].size)
         return fail(ZIP_ER_READ, EIO, true); // grew or shrank since it was listed
 

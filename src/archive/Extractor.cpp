@@ -1,11 +1,13 @@
 #include "archive/Extractor.h"
 
+#include "archive/AesAuthentication.h"
 #include "archive/ErrorMap.h"
 #include "archive/ExtraFields.h"
 #include "archive/SafePath.h"
 #include "archive/SafeTarget.h"
 #include "archive/WorkerThreads.h"
 #include "archive/ZipHandles.h"
+#include "storage/FileNameText.h"
 #include "storage/Wildcard.h"
 
 #include <QDir>
@@ -194,12 +196,29 @@ private:
     int extracted_ = 0;
     int keptByDate_ = 0;
     int keptExisting_ = 0;
+    AesDirectory aes_; // read when the archive has AES members and a password is given
     UniqueFd root_;
     mutable SpaceBudget space_;
     bool skipped_ = false;
     quint16 hardResult_ = kOk;
     PlatformError error_;
 };
+
+// A member's name as text whose bytes (NameBytes) are the name to write.
+// Names from Unix systems are taken as the bytes they are, UTF-8 or not;
+// others without the UTF-8 flag are CP437 as the format says, unless they
+// read as UTF-8 (libzip's guess).
+std::optional<QString> MemberName(zip_t* archive, zip_uint64_t index) {
+    zip_uint8_t system = 0;
+    zip_uint32_t attributes = 0;
+    const bool unix =
+        zip_file_get_external_attributes(archive, index, 0, &system, &attributes) == 0 &&
+        system == ZIP_OPSYS_UNIX;
+    const char* name = zip_get_name(archive, index, unix ? ZIP_FL_ENC_RAW : ZIP_FL_ENC_GUESS);
+    if (!name)
+        return std::nullopt;
+    return NameText(QByteArray(name));
+}
 
 Outcome FolderOutcome(const FolderHandle& handle) {
     if (handle.state == StepState::Symlink)
@@ -252,6 +271,8 @@ ExtractOutcome Extraction::run() {
         space_.limitTo(free - free / kSpareShareOfFreeSpace);
     }
     std::vector<Task> tasks = plan(archive.get());
+    if (!aes_.members.isEmpty() && (!aes_.read || aes_.entries != quint64(count)))
+        aes_ = {}; // not the archive libzip reads: AE-2 members stay unauthenticated
     runTasks(tasks, archive.get());
     for (const Task& task : tasks) {
         if (!task.ran)
@@ -283,13 +304,20 @@ std::vector<Task> Extraction::plan(zip_t* archive) {
     QHash<QString, int> uses;
     QSet<QString> files;     // paths of members that are not folders by name
     QSet<QString> ancestors; // every folder on the way of some member
+    bool aes = false;
     for (zip_uint64_t i = 0; i < count; ++i) {
         zip_stat_t st;
-        const char* raw = zip_stat_index(archive, i, 0, &st) == 0 ? st.name : nullptr;
-        const QString name = raw ? QString::fromUtf8(raw) : QString();
+        const std::optional<QString> text =
+            zip_stat_index(archive, i, 0, &st) == 0 ? MemberName(archive, i) : std::nullopt;
+        const bool raw = text.has_value();
+        const QString name = text.value_or(QString());
         if (raw && !selected(name))
             continue;
         const bool known = raw && (st.valid & ZIP_STAT_COMP_SIZE);
+        aes = aes ||
+              (raw && (st.valid & ZIP_STAT_ENCRYPTION_METHOD) &&
+               (st.encryption_method == ZIP_EM_AES_128 || st.encryption_method == ZIP_EM_AES_192 ||
+                st.encryption_method == ZIP_EM_AES_256));
         tasks.push_back({i, known ? st.comp_size : 0, false, false, {}});
         const std::optional<QStringList> steps = raw ? SafeMemberPath(name) : std::nullopt;
         paths.push_back(steps ? steps->join(u'/').toCaseFolded() : QString());
@@ -311,6 +339,8 @@ std::vector<Task> Extraction::plan(zip_t* archive) {
             shared = files.contains(path.left(at));
         tasks[t].inOrder = shared;
     }
+    if (aes && !options_.password.isEmpty())
+        aes_ = ReadAesDirectory(options_.archivePath);
     return tasks;
 }
 
@@ -424,9 +454,12 @@ Outcome Extraction::extractGuarded(Reader& reader, zip_uint64_t index) const {
 Outcome Extraction::extract(Reader& reader, zip_uint64_t index) const {
     Member member;
     member.index = index;
-    if (zip_stat_index(reader.archive, index, 0, &member.stat) != 0 || !member.stat.name)
+    const std::optional<QString> text = zip_stat_index(reader.archive, index, 0, &member.stat) == 0
+                                            ? MemberName(reader.archive, index)
+                                            : std::nullopt;
+    if (!text)
         return Failed(kArchiveCorrupt, 0);
-    const QString name = QString::fromUtf8(member.stat.name);
+    const QString& name = *text;
     const std::optional<QStringList> steps = SafeMemberPath(name);
     if (!steps)
         return Skipped(EPERM); // would land outside the extraction folder
@@ -456,7 +489,7 @@ Outcome Extraction::extractFile(Reader& reader, const Member& member) const {
     if (member.steps.isEmpty())
         return Skipped(EINVAL);
     const QStringList parents = member.steps.mid(0, member.steps.size() - 1);
-    const QByteArray leaf = QFile::encodeName(member.steps.last());
+    const QByteArray leaf = NameBytes(member.steps.last());
     StepState state = StepState::Ok;
     if (!reader.parent.valid() || reader.parentSteps != parents) {
         reader.parent.reset();
@@ -551,6 +584,13 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
         zip_error_clear(reader.archive);
         return FromZipError(code);
     }
+    // An AE-2 member is vouched for by its authentication code, checked here;
+    // libzip's check of its CRC (0 by design) at the end is then set aside.
+    const auto aes = password ? aes_.members.constFind(member.index) : aes_.members.constEnd();
+    const bool ae2 = aes != aes_.members.constEnd() && aes->version == 2;
+    if (ae2 && (aes->packedSize != member.stat.comp_size ||
+                !AesAuthenticates(options_.archivePath, *aes, QByteArray(password))))
+        return {Copy::Damaged, 0}; // libzip and this reading must see the same member
     // A member's stated size is taken from the budget before anything is
     // written; data beyond that size means damage (or a bomb), not more to write.
     const bool sized = member.stat.valid & ZIP_STAT_SIZE;
@@ -563,9 +603,12 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
     zip_uint64_t total = 0;
     for (;;) {
         const zip_int64_t got = zip_fread(file.get(), reader.buffer.get(), kChunk);
-        if (got < 0)
-            return FromZipError(zip_error_code_zip(zip_file_get_error(file.get())));
-        if (got == 0)
+        if (got < 0) {
+            const int code = zip_error_code_zip(zip_file_get_error(file.get()));
+            if (!(ae2 && code == ZIP_ER_CRC && sized && total == member.stat.size))
+                return FromZipError(code);
+        }
+        if (got <= 0)
             break;
         total += zip_uint64_t(got);
         if (sized && total > member.stat.size)

@@ -25,9 +25,7 @@ void fillStat(zip_stat_t* st, qint64 size, time_t mtime, zip_uint16_t method) {
 }
 
 struct FileState {
-    QByteArray path;
-    qint64 size = 0;
-    time_t mtime = 0;
+    SourceEntry entry;
     qsizetype index = 0;
     SourceFailure* failure = nullptr;
     zip_error_t error{};
@@ -44,9 +42,9 @@ struct FileState {
 
     zip_int64_t open() {
         struct stat st {};
-        if (const int problem = OpenListedFile(path, fd, st))
-            return fail(ZIP_ER_OPEN, problem);
-        remaining = size;
+        if (const int problem = OpenListedFile(entry, fd, st))
+            return fail(ZIP_ER_OPEN, problem, problem == kNotTheListedFile);
+        remaining = entry.size;
         if (ahead)
             ahead->filled = ahead->used = 0;
         return 0;
@@ -97,7 +95,7 @@ struct FileState {
         auto* st = ZIP_SOURCE_GET_ARGS(zip_stat_t, data, length, &error);
         if (!st)
             return -1;
-        fillStat(st, size, mtime, ZIP_CM_STORE);
+        fillStat(st, entry.size, time_t(entry.mtime), ZIP_CM_STORE);
         return sizeof(zip_stat_t);
     }
 };
@@ -258,9 +256,7 @@ zip_source_t* CreateFileSource(zip_t* archive, const SourceEntry& entry, qsizety
                                SourceFailure* failure, ReadAhead* ahead) {
     auto* state = new FileState;
     state->ahead = ahead;
-    state->path = entry.diskPath;
-    state->size = entry.size;
-    state->mtime = time_t(entry.mtime);
+    state->entry = entry;
     state->index = index;
     state->failure = failure;
     zip_error_init(&state->error);
@@ -289,12 +285,16 @@ zip_source_t* CreateDeflatedSource(zip_t* archive, const SourceEntry& entry, qsi
     return source;
 }
 
-int OpenListedFile(const QByteArray& path, UniqueFd& fd, struct stat& st) {
-    fd.reset(::open(path.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+int OpenListedFile(const SourceEntry& entry, UniqueFd& fd, struct stat& st) {
+    fd.reset(::open(entry.diskPath.constData(), O_RDONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
     if (!fd.valid() || ::fstat(fd.get(), &st) != 0)
         return errno;
     if (!S_ISREG(st.st_mode))
         return S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+    if (quint64(st.st_dev) != entry.device || quint64(st.st_ino) != entry.inode) {
+        fd.reset();
+        return kNotTheListedFile;
+    }
     return 0;
 }
 

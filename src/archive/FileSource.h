@@ -3,6 +3,7 @@
 #include "archive/SourceWalker.h"
 
 #include <QtGlobal>
+#include <cerrno>
 #include <memory>
 
 #include <sys/stat.h>
@@ -39,9 +40,12 @@ zip_source_t* CreateFileSource(zip_t* archive, const SourceEntry& entry, qsizety
 class UniqueFd;
 
 // Opens a listed file for reading without following it into a FIFO or a
-// terminal: 0 when `fd` holds a regular file (its stat in `st`), else the errno
-// (EISDIR or EINVAL when it is no longer a regular file).
-int OpenListedFile(const QByteArray& path, UniqueFd& fd, struct stat& st);
+// terminal: 0 when `fd` holds the very file the walk vetted (its stat in
+// `st`), else the errno: EISDIR or EINVAL when it is no longer a regular file,
+// kNotTheListedFile when the path now leads to another file (renamed over,
+// or a link swapped in since the walk).
+inline constexpr int kNotTheListedFile = ESTALE;
+int OpenListedFile(const SourceEntry& entry, UniqueFd& fd, struct stat& st);
 
 class DeflatePool;
 

@@ -1,6 +1,7 @@
 #include "archive/SafeTarget.h"
 
-#include <QFile>
+#include "storage/FileNameText.h"
+
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
@@ -29,7 +30,7 @@ FolderHandle OpenFolderBelow(int root, const QStringList& steps, bool create) {
     if (!current.valid())
         return {StepState::Failed, {}, errno};
     for (const QString& step : steps) {
-        const QByteArray name = QFile::encodeName(step);
+        const QByteArray name = NameBytes(step);
         int next = ::openat(current.get(), name.constData(), kFlags);
         if (next < 0 && errno == ENOENT) {
             if (!create)

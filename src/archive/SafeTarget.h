@@ -22,10 +22,10 @@ struct FolderHandle {
     int error = 0;
 };
 
-// Opens the folder reached by `steps` below the open folder `root`, one step
-// at a time with O_NOFOLLOW, so no symbolic link is ever followed on the way
-// and nothing outside `root` can be reached. With `create` missing steps are
-// made.
+// Opens the folder reached by `steps` (names as NameText gives them) below
+// the open folder `root`, one step at a time with O_NOFOLLOW, so no symbolic
+// link is ever followed on the way and nothing outside `root` can be reached.
+// With `create` missing steps are made.
 FolderHandle OpenFolderBelow(int root, const QStringList& steps, bool create);
 
 // A temporary file in an open folder, unnamed where the file system allows.

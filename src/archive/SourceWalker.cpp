@@ -1,5 +1,7 @@
 #include "archive/SourceWalker.h"
 
+#include "archive/UniqueFd.h"
+#include "storage/FileNameText.h"
 #include "storage/Wildcard.h"
 
 #include <QDir>
@@ -8,8 +10,10 @@
 #include <QSet>
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <dirent.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 
 namespace tarvik::zipio {
@@ -21,6 +25,10 @@ struct FileId {
     quint64 inode = 0;
 };
 
+FileId IdOf(const struct stat& st) {
+    return {quint64(st.st_dev), quint64(st.st_ino)};
+}
+
 qint64 MilliTime(const struct stat& st) {
     return qint64(st.st_mtim.tv_sec) * 1000 + qint64(st.st_mtim.tv_nsec) / 1000000;
 }
@@ -29,14 +37,14 @@ QByteArray JoinBytes(const QByteArray& folder, const QByteArray& name) {
     return folder.endsWith('/') ? folder + name : folder + '/' + name;
 }
 
-// The file names of a folder in byte order, without "." and "..".
-bool ListFolder(const QByteArray& folder, QList<QByteArray>* names, struct stat* folderStat) {
-    DIR* dir = ::opendir(folder.constData());
-    if (!dir)
-        return false;
-    if (::fstat(::dirfd(dir), folderStat) != 0) {
+// The file names of the open folder in byte order, without "." and "..".
+bool ListFolder(int folder, QList<QByteArray>* names) {
+    const int own = ::fcntl(folder, F_DUPFD_CLOEXEC, 0);
+    DIR* dir = own >= 0 ? ::fdopendir(own) : nullptr;
+    if (!dir) {
         const int error = errno;
-        ::closedir(dir);
+        if (own >= 0)
+            ::close(own);
         errno = error;
         return false;
     }
@@ -56,21 +64,110 @@ bool ListFolder(const QByteArray& folder, QList<QByteArray>* names, struct stat*
     return true;
 }
 
-// One name of a listed folder, with what lstat (and, through a symbolic link,
-// stat) said about it.
+// Chains longer than this count as loops, as they do for the system.
+constexpr int kMaxLinkHops = 40;
+
+// Where a symbolic link leads: what the chain's end is, and whether every
+// link on the way and the end have the owner of the first link.
+struct LinkEnd {
+    int error = 0; // errno when the chain could not be followed
+    bool ownerMatches = false;
+    struct stat st {};
+};
+
+// Follows the link `name` of the open `folder` link by link. Each link is held
+// open (O_PATH) while its owner is checked and its text read, so the link
+// judged is the link followed; folders named inside a link's text are left to
+// the system.
+LinkEnd FollowLink(int folder, const QByteArray& name) {
+    LinkEnd end;
+    UniqueFd holder; // the folder `current` is in, once that is not `folder`
+    int at = folder;
+    QByteArray current = name;
+    uid_t owner = 0;
+    QByteArray text(PATH_MAX, Qt::Uninitialized);
+    for (int hop = 0; hop <= kMaxLinkHops; ++hop) {
+        UniqueFd link(::openat(at, current.constData(), O_PATH | O_NOFOLLOW | O_CLOEXEC));
+        if (!link.valid() || ::fstat(link.get(), &end.st) != 0) {
+            end.error = errno;
+            return end;
+        }
+        if (hop == 0)
+            owner = end.st.st_uid;
+        if (!S_ISLNK(end.st.st_mode)) {
+            end.ownerMatches = end.st.st_uid == owner;
+            return end;
+        }
+        if (end.st.st_uid != owner) {
+            // Not followed; where it leads still tells a link to a folder
+            // (never walked, no error) from one to a file.
+            if (::fstatat(at, current.constData(), &end.st, 0) != 0)
+                end.error = errno;
+            return end;
+        }
+        const ssize_t length = ::readlinkat(link.get(), "", text.data(), size_t(text.size()));
+        if (length < 0 || length >= text.size()) {
+            end.error = length < 0 ? errno : ENAMETOOLONG;
+            return end;
+        }
+        const QByteArray target(text.constData(), length);
+        const qsizetype cut = target.lastIndexOf('/');
+        if (cut >= 0) {
+            const QByteArray parent = cut == 0 ? QByteArray("/") : target.left(cut);
+            UniqueFd next(::openat(at, parent.constData(), O_PATH | O_DIRECTORY | O_CLOEXEC));
+            if (!next.valid()) {
+                end.error = errno;
+                return end;
+            }
+            holder = std::move(next);
+            at = holder.get();
+        }
+        current = target.mid(cut + 1);
+        if (current.isEmpty())
+            current = ".";
+    }
+    end.error = ELOOP;
+    return end;
+}
+
+// One name of a listed folder, with what it is (for a symbolic link: what the
+// link leads to).
 struct FolderEntry {
     QByteArray name;
-    QString fileName;
+    QString fileName; // the name as text, for matching
     QByteArray path;
     struct stat st {};
     bool link = false;
-    int error = 0; // errno of the failed lstat or stat
+    bool foreignLink = false; // a link whose chain changes owner
+    int error = 0;            // errno of the failed look at it
 };
+
+FolderEntry StatEntry(int folderFd, const QByteArray& folder, const QByteArray& name) {
+    FolderEntry entry{name, NameText(name), JoinBytes(folder, name)};
+    if (::fstatat(folderFd, name.constData(), &entry.st, AT_SYMLINK_NOFOLLOW) != 0) {
+        entry.error = errno;
+    } else if (S_ISLNK(entry.st.st_mode)) {
+        entry.link = true;
+        const LinkEnd end = FollowLink(folderFd, name);
+        entry.error = end.error; // a dangling link or a loop
+        entry.st = end.st;
+        entry.foreignLink = !end.ownerMatches;
+    }
+    return entry;
+}
 
 struct FolderListing {
     int error = 0; // errno when the folder could not be listed
     struct stat folderStat {};
     std::vector<FolderEntry> entries;
+};
+
+// A folder still to be visited: the one the walk named, or a subfolder the
+// walk saw as a real folder with this identity.
+struct PendingFolder {
+    QByteArray path;
+    bool top = false;
+    FileId id;
 };
 
 // Listings kept for reuse during one walk, counted in entries.
@@ -85,16 +182,16 @@ public:
 
 private:
     void walk(const QByteArray& top, const QString& namePattern);
-    void visitFolder(const QByteArray& folder, const QString& namePattern, bool top,
-                     QList<QByteArray>* subfolders);
-    void addFile(const QByteArray& path, const QString& fileName, const struct stat& st);
+    void visitFolder(const PendingFolder& folder, const QString& namePattern,
+                     std::vector<PendingFolder>* subfolders);
+    void addFile(const QByteArray& path, const QByteArray& fileName, const struct stat& st);
     void addFolder(const QByteArray& path, const struct stat& st);
     void noteUnreadable(int error);
 
     const WalkOptions& options_;
     WalkResult result_;
     QSet<QByteArray> seenPaths_;
-    QHash<QString, FileId> names_;
+    QHash<QByteArray, FileId> names_;
     QHash<QByteArray, FolderListing> listings_;
     qsizetype cachedEntries_ = 0;
 };
@@ -124,41 +221,28 @@ void Walker::addPattern(const QString& pattern) {
 
 // Depth first without recursion, so deep trees cannot exhaust the stack.
 void Walker::walk(const QByteArray& top, const QString& namePattern) {
-    std::vector<QByteArray> pending{top};
-    bool isTop = true;
+    std::vector<PendingFolder> pending{{top, true, {}}};
     while (!pending.empty()) {
-        const QByteArray folder = std::move(pending.back());
+        const PendingFolder folder = std::move(pending.back());
         pending.pop_back();
-        QList<QByteArray> subfolders;
-        visitFolder(folder, namePattern, isTop, &subfolders);
-        isTop = false;
+        std::vector<PendingFolder> subfolders;
+        visitFolder(folder, namePattern, &subfolders);
         for (auto it = subfolders.rbegin(); it != subfolders.rend(); ++it)
-            pending.push_back(*it);
+            pending.push_back(std::move(*it));
     }
 }
 
-FolderEntry StatEntry(const QByteArray& folder, const QByteArray& name) {
-    FolderEntry entry{name, QFile::decodeName(name), JoinBytes(folder, name)};
-    if (::lstat(entry.path.constData(), &entry.st) != 0) {
-        entry.error = errno;
-    } else if (S_ISLNK(entry.st.st_mode)) {
-        entry.link = true;
-        if (::stat(entry.path.constData(), &entry.st) != 0)
-            entry.error = errno; // dangling link
-    }
-    return entry;
-}
-
-void Walker::visitFolder(const QByteArray& folder, const QString& namePattern, bool top,
-                         QList<QByteArray>* subfolders) {
+void Walker::visitFolder(const PendingFolder& folder, const QString& namePattern,
+                         std::vector<PendingFolder>* subfolders) {
     // Many patterns may name the same folder (a script can hold thousands of
     // specs): a pattern's own folder is listed once per walk, up to a bound.
     const FolderListing* cached = nullptr;
-    if (top) {
-        const auto known = listings_.constFind(folder);
+    if (folder.top) {
+        const auto known = listings_.constFind(folder.path);
         if (known != listings_.constEnd())
             cached = &*known;
     }
+    UniqueFd fd;
     QList<QByteArray> names;
     struct stat folderStat {};
     if (cached) {
@@ -168,23 +252,37 @@ void Walker::visitFolder(const QByteArray& folder, const QString& namePattern, b
             return;
         }
         folderStat = cached->folderStat;
-    } else if (!ListFolder(folder, &names, &folderStat)) {
-        const int error = errno;
-        if (top)
-            listings_.insert(folder, FolderListing{error, {}, {}});
-        // A pattern naming a folder that is not there matches nothing.
-        if (!(top && (error == ENOENT || error == ENOTDIR)))
-            noteUnreadable(error);
-        return;
-    } else if (top && cachedEntries_ + names.size() <= kMaxCachedEntries) {
-        FolderListing listing{0, folderStat, {}};
-        listing.entries.reserve(size_t(names.size()));
-        for (const QByteArray& name : std::as_const(names))
-            listing.entries.push_back(StatEntry(folder, name));
-        cachedEntries_ += names.size();
-        cached = &*listings_.insert(folder, std::move(listing));
+    } else {
+        // The folder a pattern names may be reached through links; a subfolder
+        // must be the very folder that was listed, not a link put in its place.
+        fd.reset(::open(folder.path.constData(),
+                        O_RDONLY | O_DIRECTORY | O_CLOEXEC | (folder.top ? 0 : O_NOFOLLOW)));
+        int error = 0;
+        if (!fd.valid() || ::fstat(fd.get(), &folderStat) != 0)
+            error = errno;
+        else if (!folder.top && (quint64(folderStat.st_dev) != folder.id.device ||
+                                 quint64(folderStat.st_ino) != folder.id.inode))
+            error = ENOENT;
+        else if (!ListFolder(fd.get(), &names))
+            error = errno;
+        if (error != 0) {
+            if (folder.top)
+                listings_.insert(folder.path, FolderListing{error, {}, {}});
+            // A pattern naming a folder that is not there matches nothing.
+            if (!(folder.top && (error == ENOENT || error == ENOTDIR)))
+                noteUnreadable(error);
+            return;
+        }
+        if (folder.top && cachedEntries_ + names.size() <= kMaxCachedEntries) {
+            FolderListing listing{0, folderStat, {}};
+            listing.entries.reserve(size_t(names.size()));
+            for (const QByteArray& name : std::as_const(names))
+                listing.entries.push_back(StatEntry(fd.get(), folder.path, name));
+            cachedEntries_ += names.size();
+            cached = &*listings_.insert(folder.path, std::move(listing));
+        }
     }
-    addFolder(folder, folderStat);
+    addFolder(folder.path, folderStat);
     const auto visit = [&](const FolderEntry& entry) {
         const bool matches = MatchWildcard(namePattern, entry.fileName, Qt::CaseSensitive);
         if (entry.error != 0) {
@@ -198,18 +296,22 @@ void Walker::visitFolder(const QByteArray& folder, const QString& namePattern, b
                 return; // symlinked folders are never walked (loops)
         } else if (S_ISDIR(st.st_mode)) {
             if (options_.recurse)
-                subfolders->append(entry.path);
+                subfolders->push_back({entry.path, false, IdOf(st)});
             return;
         }
         if (!matches)
             return;
+        if (entry.foreignLink) {
+            noteUnreadable(EACCES);
+            return;
+        }
         if (!S_ISREG(st.st_mode)) {
             noteUnreadable(EINVAL); // FIFO, socket or device: no file data to zip
             return;
         }
         if (st.st_mtime < options_.earliest)
             return;
-        addFile(entry.path, entry.fileName, st);
+        addFile(entry.path, entry.name, st);
     };
     if (cached) {
         for (const FolderEntry& entry : cached->entries)
@@ -219,43 +321,44 @@ void Walker::visitFolder(const QByteArray& folder, const QString& namePattern, b
     }
     for (const QByteArray& name : std::as_const(names))
         if (options_.includeHidden || !name.startsWith('.'))
-            visit(StatEntry(folder, name));
+            visit(StatEntry(fd.get(), folder.path, name));
 }
 
-void Walker::addFile(const QByteArray& path, const QString& fileName, const struct stat& st) {
+void Walker::addFile(const QByteArray& path, const QByteArray& fileName, const struct stat& st) {
     if (seenPaths_.contains(path))
         return;
     seenPaths_.insert(path);
-    const FileId id{quint64(st.st_dev), quint64(st.st_ino)};
+    const FileId id = IdOf(st);
     if (options_.hasExcluded && id.device == options_.excludedDevice &&
         id.inode == options_.excludedInode)
         return;
-    const QString name = options_.storePaths ? QFile::decodeName(path).mid(1) : fileName;
+    const QByteArray name = options_.storePaths ? path.mid(1) : fileName;
     const auto known = names_.constFind(name);
     if (known != names_.constEnd()) {
         const bool sameFile = known->device == id.device && known->inode == id.inode;
         if (!sameFile && result_.repeatedName.isEmpty())
-            result_.repeatedName = name;
+            result_.repeatedName = ReadableName(name);
         return;
     }
     names_.insert(name, id);
     result_.entries.push_back({name, path, false, quint32(st.st_mode), qint64(st.st_size),
-                               qint64(st.st_mtime), MilliTime(st)});
+                               qint64(st.st_mtime), MilliTime(st), id.device, id.inode});
     ++result_.fileCount;
 }
 
 void Walker::addFolder(const QByteArray& path, const struct stat& st) {
     if (!(options_.recurse && options_.storePaths && options_.folderEntries))
         return;
-    const QString name = QFile::decodeName(path).mid(1);
+    const QByteArray name = path.mid(1);
     if (name.isEmpty())
         return; // the root itself
-    const QString entryName = name + u'/';
+    const QByteArray entryName = name + '/';
     if (names_.contains(entryName))
         return;
-    names_.insert(entryName, FileId{quint64(st.st_dev), quint64(st.st_ino)});
-    result_.entries.push_back(
-        {entryName, path, true, quint32(st.st_mode), 0, qint64(st.st_mtime), MilliTime(st)});
+    const FileId id = IdOf(st);
+    names_.insert(entryName, id);
+    result_.entries.push_back({entryName, path, true, quint32(st.st_mode), 0, qint64(st.st_mtime),
+                               MilliTime(st), id.device, id.inode});
 }
 
 void Walker::noteUnreadable(int error) {

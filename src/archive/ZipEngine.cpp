@@ -94,8 +94,7 @@ ZipOutcome CreateArchive(const ZipRequest& request) {
     if (written.written) {
         for (const zipio::SourceEntry& entry : sources.entries) {
             if (!entry.isFolder)
-                outcome.archived.append(
-                    {QFile::decodeName(entry.diskPath), entry.size, entry.mtimeMs});
+                outcome.archived.append({entry.diskPath, entry.size, entry.mtimeMs});
         }
     }
     outcome.result =

@@ -16,7 +16,8 @@ namespace tarvik {
 //   for folder/'*'.
 // - A name beginning with '.' is hidden: left out (files, and folders while
 //   walking) unless hidden files are included. Symlinked folders are never
-//   walked; a symlinked file is zipped as the file it points to.
+//   walked; a symlinked file is zipped as the file it points to when the link
+//   (each link of a chain) and the file have one owner, else it is unreadable.
 // - Folder entries are written only when subdirectories and paths are both on:
 //   every folder walked gets one. With paths off names carry no folders, so no
 //   folder entries are written.

@@ -13,9 +13,6 @@ using namespace Qt::StringLiterals;
 namespace tarvik {
 namespace {
 
-constexpr long kConnectSeconds = 10; // TCP connect, greeting, EHLO and STARTTLS
-constexpr long kReplySeconds = 30;   // any later server reply
-constexpr long kStallSeconds = 30;
 constexpr long kStallBytesPerSecond = 1;
 constexpr auto kRetryPause = std::chrono::seconds(1);
 
@@ -53,15 +50,27 @@ bool append(StringList& list, const QByteArray& line) {
     return true;
 }
 
-// Keeps the server's last refusal (a 4xx or 5xx reply line) for the failure
-// text; the 221 that answers curl's QUIT afterwards is not it.
-int keepServerRefusal(CURL*, curl_infotype type, char* data, size_t size, void* user) {
+// What the server said that matters once a sending failed.
+struct Replies {
+    QByteArray refusal;        // the last 4xx or 5xx line, for the failure text
+    bool textTaken = false;    // DATA was answered 354: the message's text went out
+    bool refusedAfter = false; // and the server refused it afterwards
+};
+
+// Reads the server's replies; the 221 that answers curl's QUIT afterwards is
+// no refusal.
+int readReplies(CURL*, curl_infotype type, char* data, size_t size, void* user) {
     if (type != CURLINFO_HEADER_IN)
         return 0;
+    auto* replies = static_cast<Replies*>(user);
     for (const QByteArray& line : QByteArray(data, qsizetype(size)).split('\n')) {
         const QByteArray trimmed = line.trimmed();
-        if (trimmed.startsWith('4') || trimmed.startsWith('5'))
-            *static_cast<QByteArray*>(user) = trimmed;
+        if (trimmed.startsWith("354"))
+            replies->textTaken = true;
+        if (trimmed.startsWith('4') || trimmed.startsWith('5')) {
+            replies->refusal = trimmed;
+            replies->refusedAfter = replies->textTaken;
+        }
     }
     return 0;
 }
@@ -70,6 +79,7 @@ struct Attempt {
     bool sent = false;
     bool worthRetrying = false;
     QString failure;
+    bool mayHaveArrived = false; // failed after the text went out, with no refusal
 };
 
 // The header block shared by every attempt.
@@ -107,11 +117,11 @@ Prepared prepare(const MailMessage& m) {
     return p;
 }
 
-Attempt sendOnce(const QByteArray& url, const Prepared& p) {
+Attempt sendOnce(const QByteArray& url, const Prepared& p, const MailTimeouts& timeouts) {
     // Declared before the handle: curl writes into them until it is cleaned
     // up, and the lists and the MIME tree must outlive the transfer.
     char errors[CURL_ERROR_SIZE] = {};
-    QByteArray refusal;
+    Replies replies;
     StringList recipients;
     StringList headers;
     MimeHandle mime;
@@ -172,15 +182,15 @@ Attempt sendOnce(const QByteArray& url, const Prepared& p) {
     set(CURLOPT_HTTPHEADER, headers.get());
     set(CURLOPT_MIMEPOST, mime.get());
     set(CURLOPT_USE_SSL, long(CURLUSESSL_TRY));
-    set(CURLOPT_CONNECTTIMEOUT, kConnectSeconds);
-    set(CURLOPT_SERVER_RESPONSE_TIMEOUT, kReplySeconds);
+    set(CURLOPT_CONNECTTIMEOUT, timeouts.connectSeconds);
+    set(CURLOPT_SERVER_RESPONSE_TIMEOUT, timeouts.replySeconds);
     set(CURLOPT_LOW_SPEED_LIMIT, kStallBytesPerSecond);
-    set(CURLOPT_LOW_SPEED_TIME, kStallSeconds);
+    set(CURLOPT_LOW_SPEED_TIME, timeouts.stallSeconds);
     set(CURLOPT_NOSIGNAL, 1L);
     set(CURLOPT_ERRORBUFFER, static_cast<char*>(errors));
     // The debug callback only runs in verbose mode; it prints nothing.
-    set(CURLOPT_DEBUGFUNCTION, &keepServerRefusal);
-    set(CURLOPT_DEBUGDATA, static_cast<void*>(&refusal));
+    set(CURLOPT_DEBUGFUNCTION, &readReplies);
+    set(CURLOPT_DEBUGDATA, static_cast<void*>(&replies));
     set(CURLOPT_VERBOSE, 1L);
     if (code)
         return {false, false, u"Unable to set up the transfer: "_s + curlText(code)};
@@ -195,15 +205,16 @@ Attempt sendOnce(const QByteArray& url, const Prepared& p) {
     const QString detail = QString::fromUtf8(errors).trimmed();
     if (!detail.isEmpty() && detail != failure)
         failure += u" ("_s + detail + u')';
-    if (reply >= 400 && !refusal.isEmpty())
-        failure +=
-            u", server replied \""_s + mailtext::SingleLine(QString::fromUtf8(refusal)) + u'"';
+    if (reply >= 400 && !replies.refusal.isEmpty())
+        failure += u", server replied \""_s +
+                   mailtext::SingleLine(QString::fromUtf8(replies.refusal)) + u'"';
     // Only a connection that never got a word from the server is tried
     // again: nothing of the message can have been accepted yet.
     const bool broken = code == CURLE_COULDNT_CONNECT || code == CURLE_GOT_NOTHING ||
                         code == CURLE_RECV_ERROR || code == CURLE_SEND_ERROR ||
                         code == CURLE_WEIRD_SERVER_REPLY;
-    return {false, broken && reply == 0, failure};
+    const bool mayHaveArrived = replies.textTaken && !replies.refusedAfter;
+    return {false, broken && reply == 0 && !mayHaveArrived, failure, mayHaveArrived};
 }
 
 } // namespace
@@ -243,7 +254,7 @@ MailResult CurlMailer::send(const MailMessage& m) {
         while (made < attempts) {
             if (made > 0)
                 std::this_thread::sleep_for(kRetryPause);
-            result = sendOnce(url, prepared);
+            result = sendOnce(url, prepared, timeouts_);
             ++made;
             if (result.sent)
                 return {true, {}};
@@ -255,6 +266,11 @@ MailResult CurlMailer::send(const MailMessage& m) {
         if (made > 1)
             line += u" (%1 attempts)"_s.arg(made);
         failures.append(line + u'.');
+        if (result.mayHaveArrived) {
+            failures.append(
+                u"The server may have delivered the message: no other server was tried."_s);
+            break;
+        }
     }
     return {false, failures.join(u' ')};
 }

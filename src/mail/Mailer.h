@@ -9,7 +9,9 @@ namespace tarvik {
 // One e-mail and the servers to hand it to.
 struct MailMessage {
     // Host names separated by commas; blanks around them and empty entries
-    // are ignored. They are tried in order until one accepts the message.
+    // are ignored. They are tried in order until one accepts the message, or
+    // until one took its text and then failed without refusing it (it may
+    // have delivered it: no other host is tried then).
     QString hosts;
     int port = 25;
     // How often a host is tried when its connection could not be made or

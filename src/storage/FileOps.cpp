@@ -238,14 +238,17 @@ std::optional<FileIdentity> IdentityOfPath(const QString& path) {
 }
 
 bool RemoveFile(const QString& path, PlatformError& error) {
+    return RemoveFile(native(path), error);
+}
+
+bool RemoveFile(const QByteArray& path, PlatformError& error) {
     // A file without its owner's write bit is read-only: it stays, for root too.
     struct stat st {};
-    if (::lstat(native(path).constData(), &st) == 0 && S_ISREG(st.st_mode) &&
-        !(st.st_mode & S_IWUSR)) {
+    if (::lstat(path.constData(), &st) == 0 && S_ISREG(st.st_mode) && !(st.st_mode & S_IWUSR)) {
         error = ErrorFromErrno(EACCES);
         return false;
     }
-    if (::unlink(native(path).constData()) != 0)
+    if (::unlink(path.constData()) != 0)
         return fail(error);
     return true;
 }

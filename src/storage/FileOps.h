@@ -54,6 +54,8 @@ bool CheckNameLength(const QString& path, PlatformError& error);
 
 // Deletes a file; refuses one that is read-only (no owner write bit).
 bool RemoveFile(const QString& path, PlatformError& error);
+// The same for a path as the system spells it (its names need not be UTF-8).
+bool RemoveFile(const QByteArray& path, PlatformError& error);
 
 // Deletes the unfinished files a killed run left in `folder`: regular files of
 // this user named `prefix` and exactly six letters or digits (the part mkstemp

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QtTest>
+#include <algorithm>
 #include <csignal>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -23,6 +24,22 @@ with zipfile.ZipFile(sys.argv[1]) as z:
         print(i.filename, i.compress_type, i.flag_bits & 1)
 )");
 
+// Makes `path` the start of a chain like {"link 0", "link 4242", "secret 0"}:
+// links, then a file, each owned by the uid named (links through lchown).
+bool MakeOwnedChain(const QStringList& chain, const QString& path) {
+    QString at = path;
+    for (qsizetype i = 0; i < chain.size(); ++i) {
+        const uid_t owner = chain[i].section(u' ', 1).toUInt();
+        const bool last = i + 1 == chain.size();
+        const QString next = path + QStringLiteral(".hop%1").arg(i);
+        if (!(last ? WriteFile(at, "secret") : QFile::link(next, at)) ||
+            ::lchown(QFile::encodeName(at).constData(), owner, owner) != 0)
+            return false;
+        at = next;
+    }
+    return true;
+}
+
 } // namespace
 
 class ZipEngineCreateTest : public QObject {
@@ -38,6 +55,8 @@ private slots:
     void integrity();
     void changedSources_data();
     void changedSources();
+    void byteNames_data();
+    void byteNames();
     void writeFailureLeavesNothing();
     void manyFilesFewDescriptors();
     void archivePath_data();
@@ -149,6 +168,20 @@ void ZipEngineCreateTest::outcomes_data() {
     QTest::newRow("dangling symlink left out")
         << Names({"a.txt", "dangling:d.txt"}) << "*.txt" << false << any << 6 << zip << 40
         << Names({"a.txt"});
+    // Links run as root meets in a shared folder: followed only when the link
+    // (each link of a chain) and the file have one owner; uid 4242 is "another user".
+    QTest::newRow("link of another user to root's file left out")
+        << Names({"a.txt", "link 4242 > secret 0:s.txt"}) << "*.txt" << false << any << 6 << zip
+        << 40 << Names({"a.txt"});
+    QTest::newRow("chain through another user's link left out")
+        << Names({"a.txt", "link 0 > link 4242 > secret 0:s.txt"}) << "*.txt" << false << any << 6
+        << zip << 40 << Names({"a.txt"});
+    QTest::newRow("root's link to root's file followed")
+        << Names({"a.txt", "link 0 > link 0 > secret 0:s.txt"}) << "*.txt" << false << any << 6
+        << zip << 0 << Names({"a.txt", "s.txt"});
+    QTest::newRow("user's link to the user's file followed")
+        << Names({"a.txt", "link 4242 > secret 4242:s.txt"}) << "*.txt" << false << any << 6 << zip
+        << 0 << Names({"a.txt", "s.txt"});
     QTest::newRow("only unreadable matches")
         << Names({"fifo:p.txt"}) << "*.txt" << false << any << 6 << zip << 40 << QStringList{};
     QTest::newRow("invalid date") << Names({"a.txt"}) << "*.txt" << false << QDate() << 6 << zip
@@ -177,6 +210,8 @@ void ZipEngineCreateTest::outcomes() {
             QCOMPARE(::mkfifo(QFile::encodeName(path).constData(), 0644), 0);
         else if (item.startsWith(u"dangling:"))
             QVERIFY(QFile::link(src + QStringLiteral("/gone"), path));
+        else if (item.startsWith(u"link "))
+            QVERIFY(MakeOwnedChain(item.section(u':', 0, 0).split(QStringLiteral(" > ")), path));
         else
             QVERIFY(WriteFile(path, "content of " + item.toUtf8()));
     }
@@ -270,6 +305,7 @@ void ZipEngineCreateTest::changedSources_data() {
     QTest::newRow("shrunk") << "shrink";
     QTest::newRow("grown") << "grow";
     QTest::newRow("replaced by a FIFO") << "fifo";
+    QTest::newRow("replaced by a link to a file of its size") << "link";
 }
 
 void ZipEngineCreateTest::changedSources() {
@@ -281,8 +317,12 @@ void ZipEngineCreateTest::changedSources() {
     QCOMPARE(walked.fileCount, qsizetype(3));
     const QString b = row.filePath(QStringLiteral("b.txt"));
     QFile file(b);
-    if (change == u"remove" || change == u"fifo")
+    const QString other = row.filePath(QStringLiteral("other.bin"));
+    QVERIFY(WriteFile(other, MixedData(100000, 3))); // before b goes, so it gets another inode
+    if (change == u"remove" || change == u"fifo" || change == u"link")
         QVERIFY(file.remove());
+    if (change == u"link")
+        QVERIFY(QFile::link(other, b));
     if (change == u"fifo")
         QCOMPARE(::mkfifo(QFile::encodeName(b).constData(), 0644), 0);
     if (change == u"shrink")
@@ -298,6 +338,76 @@ void ZipEngineCreateTest::changedSources() {
     QVERIFY(outcome.written);
     QCOMPARE(ZipMembers(archive), Names({"a.txt", "c.txt"}));
     QCOMPARE(UnzipTest(archive), 0);
+}
+
+// Names are bytes: Latin-1 names neither collide nor change on the way
+// through an archive, UTF-8 names carry the UTF-8 flag (bit 11).
+void ZipEngineCreateTest::byteNames_data() {
+    QTest::addColumn<QString>("maker");
+    QTest::newRow("zipped by Tarvik") << "tarvik";
+    QTest::newRow("zipped by Info-ZIP") << "infozip";
+}
+
+void ZipEngineCreateTest::byteNames() {
+    QFETCH(QString, maker);
+    QTemporaryDir row;
+    // QTemporaryDir cannot remove names that are not UTF-8.
+    const auto removeAll = qScopeGuard([&] {
+        Run(QStringLiteral("/bin/rm"), {QStringLiteral("-rf"), row.path()});
+    });
+    // "make" fills a folder with files holding their own names; both print
+    // what the folder holds.
+    const QString files = QStringLiteral(R"(
+import os, sys
+folder = os.fsencode(sys.argv[2])
+if sys.argv[1] == 'make':
+    os.makedirs(folder)
+    for n in (b'caf\xc3\xa9.txt', b'caf\xe8.txt', b'caf\xe9.txt'):
+        open(os.path.join(folder, n), 'wb').write(n)
+print(sorted(n + b'=' + open(os.path.join(folder, n), 'rb').read() for n in os.listdir(folder)))
+)");
+    const Ran made = Python(files, {QStringLiteral("make"), row.filePath(QStringLiteral("src"))});
+    QVERIFY(made.output.contains("caf\\xe8.txt=caf\\xe8.txt"));
+    const QString archive = row.filePath(QStringLiteral("n.zip"));
+    if (maker == u"tarvik") {
+        ZipRequest request;
+        request.patterns = QStringList{row.filePath(QStringLiteral("src/caf*"))};
+        request.archivePath = archive;
+        QCOMPARE(CreateArchive(request).result, zipresult::kOk);
+        const Ran flags =
+            Python(QStringLiteral("import sys, zipfile\n"
+                                  "for i in zipfile.ZipFile(sys.argv[1]).infolist():\n"
+                                  "    print(i.flag_bits >> 11 & 1, end='')"),
+                   {archive});
+        QCOMPARE(flags.output, QByteArray("100")); // UTF-8 flag, in name order
+    } else {
+        QVERIFY(Run(QStringLiteral("/bin/sh"),
+                    {QStringLiteral("-c"), QStringLiteral("zip -q ../n.zip *")},
+                    row.filePath(QStringLiteral("src")))
+                    .exitCode == 0);
+    }
+    QList<QByteArray> listed =
+        Run(QStringLiteral("/usr/bin/unzip"), {QStringLiteral("-Z1"), archive}).output.split('\n');
+    for (const QByteArray& line :
+         Run(QStringLiteral("/usr/bin/7z"), {QStringLiteral("l"), QStringLiteral("-slt"), archive})
+             .output.split('\n'))
+        if (line.startsWith("Path = caf"))
+            listed.append(line.mid(7));
+    std::sort(listed.begin(), listed.end());
+    QCOMPARE(listed.join('|'),
+             QByteArray("|caf\xc3\xa9.txt|caf\xc3\xa9.txt|caf\xe8.txt|caf\xe8.txt|"
+                        "caf\xe9.txt|caf\xe9.txt"));
+    const QString unzipped = row.filePath(QStringLiteral("unzip"));
+    QVERIFY(Run(QStringLiteral("/usr/bin/unzip"),
+                {QStringLiteral("-q"), archive, QStringLiteral("-d"), unzipped})
+                .exitCode == 0);
+    ExtractRequest request;
+    request.archivePath = archive;
+    request.patterns = QStringList{QStringLiteral("*")};
+    request.folder = row.filePath(QStringLiteral("tarvik"));
+    QCOMPARE(ExtractArchive(request).result, zipresult::kOk);
+    for (const QString& out : {unzipped, row.filePath(QStringLiteral("tarvik"))})
+        QCOMPARE(Python(files, {QStringLiteral("list"), out}).output, made.output);
 }
 
 // A file size limit makes writing fail even for root, like a full disk.

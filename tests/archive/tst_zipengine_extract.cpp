@@ -50,6 +50,8 @@ private slots:
     void selection();
     void passwords_data();
     void passwords();
+    void sevenZipAes_data();
+    void sevenZipAes();
     void badArchives_data();
     void badArchives();
     void hostileMembers_data();
@@ -193,6 +195,63 @@ void ZipEngineExtractTest::passwords() {
     QCOMPARE(FilesBelow(out), result == 0 ? Names({"m.txt"}) : QStringList{});
     if (result == 0)
         QCOMPARE(ReadFile(out + QStringLiteral("/m.txt")), QByteArray("secret content"));
+}
+
+// 7-Zip writes AES members as AE-2: CRC 0, vouched for by the authentication
+// code alone. Damage: a byte flipped in the encrypted data or in the code.
+void ZipEngineExtractTest::sevenZipAes_data() {
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QString>("method");
+    QTest::addColumn<QString>("password");
+    QTest::addColumn<QString>("damage");
+    QTest::addColumn<int>("result");
+    const QString right = QStringLiteral("right");
+    QTest::newRow("empty") << 0 << "Deflate" << right << "" << 0;
+    QTest::newRow("50 bytes") << 50 << "Deflate" << right << "" << 0;
+    QTest::newRow("100 bytes, stored") << 100 << "Copy" << right << "" << 0;
+    QTest::newRow("64 KiB + 1") << 65537 << "Deflate" << right << "" << 0;
+    QTest::newRow("3 MB, stored") << (3 << 20) << "Copy" << right << "" << 0;
+    QTest::newRow("3 MB") << (3 << 20) << "Deflate" << right << "" << 0;
+    QTest::newRow("wrong password") << 100 << "Deflate"
+                                    << "wrong"
+                                    << "" << 40;
+    QTest::newRow("data flipped, stored") << 65537 << "Copy" << right << "data" << 40;
+    QTest::newRow("data flipped") << (3 << 20) << "Deflate" << right << "data" << 40;
+    QTest::newRow("empty, code flipped") << 0 << "Copy" << right << "code" << 40;
+    QTest::newRow("code flipped") << 65537 << "Deflate" << right << "code" << 40;
+}
+
+void ZipEngineExtractTest::sevenZipAes() {
+    QFETCH(int, size);
+    QFETCH(QString, method);
+    QFETCH(QString, password);
+    QFETCH(QString, damage);
+    QFETCH(int, result);
+    QTemporaryDir row;
+    const QByteArray content = MixedData(size, 17);
+    QVERIFY(WriteFile(row.filePath(QStringLiteral("m.bin")), content));
+    const QString archive = row.filePath(QStringLiteral("p.zip"));
+    QCOMPARE(Run(QStringLiteral("/usr/bin/7z"),
+                 {QStringLiteral("a"), QStringLiteral("-tzip"), QStringLiteral("-pright"),
+                  QStringLiteral("-mem=AES256"), QStringLiteral("-mm=") + method, archive,
+                  QStringLiteral("m.bin")},
+                 row.path())
+                 .exitCode,
+             0);
+    QByteArray bytes = ReadFile(archive);
+    QVERIFY(Python(QStringLiteral("import sys, zipfile\n"
+                                  "assert zipfile.ZipFile(sys.argv[1]).infolist()[0].CRC == 0"),
+                   {archive})
+                .exitCode == 0);
+    if (damage == u"data")
+        bytes[bytes.size() / 2] ^= 0x01;
+    if (damage == u"code")
+        bytes[bytes.lastIndexOf("PK\x01\x02") - 1] ^= 0x01;
+    QVERIFY(WriteFile(archive, bytes));
+    const QString out = row.filePath(QStringLiteral("out"));
+    QCOMPARE(int(extract(archive, out, QStringLiteral("*.*\r"), 0, 2, password)), result);
+    QCOMPARE(FilesBelow(out), result == 0 ? Names({"m.bin"}) : QStringList{});
+    QVERIFY(result != 0 || ReadFile(out + QStringLiteral("/m.bin")) == content);
 }
 
 // The archive holds m.txt (over an existing file) and ok.txt, then is spoiled.

@@ -78,7 +78,7 @@ inline std::optional<QMap<QString, QByteArray>> zipContents(const QString& archi
     const zip_int64_t count = zip_get_num_entries(z, 0);
     for (zip_int64_t i = 0; ok && i < count; ++i) {
         zip_stat_t st;
-        if (zip_stat_index(z, zip_uint64_t(i), 0, &st) != 0) {
+        if (zip_stat_index(z, zip_uint64_t(i), ZIP_FL_ENC_RAW, &st) != 0) {
             ok = false;
             break;
         }

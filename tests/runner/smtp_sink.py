@@ -11,6 +11,7 @@ last, so a test may read both once it exists.
 Modes for failing servers:
   --drop-first N   close the first N connections at once, before the greeting
   --silent         accept connections and never say a word
+  --swallow-end    take a message (and save it) but never answer its final "."
 """
 
 import argparse
@@ -75,8 +76,9 @@ def describe(raw):
 
 
 class Saver:
-    def __init__(self, folder):
+    def __init__(self, folder, swallow_end):
         self.folder = folder
+        self.swallow_end = swallow_end
         self.count = 0
 
     async def handle_DATA(self, server, session, envelope):
@@ -92,6 +94,8 @@ class Saver:
         with open(base + ".json.part", "w", encoding="utf-8") as f:
             json.dump(summary, f, ensure_ascii=False)
         os.replace(base + ".json.part", base + ".json")
+        if self.swallow_end:
+            await asyncio.Event().wait()  # the client waits for a reply in vain
         return "250 Message accepted for delivery"
 
 
@@ -119,7 +123,7 @@ def bind(host, port):
 
 async def serve(args):
     loop = asyncio.get_running_loop()
-    handler = Saver(args.folder)
+    handler = Saver(args.folder, args.swallow_end)
     connections = 0
 
     def factory():
@@ -146,6 +150,7 @@ def main():
     parser.add_argument("--port", type=int, default=0)
     parser.add_argument("--drop-first", type=int, default=0)
     parser.add_argument("--silent", action="store_true")
+    parser.add_argument("--swallow-end", action="store_true")
     args = parser.parse_args()
     try:
         asyncio.run(serve(args))

@@ -15,6 +15,9 @@
 struct SmtpSinkMode {
     int dropFirst = 0; // connections closed before the greeting
     bool silent = false;
+    bool swallowEnd = false; // the end of a message is never answered
+    QString host;            // empty: 127.0.0.1
+    int port = 0;            // 0: a free one
 };
 
 class SmtpSink {
@@ -25,6 +28,12 @@ public:
             args << QStringLiteral("--drop-first") << QString::number(mode.dropFirst);
         if (mode.silent)
             args << QStringLiteral("--silent");
+        if (mode.swallowEnd)
+            args << QStringLiteral("--swallow-end");
+        if (!mode.host.isEmpty())
+            args << QStringLiteral("--host") << mode.host;
+        if (mode.port != 0)
+            args << QStringLiteral("--port") << QString::number(mode.port);
         process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         // Debian's interpreter: the one that sees python3-aiosmtpd.
         process.start(QStringLiteral("/usr/bin/python3"), args);

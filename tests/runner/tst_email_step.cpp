@@ -9,6 +9,7 @@
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTest>
+#include <optional>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
@@ -45,6 +46,7 @@ struct Sending {
     QString server = u"127.0.0.1"_s; // {port}: the sink's port
     bool deadPort = false;           // the port is one where nothing listens
     SmtpSinkMode sink;
+    bool secondSink = false; // a plain sink on 127.0.0.2 that must get nothing
     QString sender = u"robot@example.test"_s;
     QStringList addresses{u"ann@example.test"_s, u"bob@example.test"_s};
     bool archiveExists = true;
@@ -60,6 +62,7 @@ struct StepWorld {
     bool online = true;
     int connectionTests = 0;
     int mailersMade = 0;
+    MailTimeouts timeouts;
     EmailStep step = MakeEmailStep(
         fx.context,
         [this] {
@@ -68,7 +71,7 @@ struct StepWorld {
         },
         [this] {
             ++mailersMade;
-            return MakeCurlMailer();
+            return std::make_unique<CurlMailer>(timeouts);
         });
     QString archive = fx.path("tmp/Backup.zip");
     QByteArray archiveBytes = "PK\x03\x04\r\n.\r\n..\n.\r\nFrom x\r\n";
@@ -375,6 +378,17 @@ void EmailStepTest::outcome_data() {
         s.saying = {u"Mail server 127.0.0.1 port {port} failed: Timeout"_s};
         s.connections = 1;
     });
+    // The server took the whole message but never answered its end: it may
+    // deliver it, so no other server gets it, nor this one again.
+    row("end of the message never answered", [](Sending& s) {
+        s.server = u"127.0.0.1,127.0.0.2"_s;
+        s.sink.swallowEnd = true;
+        s.secondSink = true;
+        s.saying = {u"Error sending to 2 addresses. Mail server 127.0.0.1 port {port} failed: "_s
+                    u"Timeout"_s,
+                    u"no other server was tried."_s};
+        s.arrived = s.connections = 1;
+    });
 }
 
 void EmailStepTest::outcome() {
@@ -382,6 +396,10 @@ void EmailStepTest::outcome() {
 
     SmtpSink sink(sending.sink);
     QVERIFY(sink.started());
+    std::optional<SmtpSink> second;
+    if (sending.secondSink)
+        QVERIFY(
+            second.emplace(SmtpSinkMode{0, false, false, u"127.0.0.2"_s, sink.port()}).started());
     const int dead = unusedPort();
     QVERIFY(dead > 0);
     const auto fill = [&](QString text) {
@@ -389,6 +407,7 @@ void EmailStepTest::outcome() {
             .replace(u"{dead}"_s, QString::number(dead));
     };
     StepWorld w;
+    w.timeouts = {3, 3, 3}; // servers answer at once here; silence is failure
     ZipScriptEmail e = email(true, true, sending.addresses);
     e.sender = sending.sender;
     if (!sending.archiveExists)
@@ -407,6 +426,8 @@ void EmailStepTest::outcome() {
         QVERIFY2(line.contains(fill(part)), qPrintable(line + u" lacks "_s + fill(part)));
     QCOMPARE(sink.messages().size(), sending.arrived);
     QCOMPARE(sink.connections(), sending.connections);
+    if (second)
+        QCOMPARE(second->connections(), 0);
     QVERIFY(w.fx.logLines().isEmpty());
 }
 

@@ -9,6 +9,7 @@
 #include <QFileInfo>
 #include <QTest>
 #include <QThread>
+#include <fcntl.h>
 #include <unistd.h>
 
 using namespace tarvik;
@@ -240,6 +241,13 @@ void ZipRunnerTest::buildsCopiesAndCleansUp() {
     fx.writeFile("src/b.log", "log b");
     fx.writeFile("src/keep.txt", "text");
     fx.writeFile("src/sub/c.log", "log c in a subfolder");
+    // Names that are not UTF-8 (Latin-1 "café.log", "cafè.log") are zipped and deleted too.
+    const QByteArray src = QFile::encodeName(fx.path("src/"));
+    for (const char* latin1 : {"caf\xe9.log", "caf\xe8.log"}) {
+        QFile file;
+        QVERIFY(file.open(::creat(src + latin1, 0644), QIODevice::WriteOnly,
+                          QFileDevice::AutoCloseHandle));
+    }
     fx.writeScript(u"daily.zsc"_s, {{u"File1"_s, u"x,"_s + fx.path("src/*.log")},
                                     {u"File2"_s, fx.path("src/keep.txt")},
                                     {u"Dir1"_s, fx.path("out1")},
@@ -248,17 +256,18 @@ void ZipRunnerTest::buildsCopiesAndCleansUp() {
                                     {u"StoreSubDirs"_s, u"Yes"_s},
                                     {u"CompressionMode"_s, u"Fast"_s}});
     QCOMPARE(int(RunZipScript(u"daily.zsc"_s, fx.context)), 0);
-    const QStringList members{u"a.log"_s, u"b.log"_s, u"c.log"_s, u"keep.txt"_s};
+    const QStringList members{u"a.log"_s,         u"b.log"_s,         u"c.log"_s,
+                              u"caf\ufffd.log"_s, u"caf\ufffd.log"_s, u"keep.txt"_s};
     for (const char* out : {"out1/Backup.zip", "out2/Backup.zip"}) {
         QCOMPARE(archiveMembers(fx.path(out)), members);
         QVERIFY(unzipTestPasses(fx.path(out)));
     }
     QVERIFY(!QFile::exists(fx.context.tempFolder + u"/Backup.zip"_s));
     // Marked files of the spec's own folder go; the subfolder's and unmarked stay.
-    QVERIFY(!QFile::exists(fx.path("src/a.log")));
-    QVERIFY(!QFile::exists(fx.path("src/b.log")));
+    QCOMPARE(QDir(fx.path("src")).entryList(QDir::Files), QStringList{u"keep.txt"_s});
+    for (const char* latin1 : {"caf\xe9.log", "caf\xe8.log"})
+        QVERIFY(::access(src + latin1, F_OK) != 0); // QDir does not list such names
     QVERIFY(QFile::exists(fx.path("src/sub/c.log")));
-    QVERIFY(QFile::exists(fx.path("src/keep.txt")));
     QVERIFY(!QFile::exists(fx.logPath())); // a finished run leaves no empty log
     QCOMPARE(QFileInfo(fx.context.tempFolder).permissions() & 0x0077, QFileDevice::Permissions());
 }
