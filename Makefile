@@ -3,6 +3,8 @@
 # make test       install missing packages and test peers, build, run every test,
 #                 then again under AddressSanitizer and UndefinedBehaviorSanitizer,
 #                 then each fuzz target for FUZZ_SECONDS
+# make install    build and install into PREFIX (make install PREFIX=~/.local)
+# make package    build the Debian package build/tarvik_VERSION_ARCH.deb
 # make fuzz       build the libFuzzer targets (clang) in build-fuzz and run each
 #                 for FUZZ_SECONDS (make fuzz FUZZ_SECONDS=600)
 BUILD ?= build
@@ -11,9 +13,10 @@ FUZZ_BUILD ?= build-fuzz
 FUZZ_SECONDS ?= 60
 FUZZ_TARGETS = fuzz_ini fuzz_scripts fuzz_unscramble fuzz_extract
 ARGS ?=
+PREFIX ?= /usr/local
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps test-deps build build-asan build-fuzz run test test-plain test-asan fuzz format clean
+.PHONY: all deps test-deps build build-asan build-fuzz run install package test test-plain test-asan fuzz format clean
 
 all: deps build
 
@@ -55,6 +58,12 @@ fuzz: test-deps build-fuzz
 
 run: deps build
 	./$(BUILD)/tarvik $(ARGS)
+
+install: deps build
+	cmake --install $(BUILD) --prefix $(PREFIX)
+
+package: deps build
+	cd $(BUILD) && cpack -G DEB
 
 test: test-deps
 	$(MAKE) test-plain

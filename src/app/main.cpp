@@ -3,13 +3,16 @@
 #include "runner/CommandLine.h"
 #include "runner/EmailStep.h"
 #include "storage/FileOps.h"
+#include "storage/PathText.h"
 #include "storage/ProfileFile.h"
+#include "storage/ProgramLocations.h"
 #include "storage/ProgramSettings.h"
 #include "storage/TempFolder.h"
 #include "ui/main/Form1.h"
 
 #include <QApplication>
 #include <QCoreApplication>
+#include <QProcessEnvironment>
 #include <cstdio>
 
 namespace {
@@ -27,17 +30,42 @@ const char* const kUsage =
     "  --help          print this text\n"
     "  --version       print the version\n"
     "\n"
-    "Scripts run unattended; failures go to errors.txt in the error file folder.\n"
+    "Scripts run unattended. When a run aborts, its run log lines are also\n"
+    "written to standard error; a batch in which every script finished prints\n"
+    "nothing.\n"
     "Exit code: 0 every script finished, 2 a run aborted, 1 a named script was\n"
-    "missing or had no .zsc/.usc ending.\n"
-    "Settings: the .ini file beside the program.\n";
+    "missing or had no .zsc/.usc ending.\n";
+
+// Where this copy keeps its files: for --help, and to find them at start.
+tarvik::ProgramLocations Locations() {
+    return tarvik::LocateProgramFiles(QCoreApplication::applicationFilePath(),
+                                      QProcessEnvironment::systemEnvironment());
+}
+
+tarvik::ProgramSettings LoadSettings() {
+    const tarvik::ProgramLocations where = Locations();
+    tarvik::CreateProgramFolders(where);
+    tarvik::SetSettingsFilePath(where.settingsFile);
+    return tarvik::LoadProgramSettings(QCoreApplication::applicationDirPath(), where);
+}
+
+void PrintUsage() {
+    const tarvik::ProgramSettings settings =
+        tarvik::LoadProgramSettings(QCoreApplication::applicationDirPath(), Locations());
+    std::fputs(kUsage, stdout);
+    std::printf("\nFiles of this copy:\n"
+                "  settings  %s\n"
+                "  scripts   %s\n"
+                "  run log   %s\n",
+                qPrintable(settings.settingsFile), qPrintable(settings.scriptFilePath),
+                qPrintable(tarvik::JoinPath(settings.errorFilePath, QStringLiteral("errors.txt"))));
+}
 
 // The window: the only road that needs a display, so the only one that
 // creates a QApplication.
 int RunWindow(int& argc, char* argv[]) {
     QApplication app(argc, argv);
-    tarvik::ProgramSettings settings = tarvik::LoadProgramSettings(
-        QCoreApplication::applicationDirPath(), tarvik::SettingsFilePath());
+    tarvik::ProgramSettings settings = LoadSettings();
     tarvik::QtDialogService dialogs;
     tarvik::Form1 window(settings, dialogs);
     // Quit when the window really closes, also when it was hidden in the tray.
@@ -60,22 +88,20 @@ int main(int argc, char* argv[]) {
     for (int i = 1; i < argc; ++i)
         arguments.append(QString::fromLocal8Bit(argv[i]));
     const tarvik::Command command = tarvik::ParseCommandLine(arguments);
-    if (command.mode == tarvik::CommandMode::Help) {
-        std::fputs(kUsage, stdout);
-        return 0;
-    }
     if (command.mode == tarvik::CommandMode::Version) {
         std::printf("Tarvik %s\n", TARVIK_VERSION);
         return 0;
     }
-
     if (command.mode == tarvik::CommandMode::Interactive)
         return RunWindow(argc, argv);
 
     // Batch mode never needs a display: a plain core application.
     QCoreApplication app(argc, argv);
-    tarvik::ProgramSettings settings = tarvik::LoadProgramSettings(
-        QCoreApplication::applicationDirPath(), tarvik::SettingsFilePath());
+    if (command.mode == tarvik::CommandMode::Help) {
+        PrintUsage();
+        return 0;
+    }
+    tarvik::ProgramSettings settings = LoadSettings();
     // The e-mail step's lines have no window to go to: messages stays empty.
     tarvik::RunContext context{settings};
     context.tempFolder = tarvik::DefaultTempFolder();

@@ -1,8 +1,11 @@
 #include "runner/BatchMode.h"
 
+#include "runner/RunLog.h"
 #include "runner/UnzipRunner.h"
 #include "runner/ZipRunner.h"
 #include "storage/ScriptFolder.h"
+
+#include <cstdio>
 
 namespace tarvik {
 namespace {
@@ -44,7 +47,12 @@ int RunBatch(const Command& command, RunContext& context) {
                                        : ScanScripts(command, context.settings.scriptFilePath);
     bool aborted = false;
     bool nameProblem = false;
+    // A scheduler mails or journals what a job prints: an aborted run's log
+    // lines go to standard error as well, a finished run prints nothing.
+    QStringList lines;
+    context.logged = [&lines](const QString& line) { lines.append(line); };
     for (const QString& name : names) {
+        lines.clear();
         ScriptKind kind = ScriptKindOfName(name);
         if (command.mode == CommandMode::AllZip)
             kind = ScriptKind::Zip;
@@ -55,9 +63,15 @@ int RunBatch(const Command& command, RunContext& context) {
             continue;
         }
         const quint16 result = RunScript(name, kind, context);
+        if (result == kRunAborted) {
+            for (const QString& line : std::as_const(lines))
+                std::fprintf(stderr, "%s\n", EscapeControls(line).toUtf8().constData());
+            std::fflush(stderr);
+        }
         aborted = aborted || result == kRunAborted;
         nameProblem = nameProblem || result == kRunScriptMissing;
     }
+    context.logged = nullptr;
     if (aborted)
         return kExitAborted;
     return nameProblem ? kExitNameProblem : kExitAllFinished;

@@ -21,6 +21,9 @@ struct RunContext {
     QString tempFolder;
     // The current local time; tests pass a fixed clock.
     std::function<QDateTime()> clock = [] { return QDateTime::currentDateTime(); };
+    // Every run log line as it is written (batch mode repeats an aborted run's
+    // lines on standard error); may be empty.
+    std::function<void(const QString&)> logged;
     // The e-mail step of a zip run, given the script and the built archive.
     std::function<void(const ZipScript&, const QString& archive)> email;
 

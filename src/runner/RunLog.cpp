@@ -16,7 +16,9 @@ namespace {
 
 constexpr int kLockWaitMs = 3000;
 
-QString escapeControls(const QString& line) {
+} // namespace
+
+QString EscapeControls(const QString& line) {
     QString out;
     out.reserve(line.size());
     for (const QChar c : line) {
@@ -35,6 +37,8 @@ QString escapeControls(const QString& line) {
     return out;
 }
 
+namespace {
+
 // Non-blocking: a FIFO without a reader must not stall an unattended run; its
 // lines are then lost like those of any log that cannot be opened.
 int openLog(const QByteArray& path, int extraFlags) {
@@ -45,7 +49,7 @@ int openLog(const QByteArray& path, int extraFlags) {
         // run empty or write into any file the run may write.
         if (errno == ELOOP && ::lstat(path.constData(), &st) == 0 && S_ISLNK(st.st_mode))
             std::fprintf(stderr, "tarvik: %s is a symbolic link; the run log is not written\n",
-                         escapeControls(QFile::decodeName(path)).toLocal8Bit().constData());
+                         EscapeControls(QFile::decodeName(path)).toLocal8Bit().constData());
         return -1;
     }
     if (::fstat(fd, &st) == 0 && S_ISREG(st.st_mode) && st.st_uid == ::geteuid() &&
@@ -76,7 +80,7 @@ bool RunLog::lock() {
 void RunLog::write(const QString& line) {
     if (fd_ < 0)
         return;
-    const QByteArray bytes = (escapeControls(line) + QStringLiteral("\r\n")).toUtf8();
+    const QByteArray bytes = (EscapeControls(line) + QStringLiteral("\r\n")).toUtf8();
     // Once the lock is held, a log another run deleted (it was empty when that
     // run finished) is opened again, so the line lands where others look.
     // Without the lock the line goes in all the same: one append of a whole

@@ -17,6 +17,9 @@ namespace tarvik {
 // line of another run is never lost with it. A lock held elsewhere for more
 // than a few seconds is not waited for again: lines then go in without it,
 // and an empty log stays.
+// The line with its control characters escaped: \r, \n, \t, others as \xNN.
+QString EscapeControls(const QString& line);
+
 class RunLog {
 public:
     RunLog(const QString& path, bool startAfresh);

@@ -35,7 +35,10 @@ void ScriptRun::record(const QString& key, const QString& value) {
 }
 
 void ScriptRun::log(const QString& text) {
-    log_.write(context_.timeStamp() + QStringLiteral("  ") + scriptPath_ + text);
+    const QString line = context_.timeStamp() + QStringLiteral("  ") + scriptPath_ + text;
+    log_.write(line);
+    if (context_.logged)
+        context_.logged(line);
 }
 
 void ScriptRun::log(const QString& text, const PlatformError& error) {

@@ -5,6 +5,8 @@
 #include "storage/ScriptFields.h"
 #include "storage/ScriptKeys.h"
 
+#include <QDir>
+
 namespace tarvik {
 namespace {
 
@@ -45,10 +47,23 @@ std::optional<qint16> ParsePort(const QString& text) {
 }
 
 ProgramSettings LoadProgramSettings(const QString& programFolder, const QString& settingsFile) {
+    ProgramLocations portable;
+    portable.settingsFile = settingsFile;
+    portable.defaultScriptFolder = StripTrailingSeparator(programFolder);
+    portable.defaultLogFolder = portable.defaultScriptFolder;
+    portable.helpFile = JoinPath(portable.defaultScriptFolder, QStringLiteral("faq.fil"));
+    return LoadProgramSettings(programFolder, portable);
+}
+
+ProgramSettings LoadProgramSettings(const QString& programFolder, const ProgramLocations& where) {
     ProgramSettings s;
     s.programFolder = StripTrailingSeparator(programFolder);
-    s.lastFolder = s.programFolder;
-    const IniDocument doc = LoadIniDocument(settingsFile).value_or(IniDocument());
+    s.settingsFile = where.settingsFile;
+    s.helpFile = where.helpFile;
+    // Pickers start where the user's files are: beside a portable copy, at
+    // home for an installed one.
+    s.lastFolder = where.installed ? StripTrailingSeparator(QDir::homePath()) : s.programFolder;
+    const IniDocument doc = LoadIniDocument(where.settingsFile).value_or(IniDocument());
     const auto read = [&](const QString& key, const QString& fallback) {
         return doc.value(keys::kOptions, key, fallback);
     };
@@ -63,8 +78,9 @@ ProgramSettings LoadProgramSettings(const QString& programFolder, const QString&
     s.unzipScriptFile = read(keys::kUnzipScriptFile, {});
     s.zipFile = read(keys::kZipFile, {});
     s.unzipFile = read(keys::kUnzipFile, {});
-    s.scriptFilePath = StripTrailingSeparator(read(keys::kScriptFilePath, s.programFolder));
-    s.errorFilePath = StripTrailingSeparator(read(keys::kErrorFilePath, s.programFolder));
+    s.scriptFilePath =
+        StripTrailingSeparator(read(keys::kScriptFilePath, where.defaultScriptFolder));
+    s.errorFilePath = StripTrailingSeparator(read(keys::kErrorFilePath, where.defaultLogFolder));
     s.mailServer = read(keys::kMailServer, s.mailServer);
     if (const auto port = ParsePort(read(keys::kMailServerPort, QString::number(s.mailServerPort))))
         s.mailServerPort = *port;

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "storage/ProgramLocations.h"
+
 #include <QDateTime>
 #include <QString>
 
@@ -20,6 +22,8 @@ struct ProgramSettings {
     qint16 mailServerPort = 0;
 
     QString programFolder; // the executable's folder, no trailing separator
+    QString settingsFile;  // where these settings are kept
+    QString helpFile;      // the help text F1 opens
     QString timeStampFormat = QStringLiteral("yyyy/mm/dd hh:mm:ss");
     QString lastFolder;
     QString lastFileSpec = QStringLiteral("*.*");
@@ -39,6 +43,8 @@ std::optional<qint16> ParsePort(const QString& text);
 
 // Start-up load from the settings file (missing file or keys give the
 // defaults; nothing is created). `programFolder` is the executable's folder.
+ProgramSettings LoadProgramSettings(const QString& programFolder, const ProgramLocations& where);
+// The same for a portable copy whose settings file is `settingsFile`.
 ProgramSettings LoadProgramSettings(const QString& programFolder, const QString& settingsFile);
 
 // Writes all eleven keys in order (empty texts remove their key) and updates

@@ -47,18 +47,25 @@ struct ProgramFolder {
         WriteIni(u"Options"_s, u"Dir1"_s, root.filePath(u"out/"_s) + name, path);
     }
 
-    ToolResult run(const QStringList& args) const {
+    // What the program printed: standard output, then standard error.
+    struct Printed {
+        int exitCode = -1;
+        QString output;
+        QString errors;
+    };
+
+    Printed run(const QStringList& args) const {
         QProcess p;
         QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
         env.remove(u"DISPLAY"_s);
         env.remove(u"WAYLAND_DISPLAY"_s);
         env.remove(u"QT_QPA_PLATFORM"_s);
         p.setProcessEnvironment(env);
-        p.setProcessChannelMode(QProcess::MergedChannels);
         p.start(bin(), args);
         p.waitForFinished(120000);
         return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1,
-                QString::fromUtf8(p.readAll())};
+                QString::fromUtf8(p.readAllStandardOutput()),
+                QString::fromUtf8(p.readAllStandardError())};
     }
 
     bool ran(const QString& name) const {
@@ -126,8 +133,9 @@ void BatchCliTest::grammar() {
         else
             pf.zipScript(name);
     }
-    const ToolResult r = pf.run(args);
+    const auto r = pf.run(args);
     QCOMPARE(r.exitCode, exitCode);
+    QCOMPARE(r.output + r.errors, QString()); // no run aborted: a scheduler gets no mail
     QStringList actual;
     for (const QString& name : kScripts)
         if (pf.ran(name))
@@ -151,7 +159,7 @@ void BatchCliTest::errorMarkerFollowsResult() {
     WriteIni(u"Options"_s, u"Error"_s, u"X"_s, pf.script(u"good.zsc"_s));
     WriteIni(u"Options"_s, u"File1"_s, pf.root.filePath(u"src/data.txt"_s),
              pf.script(u"bad.zsc"_s));
-    const ToolResult r = pf.run({u"good.zsc,bad.zsc,missing.zsc"_s});
+    const auto r = pf.run({u"good.zsc,bad.zsc,missing.zsc"_s});
     QCOMPARE(r.exitCode, 2);
     QCOMPARE(ReadIni(u"Options"_s, u"Error"_s, u"<none>"_s, pf.script(u"good.zsc"_s)), u"<none>"_s);
     QCOMPARE(ReadIni(u"Options"_s, u"Error"_s, {}, pf.script(u"bad.zsc"_s)), u"X"_s);
@@ -159,18 +167,23 @@ void BatchCliTest::errorMarkerFollowsResult() {
     QFile log(pf.logFile());
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QString text = QString::fromUtf8(log.readAll());
-    QVERIFY(text.contains(pf.script(u"bad.zsc"_s) +
-                          u"  Aborted : No directories in script file to process.\r\n"_s));
+    const QString aborted =
+        pf.script(u"bad.zsc"_s) + u"  Aborted : No directories in script file to process."_s;
+    QVERIFY(text.contains(aborted + u"\r\n"_s));
     QVERIFY(text.contains(pf.script(u"missing.zsc"_s) + u"  Script file does not exist.\r\n"_s));
-    QVERIFY(r.output.isEmpty()); // batch mode says nothing
+    // Only the aborted run's lines reach a scheduler, on standard error.
+    QCOMPARE(r.output, QString());
+    QCOMPARE(r.errors.count(u'\n'), 1);
+    QVERIFY2(r.errors.endsWith(aborted + u'\n'), qPrintable(r.errors));
 }
 
 void BatchCliTest::helpAndVersion() {
     ProgramFolder pf;
-    const ToolResult help = pf.run({u"--help"_s});
+    const auto help = pf.run({u"--help"_s});
     QCOMPARE(help.exitCode, 0);
     QVERIFY(help.output.contains(u"-az"_s));
-    const ToolResult version = pf.run({u"--version"_s});
+    QVERIFY(help.output.contains(u"  settings  "_s + pf.root.filePath(u"bin/tarvik.ini"_s)));
+    const auto version = pf.run({u"--version"_s});
     QCOMPARE(version.exitCode, 0);
     QVERIFY(version.output.startsWith(u"Tarvik "_s));
     QVERIFY(!QFile::exists(pf.logFile()));

@@ -1,9 +1,12 @@
 #include "TestFiles.h"
 #include "storage/ProfileFile.h"
+#include "storage/ProgramLocations.h"
 #include "storage/ProgramSettings.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
@@ -17,6 +20,8 @@ private slots:
     void timeStamps_data();
     void timeStamps();
     void saveWritesAllElevenKeys();
+    void locations_data();
+    void locations();
 };
 
 void ProgramSettingsTest::noSettingsFileGivesDefaults() {
@@ -121,6 +126,74 @@ void ProgramSettingsTest::saveWritesAllElevenKeys() {
     QCOMPARE(reloaded.unzipFile, u"/in/Daily"_s);
     QVERIFY(reloaded.zipFile.isEmpty());
     QVERIFY(!reloaded.militaryTime);
+}
+
+// Where a copy keeps its files. "{t}" is a scratch folder; a copy in
+// {t}/p/bin sits in a package's tree when {t}/p/share/doc/tarvik/faq.fil
+// exists. Expected texts list settings file, script folder, log folder and
+// help file; XDG values "-" are unset.
+void ProgramSettingsTest::locations_data() {
+    QTest::addColumn<QString>("executable");
+    QTest::addColumn<QStringList>("present"); // files made first
+    QTest::addColumn<QStringList>("xdg");     // XDG_CONFIG_HOME, XDG_STATE_HOME
+    QTest::addColumn<QStringList>("expected");
+    const QStringList unset{u"-"_s, u"-"_s};
+    const QStringList xdg{u"{t}/cfg"_s, u"{t}/state"_s};
+    const QStringList portable{u"{t}/p/bin/tarvik.ini"_s, u"{t}/p/bin"_s, u"{t}/p/bin"_s,
+                               u"{t}/p/bin/faq.fil"_s};
+    const QString doc = u"{t}/p/share/doc/tarvik/faq.fil"_s;
+    QTest::newRow("own writable folder: portable")
+        << u"{t}/p/bin/tarvik"_s << QStringList{} << xdg << portable;
+    QTest::newRow("package tree: installed")
+        << u"{t}/p/bin/tarvik"_s << QStringList{doc} << xdg
+        << QStringList{u"{t}/cfg/tarvik/tarvik.ini"_s, u"{t}/cfg/tarvik"_s, u"{t}/state/tarvik"_s,
+                       doc};
+    QTest::newRow("package tree with settings beside: portable")
+        << u"{t}/p/bin/tarvik"_s << QStringList{doc, u"{t}/p/bin/tarvik.ini"_s} << xdg << portable;
+    QTest::newRow("no XDG folders: the home's")
+        << u"{t}/p/bin/tarvik"_s << QStringList{doc} << unset
+        << QStringList{u"{t}/home/.config/tarvik/tarvik.ini"_s, u"{t}/home/.config/tarvik"_s,
+                       u"{t}/home/.local/state/tarvik"_s, doc};
+    QTest::newRow("relative XDG folders are ignored")
+        << u"{t}/p/bin/tarvik"_s << QStringList{doc} << QStringList{u"cfg"_s, u"state"_s}
+        << QStringList{u"{t}/home/.config/tarvik/tarvik.ini"_s, u"{t}/home/.config/tarvik"_s,
+                       u"{t}/home/.local/state/tarvik"_s, doc};
+    QTest::newRow("system program folder: installed, even for root")
+        << u"/usr/bin/tarvik"_s << QStringList{} << xdg
+        << QStringList{u"{t}/cfg/tarvik/tarvik.ini"_s, u"{t}/cfg/tarvik"_s, u"{t}/state/tarvik"_s,
+                       u"/usr/bin/faq.fil"_s};
+}
+
+void ProgramSettingsTest::locations() {
+    QFETCH(QString, executable);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, xdg);
+    QFETCH(QStringList, expected);
+    QTemporaryDir t;
+    const auto place = [&](QString text) { return text.replace(u"{t}"_s, t.path()); };
+    QVERIFY(QDir().mkpath(place(u"{t}/p/bin"_s)));
+    for (const QString& file : present) {
+        QVERIFY(QDir().mkpath(QFileInfo(place(file)).path()));
+        QFile(place(file)).open(QIODevice::WriteOnly);
+    }
+    QProcessEnvironment env;
+    env.insert(u"HOME"_s, place(u"{t}/home"_s));
+    if (xdg[0] != u"-")
+        env.insert(u"XDG_CONFIG_HOME"_s, place(xdg[0]));
+    if (xdg[1] != u"-")
+        env.insert(u"XDG_STATE_HOME"_s, place(xdg[1]));
+    const ProgramLocations where = LocateProgramFiles(place(executable), env);
+    QCOMPARE((QStringList{where.settingsFile, where.defaultScriptFolder, where.defaultLogFolder,
+                          where.helpFile}),
+             QStringList(place(expected.join(u'|')).split(u'|')));
+    QVERIFY(CreateProgramFolders(where));
+    // An installed copy's folders, made as needed, are its owner's alone.
+    for (const QString& folder : {where.defaultScriptFolder, where.defaultLogFolder}) {
+        struct stat st {};
+        QCOMPARE(::stat(QFile::encodeName(folder).constData(), &st), 0);
+        if (where.installed)
+            QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    }
 }
 
 QTEST_GUILESS_MAIN(ProgramSettingsTest)

@@ -49,6 +49,7 @@ struct WindowFixture {
         settings.scriptFilePath = path("scripts");
         settings.errorFilePath = path("log");
         settings.programFolder = root.path();
+        settings.helpFile = root.filePath(QStringLiteral("faq.fil"));
         writeFile("src/data.txt", "payload");
     }
 

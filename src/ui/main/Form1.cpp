@@ -398,7 +398,7 @@ void Form1::openScript() {
 }
 
 void Form1::showHelp() {
-    openInTextViewer(JoinPath(settings_.programFolder, QStringLiteral("faq.fil")));
+    openInTextViewer(settings_.helpFile);
 }
 
 void Form1::openInTextViewer(const QString& path) {
