@@ -8,7 +8,7 @@
 #include "archive/ZipEngine.h"
 #include "platform/QtDialogService.h"
 #include "storage/ProgramSettings.h"
-#include "ui/main/Form1.h"
+#include "ui/main/MainWindow.h"
 #include "ui/main/ScriptList.h"
 
 #include <QApplication>
@@ -98,11 +98,11 @@ int Time(const QString& folder, int runs) {
         settings.errorFilePath = temp.path();
         tarvik::ZipEngine engine;
         tarvik::QtDialogService dialogs;
-        tarvik::Form1Options options;
+        tarvik::MainWindowOptions options;
         options.tempFolder = temp.path();
         timer.restart();
         {
-            tarvik::Form1 form(settings, engine, dialogs, options);
+            tarvik::MainWindow form(settings, engine, dialogs, options);
             form.show();
             // Up to the first paint of the filled list.
             QApplication::processEvents();

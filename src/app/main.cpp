@@ -7,7 +7,7 @@
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "storage/TempFolder.h"
-#include "ui/main/Form1.h"
+#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -41,9 +41,9 @@ int RunWindow(int& argc, char* argv[]) {
         QCoreApplication::applicationDirPath(), tarvik::SettingsFilePath());
     tarvik::ZipEngine engine;
     tarvik::QtDialogService dialogs;
-    tarvik::Form1 window(settings, engine, dialogs);
+    tarvik::MainWindow window(settings, engine, dialogs);
     // Quit when the window really closes, also when it was hidden in the tray.
-    QObject::connect(&window, &tarvik::Form1::closed, &app, &QCoreApplication::quit,
+    QObject::connect(&window, &tarvik::MainWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.show();
     return QApplication::exec();

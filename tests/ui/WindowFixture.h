@@ -4,7 +4,7 @@
 #include "platform/ScriptedDialogService.h"
 #include "platform/TextViewer.h"
 #include "storage/ProfileFile.h"
-#include "ui/main/Form1.h"
+#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -38,7 +38,7 @@ struct WindowFixture {
     tarvik::ZipEngine engine;
     ScriptedDialogService dialogs;
     RecordingViewer viewer;
-    std::unique_ptr<tarvik::Form1> form;
+    std::unique_ptr<tarvik::MainWindow> form;
     bool trayAvailable = false;
 
     static inline const QString kStamp = QStringLiteral("2004/03/15 14:07:09");
@@ -87,14 +87,14 @@ struct WindowFixture {
         setKeys(name, extra);
     }
 
-    tarvik::Form1& open() {
-        tarvik::Form1Options options;
+    tarvik::MainWindow& open() {
+        tarvik::MainWindowOptions options;
         options.tempFolder = path("tmp");
         options.clock = [] { return QDateTime(QDate(2004, 3, 15), QTime(14, 7, 9)); };
         options.trayAvailable = [tray = trayAvailable] { return tray; };
         options.viewer = &viewer;
         options.settingsFile = path("tarvik.ini");
-        form = std::make_unique<tarvik::Form1>(settings, engine, dialogs, options);
+        form = std::make_unique<tarvik::MainWindow>(settings, engine, dialogs, options);
         form->show();
         activate(form.get());
         return *form;

@@ -4,7 +4,7 @@
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "ui/editors/EditorContext.h"
-#include "ui/editors/Form2.h"
+#include "ui/editors/ZipScriptEditor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -120,4 +120,4 @@ template <class Form> struct EditorFixtureFor {
     }
 };
 
-using EditorFixture = EditorFixtureFor<tarvik::Form2>;
+using EditorFixture = EditorFixtureFor<tarvik::ZipScriptEditor>;

@@ -1,0 +1,560 @@
+#include "ui/editors/ZipScriptEditor.h"
+
+#include "platform/DialogService.h"
+#include "platform/ListWidth.h"
+#include "platform/Pickers.h"
+#include "platform/UncPath.h"
+#include "platform/WaitCursor.h"
+#include "storage/PathText.h"
+#include "storage/ProfileFile.h"
+#include "storage/ProgramSettings.h"
+#include "storage/Scramble.h"
+#include "storage/ZipScript.h"
+#include "ui/editors/EmailSettingsDialog.h"
+#include "ui/editors/ListRows.h"
+#include "ui_ZipScriptEditor.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QRadioButton>
+#include <QSignalBlocker>
+#include <algorithm>
+#include <optional>
+
+// Resources of a static library are registered by hand, outside any namespace.
+static void initUiEditorsResources() {
+    Q_INIT_RESOURCE(tarvik_ui_editors);
+}
+
+namespace tarvik {
+namespace {
+
+// The window's client area, 11550 by 7350 twips at 15 twips a pixel.
+constexpr int kTwipsPerPixel = 15;
+constexpr int kClientWidth = 11550 / kTwipsPerPixel;
+constexpr int kClientHeight = 7350 / kTwipsPerPixel;
+
+const QDate kEarliestDate(1980, 1, 1);
+const QString kScriptExtension = QStringLiteral(".zsc");
+const QString kSpecsTitle = QStringLiteral("File Specs to Zip");
+const QString kSpecPrompt = QStringLiteral("Enter file spec (valid wildcard characters are ? and "
+                                           "*)\nExample: c:\\Windows\\s???.*");
+const QString kItemExists = QStringLiteral("Item already exists.");
+
+QListWidgetItem* specItem(const FileSpecEntry& entry) {
+    auto* item = new QListWidgetItem(entry.spec);
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(entry.deleteMark ? Qt::Checked : Qt::Unchecked);
+    return item;
+}
+
+QString alreadyExists(const QString& path) {
+    return QStringLiteral("File ") + path +
+           QStringLiteral(" already exists. Please enter a different file name.");
+}
+
+} // namespace
+
+ZipScriptEditor::ZipScriptEditor(EditorContext context, bool addingNewScript,
+                                 const QString& currentScriptFile, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::ZipScriptEditor>()), context_(context),
+      adding_(addingNewScript) {
+    initUiEditorsResources();
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    // A font wider than the one the window was drawn for may need more room:
+    // captions are never cut.
+    const QSize needed = minimumSizeHint();
+    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
+    for (QWidget* box : {static_cast<QWidget*>(ui_->Text1), static_cast<QWidget*>(ui_->Text2),
+                         static_cast<QWidget*>(ui_->Text3)})
+        box->installEventFilter(this);
+
+    if (adding_) {
+        setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Add a new zip script file"));
+        if (!context_.settings.zipFile.isEmpty())
+            ui_->Text1->setText(context_.settings.zipFile);
+        if (!context_.settings.zipScriptFile.isEmpty())
+            ui_->Text3->setText(context_.settings.zipScriptFile);
+    } else {
+        loadScript(currentScriptFile);
+    }
+    lastAcceptedDate_ = ui_->DTPicker1->date();
+    loadedDescription_ = ui_->Text4->text();
+    // Connected only now: loading is not a change, so Save starts disabled.
+    connectControls();
+}
+
+ZipScriptEditor::~ZipScriptEditor() = default;
+
+void ZipScriptEditor::connectControls() {
+    const auto click = [this](QAbstractButton* button, void (ZipScriptEditor::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, handler);
+    };
+    click(ui_->Command1, &ZipScriptEditor::addFileSpec);
+    click(ui_->Command2, &ZipScriptEditor::editFileSpec);
+    click(ui_->Command3, &ZipScriptEditor::deleteFileSpec);
+    click(ui_->Command11, &ZipScriptEditor::deleteAllFileSpecs);
+    connect(ui_->Command8, &QAbstractButton::clicked, this, [this] { setAllDeleteMarks(true); });
+    connect(ui_->Command9, &QAbstractButton::clicked, this, [this] { setAllDeleteMarks(false); });
+    click(ui_->Command4, &ZipScriptEditor::addDirectory);
+    click(ui_->Command5, &ZipScriptEditor::deleteDirectory);
+    click(ui_->Command12, &ZipScriptEditor::deleteAllDirectories);
+    click(ui_->Command6, &ZipScriptEditor::save);
+    click(ui_->Command14, &ZipScriptEditor::openEmailSettings);
+    connect(ui_->Command7, &QAbstractButton::clicked, this, &ZipScriptEditor::reject);
+    connect(ui_->Command13, &QAbstractButton::clicked, ui_->Text5, &QPlainTextEdit::clear);
+
+    // A delete mark set or cleared, by a click or by Select All / Deselect All.
+    connect(ui_->List1, &QListWidget::itemChanged, this, [this] {
+        fileSpecsChanged_ = true;
+        setChanged();
+    });
+    for (QLineEdit* box : {ui_->Text1, ui_->Text2, ui_->Text4})
+        connect(box, &QLineEdit::textChanged, this, &ZipScriptEditor::setChanged);
+    connect(ui_->Text3, &QLineEdit::textChanged, this, [this] {
+        if (!adding_)
+            scriptNameChanged_ = true;
+        setChanged();
+    });
+    for (QRadioButton* option : findChildren<QRadioButton*>())
+        connect(option, &QAbstractButton::clicked, this, &ZipScriptEditor::setChanged);
+    connect(ui_->DTPicker1, &QDateEdit::dateChanged, this, &ZipScriptEditor::dateChanged);
+}
+
+void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
+    const WaitCursor wait;
+    setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Edit zip script file ") +
+                   currentScriptFile);
+    // The name box shows the file name without its extension. A name with
+    // further dots ("week.v2.zsc") or an upper-case extension keeps naming
+    // the file it was opened on, so saving never writes into another file.
+    savedScriptFile_ = currentScriptFile;
+    savedScriptName_ = currentScriptFile.endsWith(kScriptExtension, Qt::CaseInsensitive)
+                           ? currentScriptFile.chopped(kScriptExtension.size())
+                           : currentScriptFile.section(u'.', 0, 0);
+    ui_->Text3->setText(savedScriptName_);
+
+    const QString file = JoinPath(context_.settings.scriptFilePath, currentScriptFile);
+    const std::optional<IniDocument> doc = LoadIniDocument(file);
+    if (!doc && QFileInfo::exists(file))
+        showStatus(QStringLiteral("Script file ") + file + QStringLiteral(" could not be read."));
+    const ZipScriptOptions o = ReadZipScript(doc.value_or(IniDocument())).options;
+
+    for (const FileSpecEntry& entry : o.fileSpecs)
+        ui_->List1->addItem(specItem(entry));
+    ui_->List2->addItems(o.directories);
+    ui_->Text1->setText(o.zipFile);
+    // Not a date, or one before the picker's range: the earliest date.
+    ui_->DTPicker1->setDate(o.modifiedDate.isValid() && o.modifiedDate >= kEarliestDate
+                                ? o.modifiedDate
+                                : kEarliestDate);
+    switch (o.compression) {
+    case CompressionMode::Best:
+        ui_->Option1->setChecked(true);
+        break;
+    case CompressionMode::Normal:
+        ui_->Option2->setChecked(true);
+        break;
+    case CompressionMode::Fast:
+        ui_->Option3->setChecked(true);
+        break;
+    case CompressionMode::None:
+        ui_->Option4->setChecked(true);
+        break;
+    }
+    ui_->Text2->setText(o.password);
+    ui_->Text4->setText(o.description);
+    const auto yesNo = [](bool on, QRadioButton* yes, QRadioButton* no) {
+        (on ? yes : no)->setChecked(true);
+    };
+    yesNo(o.storePaths, ui_->Option7, ui_->Option8);
+    yesNo(o.storeSubDirs, ui_->Option10, ui_->Option9);
+    yesNo(o.includeHiddenFiles, ui_->Option5, ui_->Option6);
+    yesNo(o.includeDirectoryEntries, ui_->Option12, ui_->Option11);
+    yesNo(o.includeVolumeLabel, ui_->Option13, ui_->Option14);
+
+    if (ui_->List1->count() > 0)
+        ui_->List1->setCurrentRow(0);
+    if (ui_->List2->count() > 0)
+        ui_->List2->setCurrentRow(0);
+    updateListButtons();
+    fitLists();
+}
+
+void ZipScriptEditor::reject() {
+    if (ui_->Command6->isEnabled()) {
+        const MessageAnswer answer = context_.dialogs.showMessage(
+            this, {QStringLiteral("Do you want to save your changes before closing this screen?"),
+                   MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes});
+        if (answer == MessageAnswer::Yes)
+            return; // stays open so that the user can save
+    }
+    // A locked name in add mode means the e-mail settings created the file of
+    // a script that was never saved: no half-made script stays behind.
+    if (adding_ && ui_->Text3->isReadOnly()) {
+        const QString path = scriptPath();
+        if (QFileInfo::exists(path))
+            QFile::remove(path);
+    }
+    QDialog::reject();
+}
+
+bool ZipScriptEditor::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::KeyPress) {
+        const QString typed = static_cast<QKeyEvent*>(event)->text();
+        // Names are typed without extension; passwords without blanks.
+        if ((watched == ui_->Text1 || watched == ui_->Text3) && typed == u".")
+            return true;
+        if (watched == ui_->Text2 && typed == u" ")
+            return true;
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void ZipScriptEditor::addFileSpec() {
+    ProgramSettings& settings = context_.settings;
+    const QString picked =
+        TrimAtNul(PickOpenFile(context_.dialogs, this, QString::fromUtf16(kAllFilesFilter),
+                               QStringLiteral("Select a file to zip"), settings.lastFolder));
+    if (picked.isEmpty())
+        return;
+    settings.lastFolder = FolderOfPath(picked);
+
+    QString spec = picked;
+    const MessageAnswer wildcards = context_.dialogs.showMessage(
+        this, {QStringLiteral("You have selected file ") + picked +
+                   QStringLiteral(".\nDo you want to include wildcard characters?"),
+               MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes});
+    if (wildcards == MessageAnswer::Yes) {
+        spec = context_.dialogs.askText(this, kSpecPrompt, kSpecsTitle, picked)
+                   .value_or(QString())
+                   .trimmed();
+        if (spec.isEmpty())
+            return;
+    }
+    spec = ToUncPath(spec, settings.uncPaths);
+
+    const int remembered = RememberedRow(ui_->List1);
+    if (FindRowIgnoringCase(ui_->List1, spec) >= 0) {
+        refuse(kItemExists);
+    } else {
+        ui_->List1->addItem(specItem({spec, false}));
+        fileSpecsChanged_ = true;
+        setChanged();
+        fitLists();
+        updateListButtons();
+    }
+    ui_->List1->setCurrentRow(remembered);
+}
+
+void ZipScriptEditor::editFileSpec() {
+    QListWidgetItem* item = ui_->List1->currentItem();
+    if (!item)
+        return;
+    const int row = ui_->List1->currentRow();
+    const QString old = item->text();
+    const QString answer =
+        context_.dialogs.askText(this, kSpecPrompt, kSpecsTitle, old).value_or(QString()).trimmed();
+    if (answer.isEmpty() || answer == old)
+        return;
+    // The line keeps its delete mark.
+    if (answer.compare(old, Qt::CaseInsensitive) != 0) {
+        if (FindRowIgnoringCase(ui_->List1, answer) >= 0) {
+            refuse(kItemExists);
+        } else {
+            item->setText(answer);
+            fitLists();
+        }
+        ui_->List1->setCurrentRow(row);
+    } else {
+        item->setText(answer); // only the letter case changed
+    }
+    // setText went through itemChanged: the list changed and Save is on.
+}
+
+void ZipScriptEditor::deleteFileSpec() {
+    const int row = ui_->List1->currentRow();
+    if (row < 0 || !context_.dialogs.confirm(
+                       this, QStringLiteral("Are you sure you want to delete the selected item?")))
+        return;
+    delete ui_->List1->takeItem(row);
+    fileSpecsChanged_ = true;
+    setChanged();
+    if (ui_->List1->count() > 0)
+        ui_->List1->setCurrentRow(0);
+    fitLists();
+    updateListButtons();
+}
+
+void ZipScriptEditor::deleteAllFileSpecs() {
+    if (!context_.dialogs.confirm(this,
+                                  QStringLiteral("Are you sure you want to delete all the items?")))
+        return;
+    ui_->List1->clear();
+    fileSpecsChanged_ = true;
+    setChanged();
+    fitLists();
+    updateListButtons();
+}
+
+void ZipScriptEditor::setAllDeleteMarks(bool marked) {
+    for (int row = 0; row < ui_->List1->count(); ++row)
+        ui_->List1->item(row)->setCheckState(marked ? Qt::Checked : Qt::Unchecked);
+}
+
+void ZipScriptEditor::addDirectory() {
+    const QString folder =
+        PickFolderRemembering(context_.dialogs, this, context_.settings,
+                              QStringLiteral("Select a directory to put the zip file in"));
+    if (folder.isEmpty())
+        return;
+    const int remembered = RememberedRow(ui_->List2);
+    if (FindRowIgnoringCase(ui_->List2, folder) >= 0) {
+        refuse(kItemExists);
+    } else {
+        ui_->List2->addItem(folder);
+        directoriesChanged_ = true;
+        setChanged();
+        fitLists();
+        updateListButtons();
+    }
+    ui_->List2->setCurrentRow(remembered);
+}
+
+void ZipScriptEditor::deleteDirectory() {
+    const int row = ui_->List2->currentRow();
+    if (row < 0 || !context_.dialogs.confirm(
+                       this, QStringLiteral("Are you sure you want to delete the selected item?")))
+        return;
+    delete ui_->List2->takeItem(row);
+    directoriesChanged_ = true;
+    setChanged();
+    if (ui_->List2->count() > 0)
+        ui_->List2->setCurrentRow(0);
+    fitLists();
+    updateListButtons();
+}
+
+void ZipScriptEditor::deleteAllDirectories() {
+    if (!context_.dialogs.confirm(this,
+                                  QStringLiteral("Are you sure you want to delete all the items?")))
+        return;
+    ui_->List2->clear();
+    directoriesChanged_ = true;
+    setChanged();
+    fitLists();
+    updateListButtons();
+}
+
+void ZipScriptEditor::dateChanged(QDate date) {
+    if (date < kEarliestDate) {
+        refuse(QStringLiteral("Invalid date. Must be a date 01/01/1980 through 12/31/9999."));
+        const QSignalBlocker quiet(ui_->DTPicker1);
+        ui_->DTPicker1->setDate(lastAcceptedDate_);
+        return;
+    }
+    lastAcceptedDate_ = date;
+    setChanged();
+}
+
+bool ZipScriptEditor::requiredFieldsPresent() {
+    QString missing;
+    const auto require = [&](bool present, const char* item, QWidget* field) {
+        if (present)
+            return;
+        missing += QString::fromLatin1(item) + u'\n';
+        field->setFocus(Qt::OtherFocusReason);
+    };
+    require(!ui_->Text4->text().isEmpty(), "Description", ui_->Text4);
+    require(!ui_->Text3->text().isEmpty(), "Script File Name", ui_->Text3);
+    require(!ui_->Text1->text().isEmpty(), "Zip File Name", ui_->Text1);
+    require(ui_->List2->count() > 0, "Directories", ui_->List2);
+    require(ui_->List1->count() > 0, "File specs", ui_->List1);
+    if (missing.isEmpty())
+        return true;
+    context_.dialogs.reportError(this, QStringLiteral("Warning! The following items are missing:"
+                                                      "\n\n") +
+                                           missing +
+                                           QStringLiteral("\nPlease enter this information"));
+    return false;
+}
+
+bool ZipScriptEditor::scriptNameUsable() {
+    const QString name = ui_->Text3->text();
+    // A pasted separator would put the script outside the script folder.
+    if (name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0))) {
+        refuse(QStringLiteral("A script file name cannot hold \"/\" or \"\\\". Please enter a "
+                              "different file name."));
+        ui_->Text3->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    const bool newName = adding_ ? !ui_->Text3->isReadOnly() : name != savedScriptName_;
+    if (newName && ScriptFileExists(scriptPath())) {
+        refuse(alreadyExists(scriptPath()));
+        ui_->Text3->setFocus(Qt::OtherFocusReason);
+        return false;
+    }
+    return true;
+}
+
+void ZipScriptEditor::save() {
+    if (!requiredFieldsPresent() || !scriptNameUsable())
+        return;
+    std::optional<WaitCursor> wait(std::in_place);
+    const ZipScriptOptions options = optionsFromControls();
+    if (!Scramble(options.password)) {
+        refuse(QStringLiteral("The password holds a character that cannot be stored. Please use "
+                              "other characters."));
+        ui_->Text2->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    const QString name = ui_->Text3->text();
+    const bool renamed = !adding_ && name != savedScriptName_;
+    if (!writeScript(options, renamed)) {
+        wait.reset();
+        refuse(QStringLiteral("The zip script could not be written to ") + scriptPath() +
+               QStringLiteral("."));
+        return;
+    }
+
+    const QString description = ui_->Text4->text();
+    if (adding_) {
+        context_.list.addRow(name + kScriptExtension, QStringLiteral("Zip"), description);
+    } else {
+        if (renamed)
+            context_.list.setSelectedFileName(name + kScriptExtension);
+        if (description != loadedDescription_)
+            context_.list.setSelectedDescription(description);
+        // The row shows this description now; a later change compares with it.
+        loadedDescription_ = description;
+    }
+    fileSpecsChanged_ = false;
+    directoriesChanged_ = false;
+    ui_->Command6->setEnabled(false);
+    showStatus(QStringLiteral("Zip script saved."));
+    wait.reset();
+    if (adding_) {
+        accept();
+        return;
+    }
+    scriptNameChanged_ = false;
+    savedScriptName_ = name;
+    savedScriptFile_ = name + kScriptExtension;
+}
+
+bool ZipScriptEditor::writeScript(const ZipScriptOptions& options, bool renamed) {
+    const QString path = scriptPath();
+    if (!renamed) {
+        return UpdateIni(path, [&](IniDocument& doc) {
+            return WriteZipScriptOptions(doc, options, fileSpecsChanged_, directoriesChanged_);
+        });
+    }
+    // A new name: the new file carries every key of the old one (e-mail
+    // settings, last run, error marker) and is complete before the old one
+    // goes; a file that cannot be read is never replaced by a partial copy.
+    const QString oldPath = JoinPath(context_.settings.scriptFilePath, savedScriptFile_);
+    std::optional<IniDocument> old = LoadIniDocument(oldPath);
+    if (!old && QFileInfo::exists(oldPath))
+        return false;
+    const bool written = UpdateIni(
+        path,
+        [&](IniDocument& doc) {
+            doc = old.value_or(IniDocument());
+            return WriteZipScriptOptions(doc, options, true, true);
+        },
+        true);
+    if (written && QFileInfo::exists(oldPath))
+        QFile::remove(oldPath);
+    return written;
+}
+
+void ZipScriptEditor::openEmailSettings() {
+    if (!requiredFieldsPresent() || !scriptNameUsable())
+        return;
+    if (scriptNameChanged_) {
+        refuse(QStringLiteral(
+            "Please save changes on current screen before accessing email settings."));
+        return;
+    }
+    EmailSettingsDialog email(context_.dialogs, scriptPath(), directories(), this);
+    if (adding_) {
+        // The e-mail settings created the file under this name.
+        connect(&email, &EmailSettingsDialog::saved, this,
+                [this] { ui_->Text3->setReadOnly(true); });
+    }
+    email.exec();
+}
+
+void ZipScriptEditor::setChanged() {
+    ui_->Command6->setEnabled(true);
+}
+
+void ZipScriptEditor::showStatus(const QString& text) {
+    ui_->Text5->setPlainText(text);
+}
+
+void ZipScriptEditor::refuse(const QString& text) {
+    context_.dialogs.beep();
+    showStatus(text);
+}
+
+void ZipScriptEditor::updateListButtons() {
+    const bool specs = ui_->List1->count() > 0;
+    for (QWidget* button :
+         {ui_->Command2, ui_->Command3, ui_->Command11, ui_->Command8, ui_->Command9})
+        button->setEnabled(specs);
+    const bool dirs = ui_->List2->count() > 0;
+    ui_->Command5->setEnabled(dirs);
+    ui_->Command12->setEnabled(dirs);
+}
+
+void ZipScriptEditor::fitLists() {
+    FitListScrollWidth(ui_->List1);
+    FitListScrollWidth(ui_->List2);
+}
+
+QString ZipScriptEditor::scriptPathFor(const QString& name) const {
+    return JoinPath(context_.settings.scriptFilePath, name + kScriptExtension);
+}
+
+QString ZipScriptEditor::scriptPath() const {
+    const QString name = ui_->Text3->text();
+    if (!adding_ && name == savedScriptName_)
+        return JoinPath(context_.settings.scriptFilePath, savedScriptFile_);
+    return scriptPathFor(name);
+}
+
+QStringList ZipScriptEditor::directories() const {
+    QStringList dirs;
+    for (int row = 0; row < ui_->List2->count(); ++row)
+        dirs.append(ui_->List2->item(row)->text());
+    return dirs;
+}
+
+ZipScriptOptions ZipScriptEditor::optionsFromControls() const {
+    ZipScriptOptions o;
+    for (int row = 0; row < ui_->List1->count(); ++row) {
+        const QListWidgetItem* item = ui_->List1->item(row);
+        o.fileSpecs.append({item->text(), item->checkState() == Qt::Checked});
+    }
+    o.directories = directories();
+    o.zipFile = ui_->Text1->text();
+    o.modifiedDate = ui_->DTPicker1->date();
+    o.compression = ui_->Option1->isChecked()   ? CompressionMode::Best
+                    : ui_->Option2->isChecked() ? CompressionMode::Normal
+                    : ui_->Option3->isChecked() ? CompressionMode::Fast
+                                                : CompressionMode::None;
+    o.password = ui_->Text2->text();
+    o.storePaths = ui_->Option7->isChecked();
+    o.storeSubDirs = ui_->Option10->isChecked();
+    o.includeHiddenFiles = ui_->Option5->isChecked();
+    o.includeDirectoryEntries = ui_->Option12->isChecked();
+    o.includeVolumeLabel = ui_->Option13->isChecked();
+    o.description = ui_->Text4->text();
+    return o;
+}
+
+} // namespace tarvik

@@ -1,0 +1,187 @@
+#include "ui/options/OptionsDialog.h"
+
+#include "platform/DialogService.h"
+#include "platform/Pickers.h"
+#include "platform/UncPath.h"
+#include "platform/WaitCursor.h"
+#include "storage/PathText.h"
+#include "storage/ProfileFile.h"
+#include "storage/ProgramSettings.h"
+#include "storage/ScriptKeys.h"
+#include "ui_OptionsDialog.h"
+
+#include <QKeyEvent>
+#include <QStyle>
+
+namespace tarvik {
+namespace {
+
+// Folder names are told apart as the file system tells them apart.
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity kFolderCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity kFolderCase = Qt::CaseSensitive;
+#endif
+
+// The decimal form of the port field's numeric value: its leading digits,
+// without leading zeros; "0" when there are none.
+QString PortText(const QString& text) {
+    qsizetype digits = 0;
+    while (digits < text.size() && text.at(digits).isDigit() && text.at(digits).unicode() < 128)
+        ++digits;
+    return QString::number(text.left(digits).toInt());
+}
+
+} // namespace
+
+OptionsDialog::OptionsDialog(ProgramSettings& settings, DialogService& dialogs,
+                             const QString& settingsFile, QWidget* parent)
+    : QDialog(parent), ui_(std::make_unique<Ui::OptionsDialog>()), settings_(settings),
+      dialogs_(dialogs), settingsFile_(settingsFile) {
+    ui_->setupUi(this);
+    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                   Qt::WindowCloseButtonHint);
+    ui_->Command6->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    ui_->Command7->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    for (QLineEdit* edit : {ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text8})
+        edit->installEventFilter(this);
+    connectControls();
+    load();
+    setFixedSize(sizeHint().expandedTo(QSize(620, 0)));
+}
+
+OptionsDialog::~OptionsDialog() = default;
+
+void OptionsDialog::load() {
+    WaitCursor wait;
+    setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Options Screen"));
+    const IniDocument doc = LoadIniDocument(settingsFile_).value_or(IniDocument());
+    const auto read = [&doc](const QString& key, const QString& fallback) {
+        return doc.value(keys::kOptions, key, fallback);
+    };
+    const auto flag = [&read](const QString& key, const char* fallback) {
+        return read(key, QString::fromLatin1(fallback)).toLower() == QLatin1String("yes");
+    };
+    ui_->Check1->setChecked(flag(keys::kUncPaths, "Yes"));
+    ui_->Check2->setChecked(flag(keys::kNewErrorFile, "No"));
+    ui_->Check3->setChecked(flag(keys::kMilitaryTime, "Yes"));
+    ui_->Text1->setText(read(keys::kZipScriptFile, {}));
+    ui_->Text2->setText(read(keys::kUnzipScriptFile, {}));
+    ui_->Text3->setText(read(keys::kZipFile, {}));
+    ui_->Text4->setText(read(keys::kUnzipFile, {}));
+    ui_->Text5->setText(read(keys::kScriptFilePath, settings_.programFolder));
+    ui_->Text6->setText(read(keys::kErrorFilePath, settings_.programFolder));
+    ui_->Text7->setText(read(keys::kMailServer, settings_.mailServer));
+    ui_->Text8->setText(read(keys::kMailServerPort, QStringLiteral("25")));
+    ui_->Command6->setEnabled(false);
+    scriptFolderAtLoad_ = ui_->Text5->text();
+}
+
+void OptionsDialog::connectControls() {
+    const Ui::OptionsDialog& u = *ui_;
+    for (QAbstractButton* check : {u.Check1, u.Check2, u.Check3})
+        connect(check, &QAbstractButton::clicked, this, &OptionsDialog::setModified);
+    for (QLineEdit* edit : {u.Text1, u.Text2, u.Text3, u.Text4, u.Text5, u.Text6, u.Text7, u.Text8})
+        connect(edit, &QLineEdit::textChanged, this, &OptionsDialog::setModified);
+    connect(u.Command1, &QAbstractButton::clicked, this, &OptionsDialog::chooseUnzipFile);
+    connect(u.Command5, &QAbstractButton::clicked, u.Text4, &QLineEdit::clear);
+    connect(u.Command3, &QAbstractButton::clicked, this, [this] { chooseFolder(true); });
+    connect(u.Command2, &QAbstractButton::clicked, this, [this] { chooseFolder(false); });
+    connect(u.Command6, &QAbstractButton::clicked, this, &OptionsDialog::save);
+    connect(u.Command7, &QAbstractButton::clicked, this, &OptionsDialog::reject);
+}
+
+void OptionsDialog::setModified() const {
+    ui_->Command6->setEnabled(true);
+}
+
+bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->Text8 && event->type() == QEvent::FocusOut) {
+        normalisePort();
+    } else if (event->type() == QEvent::KeyPress) {
+        const QString text = static_cast<QKeyEvent*>(event)->text();
+        // Only typed characters are filtered; editing and moving keys pass.
+        if (text.size() == 1 && text.at(0).isPrint()) {
+            const QChar c = text.at(0);
+            if (watched == ui_->Text8 && !(c >= u'0' && c <= u'9'))
+                return true;
+            if (watched != ui_->Text8 && c == u'.')
+                return true;
+        }
+    }
+    return QDialog::eventFilter(watched, event);
+}
+
+void OptionsDialog::normalisePort() const {
+    const QString text = PortText(ui_->Text8->text());
+    if (text != ui_->Text8->text())
+        ui_->Text8->setText(text);
+}
+
+void OptionsDialog::chooseUnzipFile() {
+    const QString picked =
+        PickFileRemembering(dialogs_, this, settings_, QString::fromUtf16(kZipFilesFilter),
+                            QStringLiteral("Select a file to unzip"));
+    if (picked.isEmpty())
+        return;
+    ui_->Text4->setText(WithoutZipEnding(picked));
+}
+
+void OptionsDialog::chooseFolder(bool scriptFolder) {
+    const QString title = scriptFolder ? QStringLiteral("Select the location of the script files")
+                                       : QStringLiteral("Select the location of the error file");
+    const QString start = scriptFolder ? settings_.scriptFilePath : settings_.errorFilePath;
+    const QString picked = PickFolder(dialogs_, this, title, start);
+    if (picked.isEmpty())
+        return;
+    QString folder = ToUncPath(picked, settings_.uncPaths);
+    // The root keeps its one separator: an empty value would remove the key
+    // and the program's folder would be used after the next start.
+    if (folder.size() > 1)
+        folder = StripTrailingSeparator(folder);
+    (scriptFolder ? ui_->Text5 : ui_->Text6)->setText(folder);
+}
+
+void OptionsDialog::save() {
+    WaitCursor wait;
+    // Save may be reached without the port field losing the focus.
+    normalisePort();
+    ProgramSettings values;
+    values.uncPaths = ui_->Check1->isChecked();
+    values.newErrorFile = ui_->Check2->isChecked();
+    values.militaryTime = ui_->Check3->isChecked();
+    values.zipScriptFile = ui_->Text1->text();
+    values.unzipScriptFile = ui_->Text2->text();
+    values.zipFile = ui_->Text3->text();
+    values.unzipFile = ui_->Text4->text();
+    values.scriptFilePath = ui_->Text5->text();
+    values.errorFilePath = ui_->Text6->text();
+    values.mailServer = ui_->Text7->text();
+    if (!SaveProgramSettings(settings_, values, ui_->Text8->text(), settingsFile_)) {
+        // The changes stay unsaved rather than being lost without a word.
+        dialogs_.reportError(this, QStringLiteral("The settings file ") + settingsFile_ +
+                                       QStringLiteral(" could not be written."));
+        return;
+    }
+    ui_->Command6->setEnabled(false);
+}
+
+bool OptionsDialog::scriptFolderChanged() const {
+    return StripTrailingSeparator(settings_.scriptFilePath)
+               .compare(StripTrailingSeparator(scriptFolderAtLoad_), kFolderCase) != 0;
+}
+
+void OptionsDialog::reject() {
+    if (ui_->Command6->isEnabled()) {
+        MessageRequest ask;
+        ask.text = QStringLiteral("Do you want to save your changes before closing this screen?");
+        ask.icon = MessageIcon::Question;
+        ask.buttons = MessageButtons::YesNo;
+        ask.defaultButton = MessageAnswer::Yes;
+        if (dialogs_.showMessage(this, ask) != MessageAnswer::No)
+            return;
+    }
+    QDialog::reject();
+}
+
+} // namespace tarvik

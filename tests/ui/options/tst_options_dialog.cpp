@@ -1,0 +1,199 @@
+// The options screen on a real settings file: what it shows, the key filters,
+// the pickers, what Save writes, and closing with unsaved changes.
+#include "platform/ScriptedDialogService.h"
+#include "storage/ProfileFile.h"
+#include "storage/ProgramSettings.h"
+#include "ui/options/OptionsDialog.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace tarvik;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+struct OptionsFixture {
+    QTemporaryDir root;
+    QString file = root.filePath(u"tarvik.ini"_s);
+    ProgramSettings settings;
+    ScriptedDialogService dialogs;
+    std::unique_ptr<OptionsDialog> form;
+
+    OptionsFixture() {
+        settings.programFolder = root.path();
+        settings.scriptFilePath = root.path();
+        settings.errorFilePath = root.path();
+    }
+    void write(const QString& key, const QString& value) const {
+        WriteIni(u"Options"_s, key, value, file);
+    }
+    QString key(const QString& key) const { return ReadIni(u"Options"_s, key, u"<none>"_s, file); }
+    OptionsDialog& open() {
+        form = std::make_unique<OptionsDialog>(settings, dialogs, file);
+        form->show();
+        QApplication::setActiveWindow(form.get());
+        return *form;
+    }
+    QLineEdit* edit(const QString& name) const { return form->findChild<QLineEdit*>(name); }
+    QString text(const QString& name) const { return edit(name)->text(); }
+    QPushButton* button(const char* name) const {
+        return form->findChild<QPushButton*>(QString::fromLatin1(name));
+    }
+};
+
+} // namespace
+
+class OptionsDialogTest : public QObject {
+    Q_OBJECT
+private slots:
+    void showsTheFile();
+    void keyFilters_data();
+    void keyFilters();
+    void pickers_data();
+    void pickers();
+    void save();
+    void closing_data();
+    void closing();
+};
+
+void OptionsDialogTest::showsTheFile() {
+    OptionsFixture f;
+    f.write(u"ScriptFilePath"_s, u"/data/scripts/"_s);
+    f.write(u"NewErrorFile"_s, u"YES"_s);
+    f.settings.scriptFilePath = u"/data/scripts"_s; // as loaded at start-up
+    OptionsDialog& form = f.open();
+    QCOMPARE(form.windowTitle(), u"Tarvik - Options Screen"_s);
+    QCOMPARE(f.text(u"Text5"_s), u"/data/scripts/"_s);
+    QCOMPARE(f.text(u"Text6"_s), f.root.path());
+    QCOMPARE(f.text(u"Text8"_s), u"25"_s);
+    QVERIFY(form.findChild<QCheckBox*>(u"Check1"_s)->isChecked());
+    QVERIFY(form.findChild<QCheckBox*>(u"Check2"_s)->isChecked());
+    QVERIFY(!f.button("Command6")->isEnabled());
+    form.reject();
+    QVERIFY(f.dialogs.messages.isEmpty());
+    QVERIFY(!form.isVisible());
+    QVERIFY(!form.scriptFolderChanged());
+}
+
+void OptionsDialogTest::keyFilters_data() {
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");      // while the field has the focus
+    QTest::addColumn<QString>("afterLeave"); // once the focus has moved on
+    QTest::newRow("no full stop in a name") << u"Text1"_s << u"a.b"_s << u"ab"_s << u"ab"_s;
+    QTest::newRow("no full stop, zip name") << u"Text3"_s << u".x."_s << u"x"_s << u"x"_s;
+    QTest::newRow("port refuses letters") << u"Text8"_s << u"abc"_s << QString() << u"0"_s;
+    QTest::newRow("port keeps digits") << u"Text8"_s << u"1a2"_s << u"12"_s << u"12"_s;
+    QTest::newRow("port loses leading zeros") << u"Text8"_s << u"007"_s << u"007"_s << u"7"_s;
+    QTest::newRow("port, three digits at most") << u"Text8"_s << u"65535"_s << u"655"_s << u"655"_s;
+}
+
+void OptionsDialogTest::keyFilters() {
+    QFETCH(QString, field);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QString, afterLeave);
+    OptionsFixture f;
+    f.open();
+    QLineEdit* edit = f.edit(field);
+    edit->setFocus();
+    edit->clear();
+    QTest::keyClicks(edit, typed);
+    QCOMPARE(edit->text(), shown);
+    f.edit(u"Text7"_s)->setFocus();
+    QCOMPARE(edit->text(), afterLeave);
+}
+
+void OptionsDialogTest::pickers_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QString>("picked");
+    QTest::addColumn<QString>("field");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QString>("event");
+    QTest::newRow("archive, upper-case ending")
+        << u"Command1"_s << u"/backup/Data.ZIP"_s << u"Text4"_s << u"/backup/Data"_s
+        << u"file: Select a file to unzip"_s;
+    QTest::newRow("script folder, separator stripped")
+        << u"Command3"_s << u"/data/new/"_s << u"Text5"_s << u"/data/new"_s
+        << u"folder: Select the location of the script files"_s;
+    QTest::newRow("error folder, the root") << u"Command2"_s << u"/"_s << u"Text6"_s << u"/"_s
+                                            << u"folder: Select the location of the error file"_s;
+    QTest::newRow("cancelled") << u"Command3"_s << QString() << u"Text5"_s << u"<start>"_s
+                               << u"folder: Select the location of the script files"_s;
+}
+
+void OptionsDialogTest::pickers() {
+    QFETCH(QString, button);
+    QFETCH(QString, picked);
+    QFETCH(QString, field);
+    QFETCH(QString, shown);
+    QFETCH(QString, event);
+    OptionsFixture f;
+    f.open();
+    const QString before = f.text(field);
+    f.dialogs.picks = {picked};
+    f.button(qPrintable(button))->click();
+    QCOMPARE(f.dialogs.events, QStringList{event});
+    QCOMPARE(f.text(field), shown == u"<start>" ? before : shown);
+    QCOMPARE(f.button("Command6")->isEnabled(), !picked.isEmpty());
+}
+
+void OptionsDialogTest::save() {
+    OptionsFixture f;
+    f.write(u"ZipScriptFile"_s, u"daily"_s);
+    f.write(u"MailServerPort"_s, u"587"_s);
+    f.open();
+    f.edit(u"Text1"_s)->clear();
+    f.edit(u"Text2"_s)->setText(u"restore"_s);
+    f.edit(u"Text7"_s)->setText(u"mail.example.org"_s);
+    f.edit(u"Text8"_s)->clear(); // saved without leaving the field
+    f.form->findChild<QCheckBox*>(u"Check3"_s)->click();
+    f.button("Command6")->click();
+
+    QVERIFY(!f.button("Command6")->isEnabled());
+    QCOMPARE(f.key(u"ZipScriptFile"_s), u"<none>"_s);
+    QCOMPARE(f.key(u"UnzipScriptFile"_s), u"restore"_s);
+    QCOMPARE(f.key(u"MilitaryTime"_s), u"No"_s);
+    QCOMPARE(f.key(u"UNC_Paths"_s), u"Yes"_s);
+    QCOMPARE(f.key(u"MailServer"_s), u"mail.example.org"_s);
+    QCOMPARE(f.key(u"MailServerPort"_s), u"0"_s);
+    QCOMPARE(f.key(u"ScriptFilePath"_s), f.root.path());
+    QCOMPARE(f.settings.mailServerPort, qint16(0));
+    QCOMPARE(f.settings.effectiveMailPort(), 25);
+    QCOMPARE(f.settings.unzipScriptFile, u"restore"_s);
+    QVERIFY(f.settings.timeStampFormat.endsWith(u" am/pm"));
+    f.form->reject();
+    QVERIFY(f.dialogs.messages.isEmpty());
+}
+
+void OptionsDialogTest::closing_data() {
+    QTest::addColumn<int>("answer");
+    QTest::addColumn<bool>("open");
+    QTest::newRow("Yes keeps the screen") << int(MessageAnswer::Yes) << true;
+    QTest::newRow("No discards") << int(MessageAnswer::No) << false;
+}
+
+void OptionsDialogTest::closing() {
+    QFETCH(int, answer);
+    QFETCH(bool, open);
+    OptionsFixture f;
+    OptionsDialog& form = f.open();
+    f.dialogs.picks = {u"/elsewhere"_s};
+    f.button("Command3")->click();
+    f.dialogs.answers = {MessageAnswer(answer)};
+    QTest::keyClick(&form, Qt::Key_Escape);
+    QCOMPARE(f.dialogs.messages.size(), 1);
+    QCOMPARE(f.dialogs.messages.first().text,
+             u"Do you want to save your changes before closing this screen?"_s);
+    QCOMPARE(form.isVisible(), open);
+    QCOMPARE(f.key(u"ScriptFilePath"_s), u"<none>"_s);
+    QCOMPARE(f.settings.scriptFilePath, f.root.path());
+    QVERIFY(!form.scriptFolderChanged());
+}
+
+QTEST_MAIN(OptionsDialogTest)
+#include "tst_options_dialog.moc"
