@@ -124,8 +124,8 @@ struct WindowFixture {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     QPushButton* button(const char* name) const { return find<QPushButton>(name); }
-    QTreeView* list() const { return find<QTreeView>("lvwMain"); }
-    QString messages() const { return find<QPlainTextEdit>("Text1")->toPlainText(); }
+    QTreeView* list() const { return find<QTreeView>("scriptList"); }
+    QString messages() const { return find<QPlainTextEdit>("messagesBox")->toPlainText(); }
     QString cell(int row, int column) const {
         return list()->model()->index(row, column).data().toString();
     }
@@ -151,7 +151,7 @@ struct WindowFixture {
     void mark(const QStringList& names) const {
         for (const QString& name : names) {
             clickRow(rowOf(name));
-            click("Command10");
+            click("selectButton");
         }
     }
     // The list's file names whose row carries the selection marker.

@@ -64,7 +64,7 @@ void MainWindowCommandsTest::copyNames() {
     f.clickRow(f.rowOf(source));
     for (const QString& answer : answers)
         f.dialogs.texts.append(answer);
-    f.click("Command6");
+    f.click("copyButton");
 
     // Asked once per answer, and once more for the empty answer that ends it.
     QCOMPARE(f.dialogs.events.count(u"input: Copy from file "_s + source), answers.size() + 1);
@@ -132,15 +132,16 @@ void MainWindowCommandsTest::deleteScript() {
     if (byKey)
         QTest::keyClick(f.list(), Qt::Key_Delete);
     else
-        f.click("Command3");
+        f.click("deleteButton");
 
     const MessageRequest& asked = f.dialogs.messages.last();
     QCOMPARE(asked.text, u"Are you sure you want to delete the selected script?"_s);
     QCOMPARE(asked.defaultButton, MessageAnswer::No);
     QCOMPARE(f.column(kFileNameColumn), left);
     QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), left);
-    QCOMPARE(f.button("Command4")->isEnabled(), run);
-    for (const char* name : {"Command2", "Command3", "Command6", "Command10", "Command16"})
+    QCOMPARE(f.button("runButton")->isEnabled(), run);
+    for (const char* name :
+         {"editButton", "deleteButton", "copyButton", "selectButton", "openButton"})
         QCOMPARE(f.button(name)->isEnabled(), !left.isEmpty());
     QCOMPARE(f.list()->toolTip().isEmpty(), left.isEmpty());
     if (!left.isEmpty())
@@ -150,10 +151,10 @@ void MainWindowCommandsTest::deleteScript() {
 void MainWindowCommandsTest::missingScript_data() {
     QTest::addColumn<QString>("command"); // a button, or "F8"
     QTest::addColumn<bool>("emptied");    // emptied instead of removed
-    QTest::newRow("Edit") << u"Command2"_s << false;
-    QTest::newRow("Delete") << u"Command3"_s << true;
-    QTest::newRow("Copy") << u"Command6"_s << false;
-    QTest::newRow("Open") << u"Command16"_s << true;
+    QTest::newRow("Edit") << u"editButton"_s << false;
+    QTest::newRow("Delete") << u"deleteButton"_s << true;
+    QTest::newRow("Copy") << u"copyButton"_s << false;
+    QTest::newRow("Open") << u"openButton"_s << true;
     QTest::newRow("F8") << u"F8"_s << false;
 }
 
@@ -218,12 +219,12 @@ void MainWindowCommandsTest::viewerKeys() {
 void MainWindowCommandsTest::addThroughChooser() {
     WindowFixture f;
     f.open();
-    QVERIFY(!f.button("Command2")->isEnabled());
+    QVERIFY(!f.button("editButton")->isEnabled());
     f.dialogs.picks = {f.path("src/Data.ZIP"), f.path("out")};
     QStringList seen;
     WindowFixture::whenModal([&](QDialog* chooser) {
         seen.append(chooser->windowTitle());
-        QVERIFY(chooser->findChild<QRadioButton*>(u"Option1"_s)->isChecked());
+        QVERIFY(chooser->findChild<QRadioButton*>(u"zipChoice"_s)->isChecked());
         // Zip first: its editor opens and is closed untouched.
         WindowFixture::whenModal(
             [&](QDialog* editor) {
@@ -231,23 +232,23 @@ void MainWindowCommandsTest::addThroughChooser() {
                 editor->reject();
             },
             chooser);
-        chooser->findChild<QPushButton*>(u"Command1"_s)->click();
-        chooser->findChild<QRadioButton*>(u"Option2"_s)->click();
+        chooser->findChild<QPushButton*>(u"okButton"_s)->click();
+        chooser->findChild<QRadioButton*>(u"unzipChoice"_s)->click();
         WindowFixture::whenModal(
             [&](QDialog* editor) {
                 seen.append(editor->windowTitle());
-                editor->findChild<QPushButton*>(u"Command1"_s)->click();
-                editor->findChild<QPushButton*>(u"Command4"_s)->click();
-                editor->findChild<QLineEdit*>(u"Text3"_s)->setText(u"restore"_s);
-                editor->findChild<QLineEdit*>(u"Text4"_s)->setText(u"get data back"_s);
-                editor->findChild<QPushButton*>(u"Command6"_s)->click();
+                editor->findChild<QPushButton*>(u"chooseZipFileButton"_s)->click();
+                editor->findChild<QPushButton*>(u"addDirectoryButton"_s)->click();
+                editor->findChild<QLineEdit*>(u"scriptNameBox"_s)->setText(u"restore"_s);
+                editor->findChild<QLineEdit*>(u"descriptionBox"_s)->setText(u"get data back"_s);
+                editor->findChild<QPushButton*>(u"saveButton"_s)->click();
             },
             chooser);
-        chooser->findChild<QPushButton*>(u"Command1"_s)->click();
+        chooser->findChild<QPushButton*>(u"okButton"_s)->click();
         seen.append(chooser->isVisible() ? u"chooser open"_s : u"chooser closed"_s);
-        chooser->findChild<QPushButton*>(u"Command2"_s)->click();
+        chooser->findChild<QPushButton*>(u"cancelButton"_s)->click();
     });
-    f.click("Command1");
+    f.click("addButton");
     QCOMPARE(seen, (QStringList{u"Enter type of script to create"_s,
                                 u"Tarvik - Add a new zip script file"_s,
                                 u"Tarvik - Add a new unzip script file"_s, u"chooser open"_s}));
@@ -256,8 +257,8 @@ void MainWindowCommandsTest::addThroughChooser() {
     QCOMPARE(f.cell(0, kDescriptionColumn), u"get data back"_s);
     QCOMPARE(f.key(u"restore.usc"_s, "ZipFile"), f.path("src/Data"));
     QCOMPARE(f.key(u"restore.usc"_s, "Dir1"), f.path("out"));
-    QVERIFY(f.button("Command2")->isEnabled());
-    QVERIFY(f.button("Command16")->isEnabled());
+    QVERIFY(f.button("editButton")->isEnabled());
+    QVERIFY(f.button("openButton")->isEnabled());
     QCOMPARE(f.list()->toolTip(), u" Double-click on script to execute "_s);
 }
 
@@ -270,12 +271,12 @@ void MainWindowCommandsTest::editUnzipScript() {
     QString title;
     WindowFixture::whenModal([&](QDialog* editor) {
         title = editor->windowTitle();
-        editor->findChild<QLineEdit*>(u"Text3"_s)->setText(u"c"_s);
-        editor->findChild<QLineEdit*>(u"Text4"_s)->setText(u"renamed"_s);
-        editor->findChild<QPushButton*>(u"Command6"_s)->click();
-        editor->findChild<QPushButton*>(u"Command7"_s)->click();
+        editor->findChild<QLineEdit*>(u"scriptNameBox"_s)->setText(u"c"_s);
+        editor->findChild<QLineEdit*>(u"descriptionBox"_s)->setText(u"renamed"_s);
+        editor->findChild<QPushButton*>(u"saveButton"_s)->click();
+        editor->findChild<QPushButton*>(u"closeButton"_s)->click();
     });
-    f.click("Command2");
+    f.click("editButton");
     QCOMPARE(title, u"Tarvik - Edit unzip script file b.usc"_s);
     QCOMPARE(f.column(kFileNameColumn), (QStringList{u"a.usc"_s, u"c.usc"_s}));
     QCOMPARE(f.column(kDescriptionColumn), (QStringList{u"old"_s, u"renamed"_s}));
@@ -296,11 +297,11 @@ void MainWindowCommandsTest::editZipScriptKeepsItsKeys() {
     QString title;
     WindowFixture::whenModal([&](QDialog* editor) {
         title = editor->windowTitle();
-        editor->findChild<QLineEdit*>(u"Text3"_s)->setText(u"weekly"_s);
-        editor->findChild<QPushButton*>(u"Command6"_s)->click();
-        editor->findChild<QPushButton*>(u"Command7"_s)->click();
+        editor->findChild<QLineEdit*>(u"scriptNameBox"_s)->setText(u"weekly"_s);
+        editor->findChild<QPushButton*>(u"saveButton"_s)->click();
+        editor->findChild<QPushButton*>(u"closeButton"_s)->click();
     });
-    f.click("Command2");
+    f.click("editButton");
     QCOMPARE(title, u"Tarvik - Edit zip script file a.zsc"_s);
     QCOMPARE(f.column(kFileNameColumn), QStringList{u"weekly.zsc"_s});
     QCOMPARE(f.cell(0, kDescriptionColumn), u"nightly"_s);
@@ -333,12 +334,12 @@ void MainWindowCommandsTest::optionsRelist() {
     f.dialogs.picks = {f.root.filePath(folder)};
     f.dialogs.answers = {MessageAnswer::No}; // the question on closing unsaved
     WindowFixture::whenModal([&](QDialog* options) {
-        options->findChild<QPushButton*>(u"Command3"_s)->click();
+        options->findChild<QPushButton*>(u"chooseScriptFolderButton"_s)->click();
         if (save)
-            options->findChild<QPushButton*>(u"Command6"_s)->click();
-        options->findChild<QPushButton*>(u"Command7"_s)->click();
+            options->findChild<QPushButton*>(u"saveButton"_s)->click();
+        options->findChild<QPushButton*>(u"closeButton"_s)->click();
     });
-    f.click("Command8");
+    f.click("optionsButton");
     QCOMPARE(f.column(kFileNameColumn), listed);
     QCOMPARE(f.settings.scriptFilePath, save ? f.root.filePath(folder) : f.path("scripts"));
     QCOMPARE(f.dialogs.messages.size(), save ? 0 : 1);

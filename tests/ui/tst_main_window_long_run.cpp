@@ -37,7 +37,7 @@ void MainWindowLongRunTest::terminateAndCloseDuringLongScript() {
     f.zipScript(u"b.zsc"_s);
     f.zipScript(u"c.zsc"_s);
     f.open();
-    f.click("Command12");
+    f.click("selectAllButton");
     int closes = 0;
     connect(f.form.get(), &MainWindow::closed, [&closes] { ++closes; });
     int ticks = 0;
@@ -45,7 +45,7 @@ void MainWindowLongRunTest::terminateAndCloseDuringLongScript() {
     connect(&ticker, &QTimer::timeout, [&ticks] { ++ticks; });
     ticker.start(20);
 
-    f.click("Command4");
+    f.click("runButton");
     // The runner has stamped the script: the big archive is being built.
     QTRY_VERIFY_WITH_TIMEOUT(!f.key(u"a.zsc"_s, "LastRun").isEmpty(), 60000);
     const int ticksThen = ticks;
@@ -53,13 +53,13 @@ void MainWindowLongRunTest::terminateAndCloseDuringLongScript() {
 
     QVERIFY(!f.form->close());
     f.key(Qt::Key_Escape);
-    f.form->findChild<QAction*>(u"mnuTrayClose"_s)->trigger();
+    f.form->findChild<QAction*>(u"trayCloseItem"_s)->trigger();
     QVERIFY(f.form->isVisible() && f.form->runInProgress());
     QVERIFY(f.form->findChild<QSystemTrayIcon*>()->isVisible());
     QCOMPARE(closes, 0);
 
-    QVERIFY(f.button("Command19")->isVisible() && f.button("Command19")->isEnabled());
-    f.click("Command19");
+    QVERIFY(f.button("terminateButton")->isVisible() && f.button("terminateButton")->isEnabled());
+    f.click("terminateButton");
     QTRY_VERIFY_WITH_TIMEOUT(!f.form->runInProgress(), 600000);
     QCOMPARE(f.messages(), u"Script a.zsc started "_s + f.kStamp + u".\nScript a.zsc finished "_s +
                                f.kStamp + u".\nScript execution terminated by user."_s);

@@ -41,19 +41,20 @@ void MainWindowRunTest::markedRun() {
     f.unzipScript(u"e.usc"_s);
     f.open();
     f.mark({u"a.zsc"_s, u"c.zsc"_s, u"e.usc"_s});
-    auto* bar = f.find<QProgressBar>("ProgressBar1");
+    auto* bar = f.find<QProgressBar>("runProgress");
     QList<double> progress;
     connect(bar, &QProgressBar::valueChanged, bar,
             [&] { progress.append(bar->property("percent").toDouble()); });
-    const QRect runPlace = f.button("Command4")->geometry();
+    const QRect runPlace = f.button("runButton")->geometry();
 
-    f.click("Command4");
+    f.click("runButton");
     QVERIFY(f.form->runInProgress());
-    for (QWidget* w : f.form->findChildren<QWidget*>(QRegularExpression(u"^(Command|lvw)"_s)))
-        QVERIFY2(w->isEnabled() == (w->objectName() == u"Command19"), qPrintable(w->objectName()));
-    QVERIFY(f.find<QWidget>("Text1")->isEnabled() && bar->isVisible());
-    QVERIFY(!f.button("Command4")->isVisible());
-    QTRY_COMPARE(f.button("Command19")->geometry(), runPlace);
+    for (QWidget* w : f.form->findChildren<QWidget*>(QRegularExpression(u"Button$|^scriptList$"_s)))
+        QVERIFY2(w->isEnabled() == (w->objectName() == u"terminateButton"),
+                 qPrintable(w->objectName()));
+    QVERIFY(f.find<QWidget>("messagesBox")->isEnabled() && bar->isVisible());
+    QVERIFY(!f.button("runButton")->isVisible());
+    QTRY_COMPARE(f.button("terminateButton")->geometry(), runPlace);
 
     QTRY_VERIFY_WITH_TIMEOUT(!f.form->runInProgress(), 60000);
     QStringList lines = f.messages().split(u'\n');
@@ -76,9 +77,10 @@ void MainWindowRunTest::markedRun() {
     QCOMPARE(f.key(u"b.zsc"_s, "LastRun"), QString());
 
     // Idle again with every control enabled; the marks stay for the next run.
-    for (QWidget* w : f.form->findChildren<QWidget*>(QRegularExpression(u"^(Command|lvw)"_s)))
-        QVERIFY2(w->isEnabled() != (w->objectName() == u"Command19"), qPrintable(w->objectName()));
-    QVERIFY(f.button("Command4")->isVisible() && !f.button("Command19")->isVisible());
+    for (QWidget* w : f.form->findChildren<QWidget*>(QRegularExpression(u"Button$|^scriptList$"_s)))
+        QVERIFY2(w->isEnabled() != (w->objectName() == u"terminateButton"),
+                 qPrintable(w->objectName()));
+    QVERIFY(f.button("runButton")->isVisible() && !f.button("terminateButton")->isVisible());
     QVERIFY(!bar->isVisible());
     QCOMPARE(f.marked(), (QStringList{u"a.zsc"_s, u"c.zsc"_s, u"e.usc"_s}));
 }
@@ -137,7 +139,7 @@ void MainWindowRunTest::outcomes() {
         f.clickRow(f.rowOf(name), true);
     } else {
         f.mark({name, u"t.zsc"_s});
-        f.click("Command4");
+        f.click("runButton");
     }
     if (!outcome.isEmpty()) // either way of running keeps the window open meanwhile
         QVERIFY(!f.form->close());
@@ -168,8 +170,8 @@ void MainWindowRunTest::outcomes() {
         QCOMPARE(f.key(name, "Error"), errorKey);
     }
     // A double-click run leaves the window's states as they were.
-    QVERIFY(f.button("Command4")->isEnabled());
-    QVERIFY(f.button("Command4")->isVisible() && !f.button("Command19")->isVisible());
+    QVERIFY(f.button("runButton")->isEnabled());
+    QVERIFY(f.button("runButton")->isVisible() && !f.button("terminateButton")->isVisible());
 }
 
 // Terminate never cuts the running script short: it ends and logs its line,
@@ -181,8 +183,8 @@ void MainWindowRunTest::terminate() {
     f.open();
     f.mark({u"a.zsc"_s});
 
-    f.click("Command4");
-    f.click("Command19");
+    f.click("runButton");
+    f.click("terminateButton");
     QTRY_VERIFY_WITH_TIMEOUT(!f.form->runInProgress(), 60000);
     QCOMPARE(f.messages(), line(u"a.zsc"_s, "started") + u'\n' + line(u"a.zsc"_s, "finished") +
                                u"\nScript execution terminated by user."_s);
@@ -190,7 +192,7 @@ void MainWindowRunTest::terminate() {
     QCOMPARE(f.column(kLastRunColumn), QStringList{S});
 
     // The request does not outlive its run.
-    f.click("Command4");
+    f.click("runButton");
     QTRY_VERIFY_WITH_TIMEOUT(!f.form->runInProgress(), 60000);
     QVERIFY(!f.messages().contains(u"terminated"_s));
 }

@@ -20,27 +20,27 @@ private slots:
 };
 
 void MainWindowSelectTest::markCommands_data() {
-    // Steps: "row:N" clicks row N, "none" leaves no highlighted row, "CommandN"
+    // Steps: "row:N" clicks row N, "none" leaves no highlighted row, "...Button"
     // clicks that button, "F2".."F6" with an optional "S+" (Shift) press a key.
     QTest::addColumn<QString>("steps");
     QTest::addColumn<QString>("marks"); // column 1, joined with ","
     QTest::addColumn<bool>("run");
 
-    QTest::newRow("Select") << "row:1 Command10"
+    QTest::newRow("Select") << "row:1 selectButton"
                             << ",X," << true;
-    QTest::newRow("Select, no highlighted row") << "none Command10"
+    QTest::newRow("Select, no highlighted row") << "none selectButton"
                                                 << ",," << false;
-    QTest::newRow("Select All, De-select All") << "Command12 Command13"
+    QTest::newRow("Select All, De-select All") << "selectAllButton deselectAllButton"
                                                << ",," << false;
-    QTest::newRow("Opposite of all") << "Command12 Command14"
+    QTest::newRow("Opposite of all") << "selectAllButton selectOppositeButton"
                                      << ",," << false;
-    QTest::newRow("Opposite of none") << "Command14"
+    QTest::newRow("Opposite of none") << "selectOppositeButton"
                                       << "X,X,X" << true;
-    QTest::newRow("De-select one of two") << "row:0 Command10 row:2 Command10 Command11"
+    QTest::newRow("De-select one of two") << "row:0 selectButton row:2 selectButton deselectButton"
                                           << "X,," << true;
-    QTest::newRow("De-select the last one") << "row:2 Command10 Command11"
+    QTest::newRow("De-select the last one") << "row:2 selectButton deselectButton"
                                             << ",," << false;
-    QTest::newRow("De-select, no highlighted row") << "Command12 none Command11"
+    QTest::newRow("De-select, no highlighted row") << "selectAllButton none deselectButton"
                                                    << "X,X,X" << true;
     QTest::newRow("F2, F6") << "row:1 F2 F6"
                             << "X,,X" << true;
@@ -66,32 +66,33 @@ void MainWindowSelectTest::markCommands() {
             f.clickRow(step.mid(4).toInt());
         else if (step == u"none")
             f.list()->selectionModel()->clear();
-        else if (step.startsWith(u"Command"))
+        else if (step.endsWith(u"Button"))
             f.click(qPrintable(step));
         else
             f.key(Qt::Key_F1 + step.section(u'F', -1).toInt() - 1,
                   step.startsWith(u"S+") ? Qt::ShiftModifier : Qt::NoModifier);
     }
     QCOMPARE(f.column(kMarkerColumn).join(u','), marks);
-    QCOMPARE(f.button("Command4")->isEnabled(), run);
+    QCOMPARE(f.button("runButton")->isEnabled(), run);
 }
 
 void MainWindowSelectTest::advancedSelect_data() {
     QTest::addColumn<QStringList>("before");
-    QTest::addColumn<QString>("option"); // "Option1", "Option2", or a pattern to type
+    QTest::addColumn<QString>(
+        "option"); // "selectZipScripts", "selectUnzipScripts", or a pattern to type
     QTest::addColumn<bool>("deselectFirst");
     QTest::addColumn<QStringList>("marked");
     QTest::addColumn<QString>("lastFileSpec");
 
     const QStringList zips{u"daily.zsc"_s, u"dead.zsc"_s, u"DUMP.ZSC"_s, u"weekly.zsc"_s};
-    QTest::newRow("zip scripts") << QStringList{u"Data.usc"_s} << "Option1" << true << zips
+    QTest::newRow("zip scripts") << QStringList{u"Data.usc"_s} << "selectZipScripts" << true << zips
                                  << "*.*";
     QTest::newRow("zip scripts, earlier marks kept")
-        << QStringList{u"Data.usc"_s} << "Option1" << false
+        << QStringList{u"Data.usc"_s} << "selectZipScripts" << false
         << QStringList{u"daily.zsc"_s, u"dead.zsc"_s, u"DUMP.ZSC"_s, u"weekly.zsc"_s, u"Data.usc"_s}
         << "*.*";
-    QTest::newRow("unzip scripts")
-        << QStringList{u"weekly.zsc"_s} << "Option2" << true << QStringList{u"Data.usc"_s} << "*.*";
+    QTest::newRow("unzip scripts") << QStringList{u"weekly.zsc"_s} << "selectUnzipScripts" << true
+                                   << QStringList{u"Data.usc"_s} << "*.*";
     // dead.zsc is listed but its file is gone; d-notes.txt has no row.
     QTest::newRow("pattern, any letter case, trimmed")
         << QStringList{} << "  d*  " << true
@@ -124,35 +125,35 @@ void MainWindowSelectTest::advancedSelect() {
         QVERIFY(dialog && dialog->isVisible() && dialog->isModal());
         WindowFixture::activate(dialog);
         QCOMPARE(dialog->windowTitle(), u"Tarvik - Advanced Select Screen"_s);
-        auto* text1 = dialog->findChild<QLineEdit*>(u"Text1"_s);
-        auto* check1 = dialog->findChild<QCheckBox*>(u"Check1"_s);
+        auto* patternBox = dialog->findChild<QLineEdit*>(u"patternBox"_s);
+        auto* deselectBox = dialog->findChild<QCheckBox*>(u"deselectFirstCheck"_s);
         // Every opening starts afresh but for the pattern.
-        QVERIFY(dialog->findChild<QRadioButton*>(u"Option1"_s)->isChecked());
-        QVERIFY(check1->isChecked());
-        QCOMPARE(text1->text(), opening == 0 ? u"*.*"_s : lastFileSpec);
+        QVERIFY(dialog->findChild<QRadioButton*>(u"selectZipScripts"_s)->isChecked());
+        QVERIFY(deselectBox->isChecked());
+        QCOMPARE(patternBox->text(), opening == 0 ? u"*.*"_s : lastFileSpec);
         if (opening == 1) {
             QTest::keyClick(dialog, Qt::Key_Escape); // changes nothing
             break;
         }
-        if (option.startsWith(u"Option")) {
+        if (option.startsWith(u"select")) {
             QTest::mouseClick(dialog->findChild<QRadioButton*>(option), Qt::LeftButton);
         } else {
             // A click into the box chooses the pattern option.
-            QTest::mouseClick(text1, Qt::LeftButton);
-            QVERIFY(dialog->findChild<QRadioButton*>(u"Option3"_s)->isChecked());
-            text1->selectAll();
-            QTest::keyClicks(text1, option);
+            QTest::mouseClick(patternBox, Qt::LeftButton);
+            QVERIFY(dialog->findChild<QRadioButton*>(u"selectByPattern"_s)->isChecked());
+            patternBox->selectAll();
+            QTest::keyClicks(patternBox, option);
         }
         if (!deselectFirst)
-            QTest::mouseClick(check1, Qt::LeftButton);
-        QTest::mouseClick(dialog->findChild<QPushButton*>(u"Command1"_s), Qt::LeftButton);
+            QTest::mouseClick(deselectBox, Qt::LeftButton);
+        QTest::mouseClick(dialog->findChild<QPushButton*>(u"okButton"_s), Qt::LeftButton);
         QTRY_VERIFY(!f.form->findChild<AdvancedSelectDialog*>());
 
         QStringList got = f.marked();
         got.sort(Qt::CaseInsensitive);
         marked.sort(Qt::CaseInsensitive);
         QCOMPARE(got, marked);
-        QCOMPARE(f.button("Command4")->isEnabled(), !marked.isEmpty());
+        QCOMPARE(f.button("runButton")->isEnabled(), !marked.isEmpty());
         QCOMPARE(f.settings.lastFileSpec, lastFileSpec);
     }
     QTRY_VERIFY(!f.form->findChild<AdvancedSelectDialog*>());

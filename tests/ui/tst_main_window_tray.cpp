@@ -49,7 +49,7 @@ void MainWindowTrayTest::minimise() {
     if (how == u"click")
         emit icon->activated(QSystemTrayIcon::Trigger);
     else
-        f.form->findChild<QAction*>(u"mnuTrayRestore"_s)->trigger();
+        f.form->findChild<QAction*>(u"trayRestoreItem"_s)->trigger();
     QVERIFY(f.form->isVisible() && !f.form->isMinimized());
     QCOMPARE(f.form->isMaximized(), maximized);
     QVERIFY(icon->isVisible());

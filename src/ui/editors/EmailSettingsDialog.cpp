@@ -44,7 +44,7 @@ EmailSettingsDialog::EmailSettingsDialog(DialogService& dialogs, const QString& 
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Email Settings Screen"));
-    ui_->Text3->installEventFilter(this);
+    ui_->bodyBox->installEventFilter(this);
     load(directories);
     // Connected only now: loading is not a change, so Save starts disabled.
     connectControls();
@@ -56,60 +56,66 @@ EmailSettingsDialog::~EmailSettingsDialog() = default;
 void EmailSettingsDialog::load(const QStringList& directories) {
     const WaitCursor wait;
     const IniDocument doc = LoadIniDocument(scriptFile_).value_or(IniDocument());
-    ui_->Check1->setChecked(ReadFlag(doc, keys::kAttachment));
+    ui_->attachmentCheck->setChecked(ReadFlag(doc, keys::kAttachment));
 
     const QString zipFile = ReadText(doc, keys::kZipFile);
     for (const QString& dir : directories)
-        ui_->Combo1->addItem(JoinPath(dir, zipFile + QStringLiteral(".zip")));
-    FitComboDropWidth(ui_->Combo1);
+        ui_->hyperLinkPathCombo->addItem(JoinPath(dir, zipFile + QStringLiteral(".zip")));
+    FitComboDropWidth(ui_->hyperLinkPathCombo);
 
     const bool hyperLink = ReadFlag(doc, keys::kHyperLink);
-    ui_->Check2->setChecked(hyperLink);
-    ui_->Combo1->setEnabled(hyperLink);
+    ui_->hyperLinkCheck->setChecked(hyperLink);
+    ui_->hyperLinkPathCombo->setEnabled(hyperLink);
     const QString storedPath = ReadText(doc, keys::kHyperLinkPath);
     const bool useStored = hyperLink && !storedPath.isEmpty();
-    const int stored = useStored ? ui_->Combo1->findText(storedPath, Qt::MatchExactly) : -1;
-    ui_->Combo1->setCurrentIndex(stored >= 0 ? stored : 0);
+    const int stored =
+        useStored ? ui_->hyperLinkPathCombo->findText(storedPath, Qt::MatchExactly) : -1;
+    ui_->hyperLinkPathCombo->setCurrentIndex(stored >= 0 ? stored : 0);
     // The stored path names a directory no longer in the editor's list: the
     // first entry takes its place in the file at once.
-    if (useStored && stored < 0 && ui_->Combo1->count() > 0)
-        WriteIni(keys::kOptions, keys::kHyperLinkPath, ui_->Combo1->itemText(0), scriptFile_);
+    if (useStored && stored < 0 && ui_->hyperLinkPathCombo->count() > 0)
+        WriteIni(keys::kOptions, keys::kHyperLinkPath, ui_->hyperLinkPathCombo->itemText(0),
+                 scriptFile_);
 
-    ui_->List1->addItems(ReadFamily(doc, keys::kEmailAddress));
-    FitListScrollWidth(ui_->List1);
-    ui_->Text4->setText(orDefault(doc, keys::kSenderName, QStringLiteral("Tarvik")));
-    ui_->Text1->setText(orDefault(doc, keys::kSender, samplePlaceholderAddress()));
-    ui_->Text2->setText(orDefault(doc, keys::kSubject, QStringLiteral("Zip File")));
-    ui_->Text3->setPlainText(orDefault(doc, keys::kBody, QStringLiteral("Attached is zip file.")));
-    if (ui_->List1->count() > 0)
-        ui_->List1->setCurrentRow(0);
+    ui_->addressList->addItems(ReadFamily(doc, keys::kEmailAddress));
+    FitListScrollWidth(ui_->addressList);
+    ui_->senderNameBox->setText(orDefault(doc, keys::kSenderName, QStringLiteral("Tarvik")));
+    ui_->senderAddressBox->setText(orDefault(doc, keys::kSender, samplePlaceholderAddress()));
+    ui_->subjectBox->setText(orDefault(doc, keys::kSubject, QStringLiteral("Zip File")));
+    ui_->bodyBox->setPlainText(
+        orDefault(doc, keys::kBody, QStringLiteral("Attached is zip file.")));
+    if (ui_->addressList->count() > 0)
+        ui_->addressList->setCurrentRow(0);
     updateAddressButtons();
 }
 
 void EmailSettingsDialog::connectControls() {
-    const auto enableSave = [this] { ui_->Command6->setEnabled(true); };
-    connect(ui_->Check1, &QAbstractButton::clicked, this, enableSave);
-    connect(ui_->Check2, &QAbstractButton::clicked, this, [this, enableSave](bool on) {
-        ui_->Combo1->setEnabled(on);
+    const auto enableSave = [this] { ui_->saveButton->setEnabled(true); };
+    connect(ui_->attachmentCheck, &QAbstractButton::clicked, this, enableSave);
+    connect(ui_->hyperLinkCheck, &QAbstractButton::clicked, this, [this, enableSave](bool on) {
+        ui_->hyperLinkPathCombo->setEnabled(on);
         enableSave();
     });
-    connect(ui_->Combo1, &QComboBox::activated, this, enableSave);
-    for (QLineEdit* box : {ui_->Text1, ui_->Text2, ui_->Text4})
+    connect(ui_->hyperLinkPathCombo, &QComboBox::activated, this, enableSave);
+    for (QLineEdit* box : {ui_->senderAddressBox, ui_->subjectBox, ui_->senderNameBox})
         connect(box, &QLineEdit::textChanged, this, enableSave);
-    connect(ui_->Text3, &QPlainTextEdit::textChanged, this, enableSave);
+    connect(ui_->bodyBox, &QPlainTextEdit::textChanged, this, enableSave);
 
-    connect(ui_->Command1, &QAbstractButton::clicked, this, &EmailSettingsDialog::addAddress);
-    connect(ui_->Command2, &QAbstractButton::clicked, this, &EmailSettingsDialog::editAddress);
-    connect(ui_->Command3, &QAbstractButton::clicked, this, &EmailSettingsDialog::deleteAddress);
-    connect(ui_->Command11, &QAbstractButton::clicked, this,
+    connect(ui_->addAddressButton, &QAbstractButton::clicked, this,
+            &EmailSettingsDialog::addAddress);
+    connect(ui_->editAddressButton, &QAbstractButton::clicked, this,
+            &EmailSettingsDialog::editAddress);
+    connect(ui_->deleteAddressButton, &QAbstractButton::clicked, this,
+            &EmailSettingsDialog::deleteAddress);
+    connect(ui_->deleteAllAddressesButton, &QAbstractButton::clicked, this,
             &EmailSettingsDialog::deleteAllAddresses);
-    connect(ui_->Command6, &QAbstractButton::clicked, this, &EmailSettingsDialog::save);
-    connect(ui_->Command7, &QAbstractButton::clicked, this, &EmailSettingsDialog::reject);
+    connect(ui_->saveButton, &QAbstractButton::clicked, this, &EmailSettingsDialog::save);
+    connect(ui_->closeButton, &QAbstractButton::clicked, this, &EmailSettingsDialog::reject);
 }
 
 bool EmailSettingsDialog::eventFilter(QObject* watched, QEvent* event) {
     // The body is one line: Enter inserts nothing.
-    if (watched == ui_->Text3 && event->type() == QEvent::KeyPress) {
+    if (watched == ui_->bodyBox && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         if (key == Qt::Key_Return || key == Qt::Key_Enter)
             return true;
@@ -118,7 +124,7 @@ bool EmailSettingsDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void EmailSettingsDialog::reject() {
-    if (ui_->Command6->isEnabled() &&
+    if (ui_->saveButton->isEnabled() &&
         dialogs_.showMessage(
             this, {QStringLiteral("Do you want to save your changes before closing this screen?"),
                    MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes}) ==
@@ -132,18 +138,18 @@ void EmailSettingsDialog::addAddress() {
         dialogs_.askText(this, kAddressPrompt, kAddressTitle, {}).value_or(QString()).trimmed();
     if (address.isEmpty())
         return;
-    const int remembered = RememberedRow(ui_->List1);
-    if (FindRowIgnoringCase(ui_->List1, address) >= 0) {
+    const int remembered = RememberedRow(ui_->addressList);
+    if (FindRowIgnoringCase(ui_->addressList, address) >= 0) {
         dialogs_.reportError(this, QStringLiteral("Item already exists."));
     } else {
-        ui_->List1->addItem(address);
+        ui_->addressList->addItem(address);
         addressesChanged();
     }
-    ui_->List1->setCurrentRow(remembered);
+    ui_->addressList->setCurrentRow(remembered);
 }
 
 void EmailSettingsDialog::editAddress() {
-    QListWidgetItem* item = ui_->List1->currentItem();
+    QListWidgetItem* item = ui_->addressList->currentItem();
     if (!item)
         return;
     const QString old = item->text();
@@ -156,59 +162,60 @@ void EmailSettingsDialog::editAddress() {
         addressesChanged();
         return;
     }
-    const int remembered = RememberedRow(ui_->List1);
-    if (FindRowIgnoringCase(ui_->List1, answer) >= 0) {
+    const int remembered = RememberedRow(ui_->addressList);
+    if (FindRowIgnoringCase(ui_->addressList, answer) >= 0) {
         dialogs_.reportError(this, QStringLiteral("Item already exists."));
     } else {
         item->setText(answer);
         addressesChanged();
     }
-    ui_->List1->setCurrentRow(remembered);
+    ui_->addressList->setCurrentRow(remembered);
 }
 
 void EmailSettingsDialog::deleteAddress() {
-    const int row = ui_->List1->currentRow();
+    const int row = ui_->addressList->currentRow();
     if (row < 0 || !dialogs_.confirm(
                        this, QStringLiteral("Are you sure you want to delete the selected item?")))
         return;
-    delete ui_->List1->takeItem(row);
-    if (ui_->List1->count() > 0)
-        ui_->List1->setCurrentRow(0);
+    delete ui_->addressList->takeItem(row);
+    if (ui_->addressList->count() > 0)
+        ui_->addressList->setCurrentRow(0);
     addressesChanged();
 }
 
 void EmailSettingsDialog::deleteAllAddresses() {
     if (!dialogs_.confirm(this, QStringLiteral("Are you sure you want to delete all the items?")))
         return;
-    ui_->List1->clear();
+    ui_->addressList->clear();
     addressesChanged();
 }
 
 void EmailSettingsDialog::addressesChanged() {
     addressesChanged_ = true;
-    ui_->Command6->setEnabled(true);
-    FitListScrollWidth(ui_->List1);
+    ui_->saveButton->setEnabled(true);
+    FitListScrollWidth(ui_->addressList);
     updateAddressButtons();
 }
 
 void EmailSettingsDialog::updateAddressButtons() {
-    const bool any = ui_->List1->count() > 0;
-    for (QWidget* button : {ui_->Command2, ui_->Command3, ui_->Command11})
+    const bool any = ui_->addressList->count() > 0;
+    for (QWidget* button :
+         {ui_->editAddressButton, ui_->deleteAddressButton, ui_->deleteAllAddressesButton})
         button->setEnabled(any);
 }
 
 void EmailSettingsDialog::save() {
     ZipScriptEmail email;
-    email.attachment = ui_->Check1->isChecked();
-    email.hyperLink = ui_->Check2->isChecked();
-    email.hyperLinkPath = ui_->Combo1->currentText();
-    for (int row = 0; row < ui_->List1->count(); ++row)
-        email.addresses.append(ui_->List1->item(row)->text());
-    email.senderName = ui_->Text4->text();
-    email.sender = ui_->Text1->text();
-    email.subject = ui_->Text2->text();
+    email.attachment = ui_->attachmentCheck->isChecked();
+    email.hyperLink = ui_->hyperLinkCheck->isChecked();
+    email.hyperLinkPath = ui_->hyperLinkPathCombo->currentText();
+    for (int row = 0; row < ui_->addressList->count(); ++row)
+        email.addresses.append(ui_->addressList->item(row)->text());
+    email.senderName = ui_->senderNameBox->text();
+    email.sender = ui_->senderAddressBox->text();
+    email.subject = ui_->subjectBox->text();
     // A pasted line break cannot be stored in a one-line value.
-    email.body = ui_->Text3->toPlainText().replace(u'\n', u' ');
+    email.body = ui_->bodyBox->toPlainText().replace(u'\n', u' ');
     bool written = false;
     {
         const WaitCursor wait;
@@ -221,7 +228,7 @@ void EmailSettingsDialog::save() {
                                        scriptFile_ + QStringLiteral("."));
         return;
     }
-    ui_->Command6->setEnabled(false);
+    ui_->saveButton->setEnabled(false);
     emit saved();
 }
 

@@ -59,17 +59,17 @@ UnzipScriptEditor::UnzipScriptEditor(EditorContext context, bool addingNewScript
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    ui_->Command6->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    ui_->Command7->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    ui_->Text3->installEventFilter(this);
-    ui_->Text2->installEventFilter(this);
+    ui_->saveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    ui_->closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    ui_->scriptNameBox->installEventFilter(this);
+    ui_->passwordBox->installEventFilter(this);
 
     if (adding_)
         loadNew();
     else
         loadExisting(currentScriptFile);
     connectControls();
-    ui_->Command6->setEnabled(false);
+    ui_->saveButton->setEnabled(false);
     // 11550 by 6630 twips, grown when the fonts need more room.
     const QSize hint = sizeHint();
     setFixedSize(qMax(770, hint.width()), qMax(442, hint.height()));
@@ -79,13 +79,13 @@ UnzipScriptEditor::~UnzipScriptEditor() = default;
 
 void UnzipScriptEditor::loadNew() {
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Add a new unzip script file"));
-    ui_->List2->addItem(QStringLiteral("*.*"));
-    ui_->List2->setCurrentRow(0);
+    ui_->fileSpecList->addItem(QStringLiteral("*.*"));
+    ui_->fileSpecList->setCurrentRow(0);
     updateSpecButtons();
     if (!context_.settings.unzipFile.isEmpty())
-        ui_->Text1->setText(context_.settings.unzipFile);
+        ui_->zipFileBox->setText(context_.settings.unzipFile);
     if (!context_.settings.unzipScriptFile.isEmpty())
-        ui_->Text3->setText(context_.settings.unzipScriptFile);
+        ui_->scriptNameBox->setText(context_.settings.unzipScriptFile);
 }
 
 void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
@@ -93,43 +93,43 @@ void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Edit unzip script file ") +
                    currentScriptFile);
     savedScriptName_ = currentScriptFile.section(u'.', 0, 0);
-    ui_->Text3->setText(savedScriptName_);
+    ui_->scriptNameBox->setText(savedScriptName_);
     const UnzipScript script = ReadUnzipScript(
         LoadIniDocument(JoinPath(context_.settings.scriptFilePath, currentScriptFile))
             .value_or(IniDocument()));
-    ui_->Text1->setText(script.zipFile);
+    ui_->zipFileBox->setText(script.zipFile);
     for (const QString& spec : script.fileSpecs) {
         QCoreApplication::processEvents();
-        ui_->List2->addItem(spec);
+        ui_->fileSpecList->addItem(spec);
     }
     for (const QString& dir : script.directories) {
         QCoreApplication::processEvents();
-        ui_->List1->addItem(dir);
+        ui_->directoryList->addItem(dir);
     }
-    ui_->Text2->setText(script.password);
-    (script.deleteArchive ? ui_->Option5 : ui_->Option6)->setChecked(true);
-    (script.overwrite ? ui_->Option1 : ui_->Option2)->setChecked(true);
+    ui_->passwordBox->setText(script.password);
+    (script.deleteArchive ? ui_->deleteZipFileYes : ui_->deleteZipFileNo)->setChecked(true);
+    (script.overwrite ? ui_->overwriteYes : ui_->overwriteNo)->setChecked(true);
     switch (script.extract) {
     case ExtractMode::Newer:
-        ui_->Option3->setChecked(true);
+        ui_->extractNewer->setChecked(true);
         break;
     case ExtractMode::NewerAndNonExisting:
-        ui_->Option7->setChecked(true);
+        ui_->extractNewerAndNonExisting->setChecked(true);
         break;
     case ExtractMode::All:
-        ui_->Option4->setChecked(true);
+        ui_->extractAll->setChecked(true);
         break;
     }
-    ui_->Text4->setText(script.description);
-    if (ui_->List1->count() > 0)
-        ui_->List1->setCurrentRow(0);
-    if (ui_->List2->count() > 0)
-        ui_->List2->setCurrentRow(0);
+    ui_->descriptionBox->setText(script.description);
+    if (ui_->directoryList->count() > 0)
+        ui_->directoryList->setCurrentRow(0);
+    if (ui_->fileSpecList->count() > 0)
+        ui_->fileSpecList->setCurrentRow(0);
     updateSpecButtons();
     updateDirectoryButtons();
-    FitListScrollWidth(ui_->List1);
-    FitListScrollWidth(ui_->List2);
-    loadedDescription_ = ui_->Text4->text();
+    FitListScrollWidth(ui_->directoryList);
+    FitListScrollWidth(ui_->fileSpecList);
+    loadedDescription_ = ui_->descriptionBox->text();
 }
 
 void UnzipScriptEditor::connectControls() {
@@ -137,47 +137,50 @@ void UnzipScriptEditor::connectControls() {
     const auto on = [this](QAbstractButton* button, void (UnzipScriptEditor::*handler)()) {
         connect(button, &QAbstractButton::clicked, this, handler);
     };
-    on(u.Command1, &UnzipScriptEditor::chooseArchive);
-    on(u.Command11, &UnzipScriptEditor::addSpec);
-    on(u.Command2, &UnzipScriptEditor::editSpec);
-    on(u.Command3, &UnzipScriptEditor::deleteSpec);
-    on(u.Command8, &UnzipScriptEditor::deleteAllSpecs);
-    on(u.Command4, &UnzipScriptEditor::addDirectory);
-    on(u.Command5, &UnzipScriptEditor::deleteDirectory);
-    on(u.Command12, &UnzipScriptEditor::deleteAllDirectories);
-    on(u.Command6, &UnzipScriptEditor::save);
-    connect(u.Command7, &QAbstractButton::clicked, this, &UnzipScriptEditor::reject);
-    connect(u.Command13, &QAbstractButton::clicked, u.Text5, &QPlainTextEdit::clear);
-    for (QLineEdit* edit : {u.Text2, u.Text3, u.Text4})
+    on(u.chooseZipFileButton, &UnzipScriptEditor::chooseArchive);
+    on(u.addFileSpecButton, &UnzipScriptEditor::addSpec);
+    on(u.editFileSpecButton, &UnzipScriptEditor::editSpec);
+    on(u.deleteFileSpecButton, &UnzipScriptEditor::deleteSpec);
+    on(u.deleteAllFileSpecsButton, &UnzipScriptEditor::deleteAllSpecs);
+    on(u.addDirectoryButton, &UnzipScriptEditor::addDirectory);
+    on(u.deleteDirectoryButton, &UnzipScriptEditor::deleteDirectory);
+    on(u.deleteAllDirectoriesButton, &UnzipScriptEditor::deleteAllDirectories);
+    on(u.saveButton, &UnzipScriptEditor::save);
+    connect(u.closeButton, &QAbstractButton::clicked, this, &UnzipScriptEditor::reject);
+    connect(u.clearMessagesButton, &QAbstractButton::clicked, u.messagesBox,
+            &QPlainTextEdit::clear);
+    for (QLineEdit* edit : {u.passwordBox, u.scriptNameBox, u.descriptionBox})
         connect(edit, &QLineEdit::textChanged, this, &UnzipScriptEditor::setModified);
     for (QAbstractButton* option :
-         {u.Option1, u.Option2, u.Option3, u.Option4, u.Option5, u.Option6, u.Option7})
+         {u.overwriteYes, u.overwriteNo, u.extractNewer, u.extractAll, u.deleteZipFileYes,
+          u.deleteZipFileNo, u.extractNewerAndNonExisting})
         connect(option, &QAbstractButton::clicked, this, &UnzipScriptEditor::setModified);
 }
 
 void UnzipScriptEditor::setModified() const {
-    ui_->Command6->setEnabled(true);
+    ui_->saveButton->setEnabled(true);
 }
 
 void UnzipScriptEditor::showMessage(const QString& text) const {
-    ui_->Text5->setPlainText(text);
+    ui_->messagesBox->setPlainText(text);
 }
 
 void UnzipScriptEditor::updateSpecButtons() const {
-    const bool any = ui_->List2->count() > 0;
-    for (QWidget* w : {ui_->Command2, ui_->Command3, ui_->Command8})
+    const bool any = ui_->fileSpecList->count() > 0;
+    for (QWidget* w :
+         {ui_->editFileSpecButton, ui_->deleteFileSpecButton, ui_->deleteAllFileSpecsButton})
         w->setEnabled(any);
 }
 
 void UnzipScriptEditor::updateDirectoryButtons() const {
-    const bool any = ui_->List1->count() > 0;
-    ui_->Command5->setEnabled(any);
-    ui_->Command12->setEnabled(any);
+    const bool any = ui_->directoryList->count() > 0;
+    ui_->deleteDirectoryButton->setEnabled(any);
+    ui_->deleteAllDirectoriesButton->setEnabled(any);
 }
 
 bool UnzipScriptEditor::eventFilter(QObject* watched, QEvent* event) {
-    if ((watched == ui_->Text3 && IsDiscardedKey(event, u'.')) ||
-        (watched == ui_->Text2 && IsDiscardedKey(event, u' ')))
+    if ((watched == ui_->scriptNameBox && IsDiscardedKey(event, u'.')) ||
+        (watched == ui_->passwordBox && IsDiscardedKey(event, u' ')))
         return true;
     return QDialog::eventFilter(watched, event);
 }
@@ -190,9 +193,9 @@ void UnzipScriptEditor::chooseArchive() {
                                                QStringLiteral("Select a file to unzip"));
     if (picked.isEmpty())
         return;
-    ui_->Text1->setText(WithoutZipEnding(picked));
+    ui_->zipFileBox->setText(WithoutZipEnding(picked));
     setModified();
-    ui_->Command4->setFocus(Qt::OtherFocusReason);
+    ui_->addDirectoryButton->setFocus(Qt::OtherFocusReason);
 }
 
 void UnzipScriptEditor::addSpec() {
@@ -200,7 +203,7 @@ void UnzipScriptEditor::addSpec() {
         context_.dialogs.askText(this, kSpecPrompt, kSpecTitle, {}).value_or(QString()).trimmed();
     if (spec.isEmpty())
         return;
-    if (addUniqueLine(ui_->List2, spec)) {
+    if (addUniqueLine(ui_->fileSpecList, spec)) {
         fileSpecsChanged_ = true;
         updateSpecButtons();
     }
@@ -226,7 +229,7 @@ bool UnzipScriptEditor::addUniqueLine(QListWidget* list, const QString& text) {
 }
 
 void UnzipScriptEditor::editSpec() {
-    QListWidget* list = ui_->List2;
+    QListWidget* list = ui_->fileSpecList;
     const int row = list->currentRow();
     if (row < 0)
         return;
@@ -284,13 +287,13 @@ bool UnzipScriptEditor::deleteAllLines(QListWidget* list) {
 }
 
 void UnzipScriptEditor::deleteSpec() {
-    if (deleteSelectedLine(ui_->List2))
+    if (deleteSelectedLine(ui_->fileSpecList))
         fileSpecsChanged_ = true;
     updateSpecButtons();
 }
 
 void UnzipScriptEditor::deleteAllSpecs() {
-    if (deleteAllLines(ui_->List2))
+    if (deleteAllLines(ui_->fileSpecList))
         fileSpecsChanged_ = true;
     updateSpecButtons();
 }
@@ -301,20 +304,20 @@ void UnzipScriptEditor::addDirectory() {
                               QStringLiteral("Select a directory to extract zipped files in"));
     if (dir.isEmpty())
         return;
-    if (addUniqueLine(ui_->List1, dir)) {
+    if (addUniqueLine(ui_->directoryList, dir)) {
         directoriesChanged_ = true;
         updateDirectoryButtons();
     }
 }
 
 void UnzipScriptEditor::deleteDirectory() {
-    if (deleteSelectedLine(ui_->List1))
+    if (deleteSelectedLine(ui_->directoryList))
         directoriesChanged_ = true;
     updateDirectoryButtons();
 }
 
 void UnzipScriptEditor::deleteAllDirectories() {
-    if (deleteAllLines(ui_->List1))
+    if (deleteAllLines(ui_->directoryList))
         directoriesChanged_ = true;
     updateDirectoryButtons();
 }
@@ -333,11 +336,11 @@ bool UnzipScriptEditor::requiredFieldsPresent() {
         missing += QString::fromLatin1(item) + QStringLiteral("\r\n");
         control->setFocus(Qt::OtherFocusReason);
     };
-    check(ui_->Text4->text().isEmpty(), "Description", ui_->Text4);
-    check(ui_->Text3->text().isEmpty(), "Script File Name", ui_->Text3);
-    check(ui_->List1->count() == 0, "Directories", ui_->List1);
-    check(ui_->List2->count() == 0, "Files To Process", ui_->List2);
-    check(ui_->Text1->text().isEmpty(), "File To Unzip", ui_->Command1);
+    check(ui_->descriptionBox->text().isEmpty(), "Description", ui_->descriptionBox);
+    check(ui_->scriptNameBox->text().isEmpty(), "Script File Name", ui_->scriptNameBox);
+    check(ui_->directoryList->count() == 0, "Directories", ui_->directoryList);
+    check(ui_->fileSpecList->count() == 0, "Files To Process", ui_->fileSpecList);
+    check(ui_->zipFileBox->text().isEmpty(), "File To Unzip", ui_->chooseZipFileButton);
     if (missing.isEmpty())
         return true;
     context_.dialogs.reportError(this, QStringLiteral("Warning! The following items are missing:"
@@ -349,16 +352,16 @@ bool UnzipScriptEditor::requiredFieldsPresent() {
 
 bool UnzipScriptEditor::writeScript(const QString& path, bool listsChanged) const {
     UnzipScript script;
-    script.zipFile = ui_->Text1->text();
-    script.fileSpecs = Lines(ui_->List2);
-    script.directories = Lines(ui_->List1);
-    script.password = ui_->Text2->text();
-    script.deleteArchive = ui_->Option5->isChecked();
-    script.overwrite = ui_->Option1->isChecked();
-    script.extract = ui_->Option4->isChecked()   ? ExtractMode::All
-                     : ui_->Option3->isChecked() ? ExtractMode::Newer
-                                                 : ExtractMode::NewerAndNonExisting;
-    script.description = ui_->Text4->text();
+    script.zipFile = ui_->zipFileBox->text();
+    script.fileSpecs = Lines(ui_->fileSpecList);
+    script.directories = Lines(ui_->directoryList);
+    script.password = ui_->passwordBox->text();
+    script.deleteArchive = ui_->deleteZipFileYes->isChecked();
+    script.overwrite = ui_->overwriteYes->isChecked();
+    script.extract = ui_->extractAll->isChecked()     ? ExtractMode::All
+                     : ui_->extractNewer->isChecked() ? ExtractMode::Newer
+                                                      : ExtractMode::NewerAndNonExisting;
+    script.description = ui_->descriptionBox->text();
     return UpdateIni(
         path, [&](IniDocument& doc) { return WriteUnzipScript(doc, script, listsChanged); },
         listsChanged);
@@ -368,13 +371,13 @@ void UnzipScriptEditor::save() {
     std::optional<WaitCursor> wait(std::in_place);
     if (!requiredFieldsPresent())
         return;
-    const QString name = ui_->Text3->text();
+    const QString name = ui_->scriptNameBox->text();
     const QString path = scriptPathFor(name);
     const auto refuse = [&](const QString& text) {
         wait.reset();
         context_.dialogs.beep();
         showMessage(text);
-        ui_->Text3->setFocus(Qt::OtherFocusReason);
+        ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
     };
 
     QString oldPath;
@@ -409,7 +412,7 @@ void UnzipScriptEditor::save() {
     directoriesChanged_ = false;
     const QString fileName = name + kUnzipExtension;
     if (adding_) {
-        context_.list.addRow(fileName, QStringLiteral("Unzip"), ui_->Text4->text());
+        context_.list.addRow(fileName, QStringLiteral("Unzip"), ui_->descriptionBox->text());
     } else {
         if (!oldPath.isEmpty()) {
             // Letter case alone may name the same file on some file systems.
@@ -417,12 +420,12 @@ void UnzipScriptEditor::save() {
                 QFile::remove(oldPath);
             context_.list.setSelectedFileName(fileName);
         }
-        if (ui_->Text4->text() != loadedDescription_) {
-            context_.list.setSelectedDescription(ui_->Text4->text());
-            loadedDescription_ = ui_->Text4->text();
+        if (ui_->descriptionBox->text() != loadedDescription_) {
+            context_.list.setSelectedDescription(ui_->descriptionBox->text());
+            loadedDescription_ = ui_->descriptionBox->text();
         }
     }
-    ui_->Command6->setEnabled(false);
+    ui_->saveButton->setEnabled(false);
     showMessage(QStringLiteral("Unzip script saved."));
     wait.reset();
     if (adding_) {
@@ -433,7 +436,7 @@ void UnzipScriptEditor::save() {
 }
 
 void UnzipScriptEditor::reject() {
-    if (ui_->Command6->isEnabled()) {
+    if (ui_->saveButton->isEnabled()) {
         MessageRequest ask;
         ask.text = QStringLiteral("Do you want to save your changes before closing this screen?");
         ask.icon = MessageIcon::Question;

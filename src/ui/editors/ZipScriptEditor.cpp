@@ -68,21 +68,22 @@ ZipScriptEditor::ZipScriptEditor(EditorContext context, bool addingNewScript,
     // captions are never cut.
     const QSize needed = minimumSizeHint();
     setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
-    for (QWidget* box : {static_cast<QWidget*>(ui_->Text1), static_cast<QWidget*>(ui_->Text2),
-                         static_cast<QWidget*>(ui_->Text3)})
+    for (QWidget* box :
+         {static_cast<QWidget*>(ui_->zipFileBox), static_cast<QWidget*>(ui_->passwordBox),
+          static_cast<QWidget*>(ui_->scriptNameBox)})
         box->installEventFilter(this);
 
     if (adding_) {
         setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Add a new zip script file"));
         if (!context_.settings.zipFile.isEmpty())
-            ui_->Text1->setText(context_.settings.zipFile);
+            ui_->zipFileBox->setText(context_.settings.zipFile);
         if (!context_.settings.zipScriptFile.isEmpty())
-            ui_->Text3->setText(context_.settings.zipScriptFile);
+            ui_->scriptNameBox->setText(context_.settings.zipScriptFile);
     } else {
         loadScript(currentScriptFile);
     }
-    lastAcceptedDate_ = ui_->DTPicker1->date();
-    loadedDescription_ = ui_->Text4->text();
+    lastAcceptedDate_ = ui_->modifiedDatePicker->date();
+    loadedDescription_ = ui_->descriptionBox->text();
     // Connected only now: loading is not a change, so Save starts disabled.
     connectControls();
 }
@@ -93,35 +94,38 @@ void ZipScriptEditor::connectControls() {
     const auto click = [this](QAbstractButton* button, void (ZipScriptEditor::*handler)()) {
         connect(button, &QAbstractButton::clicked, this, handler);
     };
-    click(ui_->Command1, &ZipScriptEditor::addFileSpec);
-    click(ui_->Command2, &ZipScriptEditor::editFileSpec);
-    click(ui_->Command3, &ZipScriptEditor::deleteFileSpec);
-    click(ui_->Command11, &ZipScriptEditor::deleteAllFileSpecs);
-    connect(ui_->Command8, &QAbstractButton::clicked, this, [this] { setAllDeleteMarks(true); });
-    connect(ui_->Command9, &QAbstractButton::clicked, this, [this] { setAllDeleteMarks(false); });
-    click(ui_->Command4, &ZipScriptEditor::addDirectory);
-    click(ui_->Command5, &ZipScriptEditor::deleteDirectory);
-    click(ui_->Command12, &ZipScriptEditor::deleteAllDirectories);
-    click(ui_->Command6, &ZipScriptEditor::save);
-    click(ui_->Command14, &ZipScriptEditor::openEmailSettings);
-    connect(ui_->Command7, &QAbstractButton::clicked, this, &ZipScriptEditor::reject);
-    connect(ui_->Command13, &QAbstractButton::clicked, ui_->Text5, &QPlainTextEdit::clear);
+    click(ui_->addFileSpecButton, &ZipScriptEditor::addFileSpec);
+    click(ui_->editFileSpecButton, &ZipScriptEditor::editFileSpec);
+    click(ui_->deleteFileSpecButton, &ZipScriptEditor::deleteFileSpec);
+    click(ui_->deleteAllFileSpecsButton, &ZipScriptEditor::deleteAllFileSpecs);
+    connect(ui_->setAllDeleteMarksButton, &QAbstractButton::clicked, this,
+            [this] { setAllDeleteMarks(true); });
+    connect(ui_->clearAllDeleteMarksButton, &QAbstractButton::clicked, this,
+            [this] { setAllDeleteMarks(false); });
+    click(ui_->addDirectoryButton, &ZipScriptEditor::addDirectory);
+    click(ui_->deleteDirectoryButton, &ZipScriptEditor::deleteDirectory);
+    click(ui_->deleteAllDirectoriesButton, &ZipScriptEditor::deleteAllDirectories);
+    click(ui_->saveButton, &ZipScriptEditor::save);
+    click(ui_->emailSettingsButton, &ZipScriptEditor::openEmailSettings);
+    connect(ui_->closeButton, &QAbstractButton::clicked, this, &ZipScriptEditor::reject);
+    connect(ui_->clearMessagesButton, &QAbstractButton::clicked, ui_->messagesBox,
+            &QPlainTextEdit::clear);
 
     // A delete mark set or cleared, by a click or by Select All / Deselect All.
-    connect(ui_->List1, &QListWidget::itemChanged, this, [this] {
+    connect(ui_->fileSpecList, &QListWidget::itemChanged, this, [this] {
         fileSpecsChanged_ = true;
         setChanged();
     });
-    for (QLineEdit* box : {ui_->Text1, ui_->Text2, ui_->Text4})
+    for (QLineEdit* box : {ui_->zipFileBox, ui_->passwordBox, ui_->descriptionBox})
         connect(box, &QLineEdit::textChanged, this, &ZipScriptEditor::setChanged);
-    connect(ui_->Text3, &QLineEdit::textChanged, this, [this] {
+    connect(ui_->scriptNameBox, &QLineEdit::textChanged, this, [this] {
         if (!adding_)
             scriptNameChanged_ = true;
         setChanged();
     });
     for (QRadioButton* option : findChildren<QRadioButton*>())
         connect(option, &QAbstractButton::clicked, this, &ZipScriptEditor::setChanged);
-    connect(ui_->DTPicker1, &QDateEdit::dateChanged, this, &ZipScriptEditor::dateChanged);
+    connect(ui_->modifiedDatePicker, &QDateEdit::dateChanged, this, &ZipScriptEditor::dateChanged);
 }
 
 void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
@@ -135,7 +139,7 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
     savedScriptName_ = currentScriptFile.endsWith(kScriptExtension, Qt::CaseInsensitive)
                            ? currentScriptFile.chopped(kScriptExtension.size())
                            : currentScriptFile.section(u'.', 0, 0);
-    ui_->Text3->setText(savedScriptName_);
+    ui_->scriptNameBox->setText(savedScriptName_);
 
     const QString file = JoinPath(context_.settings.scriptFilePath, currentScriptFile);
     const std::optional<IniDocument> doc = LoadIniDocument(file);
@@ -144,48 +148,48 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
     const ZipScriptOptions o = ReadZipScript(doc.value_or(IniDocument())).options;
 
     for (const FileSpecEntry& entry : o.fileSpecs)
-        ui_->List1->addItem(specItem(entry));
-    ui_->List2->addItems(o.directories);
-    ui_->Text1->setText(o.zipFile);
+        ui_->fileSpecList->addItem(specItem(entry));
+    ui_->directoryList->addItems(o.directories);
+    ui_->zipFileBox->setText(o.zipFile);
     // Not a date, or one before the picker's range: the earliest date.
-    ui_->DTPicker1->setDate(o.modifiedDate.isValid() && o.modifiedDate >= kEarliestDate
-                                ? o.modifiedDate
-                                : kEarliestDate);
+    ui_->modifiedDatePicker->setDate(o.modifiedDate.isValid() && o.modifiedDate >= kEarliestDate
+                                         ? o.modifiedDate
+                                         : kEarliestDate);
     switch (o.compression) {
     case CompressionMode::Best:
-        ui_->Option1->setChecked(true);
+        ui_->compressionBest->setChecked(true);
         break;
     case CompressionMode::Normal:
-        ui_->Option2->setChecked(true);
+        ui_->compressionNormal->setChecked(true);
         break;
     case CompressionMode::Fast:
-        ui_->Option3->setChecked(true);
+        ui_->compressionFast->setChecked(true);
         break;
     case CompressionMode::None:
-        ui_->Option4->setChecked(true);
+        ui_->compressionNone->setChecked(true);
         break;
     }
-    ui_->Text2->setText(o.password);
-    ui_->Text4->setText(o.description);
+    ui_->passwordBox->setText(o.password);
+    ui_->descriptionBox->setText(o.description);
     const auto yesNo = [](bool on, QRadioButton* yes, QRadioButton* no) {
         (on ? yes : no)->setChecked(true);
     };
-    yesNo(o.storePaths, ui_->Option7, ui_->Option8);
-    yesNo(o.storeSubDirs, ui_->Option10, ui_->Option9);
-    yesNo(o.includeHiddenFiles, ui_->Option5, ui_->Option6);
-    yesNo(o.includeDirectoryEntries, ui_->Option12, ui_->Option11);
-    yesNo(o.includeVolumeLabel, ui_->Option13, ui_->Option14);
+    yesNo(o.storePaths, ui_->storePathsYes, ui_->storePathsNo);
+    yesNo(o.storeSubDirs, ui_->storeSubfoldersYes, ui_->storeSubfoldersNo);
+    yesNo(o.includeHiddenFiles, ui_->hiddenFilesYes, ui_->hiddenFilesNo);
+    yesNo(o.includeDirectoryEntries, ui_->directoryEntriesYes, ui_->directoryEntriesNo);
+    yesNo(o.includeVolumeLabel, ui_->volumeLabelYes, ui_->volumeLabelNo);
 
-    if (ui_->List1->count() > 0)
-        ui_->List1->setCurrentRow(0);
-    if (ui_->List2->count() > 0)
-        ui_->List2->setCurrentRow(0);
+    if (ui_->fileSpecList->count() > 0)
+        ui_->fileSpecList->setCurrentRow(0);
+    if (ui_->directoryList->count() > 0)
+        ui_->directoryList->setCurrentRow(0);
     updateListButtons();
     fitLists();
 }
 
 void ZipScriptEditor::reject() {
-    if (ui_->Command6->isEnabled()) {
+    if (ui_->saveButton->isEnabled()) {
         const MessageAnswer answer = context_.dialogs.showMessage(
             this, {QStringLiteral("Do you want to save your changes before closing this screen?"),
                    MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes});
@@ -194,7 +198,7 @@ void ZipScriptEditor::reject() {
     }
     // A locked name in add mode means the e-mail settings created the file of
     // a script that was never saved: no half-made script stays behind.
-    if (adding_ && ui_->Text3->isReadOnly()) {
+    if (adding_ && ui_->scriptNameBox->isReadOnly()) {
         const QString path = scriptPath();
         if (QFileInfo::exists(path))
             QFile::remove(path);
@@ -206,9 +210,9 @@ bool ZipScriptEditor::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const QString typed = static_cast<QKeyEvent*>(event)->text();
         // Names are typed without extension; passwords without blanks.
-        if ((watched == ui_->Text1 || watched == ui_->Text3) && typed == u".")
+        if ((watched == ui_->zipFileBox || watched == ui_->scriptNameBox) && typed == u".")
             return true;
-        if (watched == ui_->Text2 && typed == u" ")
+        if (watched == ui_->passwordBox && typed == u" ")
             return true;
     }
     return QDialog::eventFilter(watched, event);
@@ -237,24 +241,24 @@ void ZipScriptEditor::addFileSpec() {
     }
     spec = ToUncPath(spec, settings.uncPaths);
 
-    const int remembered = RememberedRow(ui_->List1);
-    if (FindRowIgnoringCase(ui_->List1, spec) >= 0) {
+    const int remembered = RememberedRow(ui_->fileSpecList);
+    if (FindRowIgnoringCase(ui_->fileSpecList, spec) >= 0) {
         refuse(kItemExists);
     } else {
-        ui_->List1->addItem(specItem({spec, false}));
+        ui_->fileSpecList->addItem(specItem({spec, false}));
         fileSpecsChanged_ = true;
         setChanged();
         fitLists();
         updateListButtons();
     }
-    ui_->List1->setCurrentRow(remembered);
+    ui_->fileSpecList->setCurrentRow(remembered);
 }
 
 void ZipScriptEditor::editFileSpec() {
-    QListWidgetItem* item = ui_->List1->currentItem();
+    QListWidgetItem* item = ui_->fileSpecList->currentItem();
     if (!item)
         return;
-    const int row = ui_->List1->currentRow();
+    const int row = ui_->fileSpecList->currentRow();
     const QString old = item->text();
     const QString answer =
         context_.dialogs.askText(this, kSpecPrompt, kSpecsTitle, old).value_or(QString()).trimmed();
@@ -262,13 +266,13 @@ void ZipScriptEditor::editFileSpec() {
         return;
     // The line keeps its delete mark.
     if (answer.compare(old, Qt::CaseInsensitive) != 0) {
-        if (FindRowIgnoringCase(ui_->List1, answer) >= 0) {
+        if (FindRowIgnoringCase(ui_->fileSpecList, answer) >= 0) {
             refuse(kItemExists);
         } else {
             item->setText(answer);
             fitLists();
         }
-        ui_->List1->setCurrentRow(row);
+        ui_->fileSpecList->setCurrentRow(row);
     } else {
         item->setText(answer); // only the letter case changed
     }
@@ -276,15 +280,15 @@ void ZipScriptEditor::editFileSpec() {
 }
 
 void ZipScriptEditor::deleteFileSpec() {
-    const int row = ui_->List1->currentRow();
+    const int row = ui_->fileSpecList->currentRow();
     if (row < 0 || !context_.dialogs.confirm(
                        this, QStringLiteral("Are you sure you want to delete the selected item?")))
         return;
-    delete ui_->List1->takeItem(row);
+    delete ui_->fileSpecList->takeItem(row);
     fileSpecsChanged_ = true;
     setChanged();
-    if (ui_->List1->count() > 0)
-        ui_->List1->setCurrentRow(0);
+    if (ui_->fileSpecList->count() > 0)
+        ui_->fileSpecList->setCurrentRow(0);
     fitLists();
     updateListButtons();
 }
@@ -293,7 +297,7 @@ void ZipScriptEditor::deleteAllFileSpecs() {
     if (!context_.dialogs.confirm(this,
                                   QStringLiteral("Are you sure you want to delete all the items?")))
         return;
-    ui_->List1->clear();
+    ui_->fileSpecList->clear();
     fileSpecsChanged_ = true;
     setChanged();
     fitLists();
@@ -301,8 +305,8 @@ void ZipScriptEditor::deleteAllFileSpecs() {
 }
 
 void ZipScriptEditor::setAllDeleteMarks(bool marked) {
-    for (int row = 0; row < ui_->List1->count(); ++row)
-        ui_->List1->item(row)->setCheckState(marked ? Qt::Checked : Qt::Unchecked);
+    for (int row = 0; row < ui_->fileSpecList->count(); ++row)
+        ui_->fileSpecList->item(row)->setCheckState(marked ? Qt::Checked : Qt::Unchecked);
 }
 
 void ZipScriptEditor::addDirectory() {
@@ -311,29 +315,29 @@ void ZipScriptEditor::addDirectory() {
                               QStringLiteral("Select a directory to put the zip file in"));
     if (folder.isEmpty())
         return;
-    const int remembered = RememberedRow(ui_->List2);
-    if (FindRowIgnoringCase(ui_->List2, folder) >= 0) {
+    const int remembered = RememberedRow(ui_->directoryList);
+    if (FindRowIgnoringCase(ui_->directoryList, folder) >= 0) {
         refuse(kItemExists);
     } else {
-        ui_->List2->addItem(folder);
+        ui_->directoryList->addItem(folder);
         directoriesChanged_ = true;
         setChanged();
         fitLists();
         updateListButtons();
     }
-    ui_->List2->setCurrentRow(remembered);
+    ui_->directoryList->setCurrentRow(remembered);
 }
 
 void ZipScriptEditor::deleteDirectory() {
-    const int row = ui_->List2->currentRow();
+    const int row = ui_->directoryList->currentRow();
     if (row < 0 || !context_.dialogs.confirm(
                        this, QStringLiteral("Are you sure you want to delete the selected item?")))
         return;
-    delete ui_->List2->takeItem(row);
+    delete ui_->directoryList->takeItem(row);
     directoriesChanged_ = true;
     setChanged();
-    if (ui_->List2->count() > 0)
-        ui_->List2->setCurrentRow(0);
+    if (ui_->directoryList->count() > 0)
+        ui_->directoryList->setCurrentRow(0);
     fitLists();
     updateListButtons();
 }
@@ -342,7 +346,7 @@ void ZipScriptEditor::deleteAllDirectories() {
     if (!context_.dialogs.confirm(this,
                                   QStringLiteral("Are you sure you want to delete all the items?")))
         return;
-    ui_->List2->clear();
+    ui_->directoryList->clear();
     directoriesChanged_ = true;
     setChanged();
     fitLists();
@@ -352,8 +356,8 @@ void ZipScriptEditor::deleteAllDirectories() {
 void ZipScriptEditor::dateChanged(QDate date) {
     if (date < kEarliestDate) {
         refuse(QStringLiteral("Invalid date. Must be a date 01/01/1980 through 12/31/9999."));
-        const QSignalBlocker quiet(ui_->DTPicker1);
-        ui_->DTPicker1->setDate(lastAcceptedDate_);
+        const QSignalBlocker quiet(ui_->modifiedDatePicker);
+        ui_->modifiedDatePicker->setDate(lastAcceptedDate_);
         return;
     }
     lastAcceptedDate_ = date;
@@ -368,11 +372,11 @@ bool ZipScriptEditor::requiredFieldsPresent() {
         missing += QString::fromLatin1(item) + u'\n';
         field->setFocus(Qt::OtherFocusReason);
     };
-    require(!ui_->Text4->text().isEmpty(), "Description", ui_->Text4);
-    require(!ui_->Text3->text().isEmpty(), "Script File Name", ui_->Text3);
-    require(!ui_->Text1->text().isEmpty(), "Zip File Name", ui_->Text1);
-    require(ui_->List2->count() > 0, "Directories", ui_->List2);
-    require(ui_->List1->count() > 0, "File specs", ui_->List1);
+    require(!ui_->descriptionBox->text().isEmpty(), "Description", ui_->descriptionBox);
+    require(!ui_->scriptNameBox->text().isEmpty(), "Script File Name", ui_->scriptNameBox);
+    require(!ui_->zipFileBox->text().isEmpty(), "Zip File Name", ui_->zipFileBox);
+    require(ui_->directoryList->count() > 0, "Directories", ui_->directoryList);
+    require(ui_->fileSpecList->count() > 0, "File specs", ui_->fileSpecList);
     if (missing.isEmpty())
         return true;
     context_.dialogs.reportError(this, QStringLiteral("Warning! The following items are missing:"
@@ -383,18 +387,18 @@ bool ZipScriptEditor::requiredFieldsPresent() {
 }
 
 bool ZipScriptEditor::scriptNameUsable() {
-    const QString name = ui_->Text3->text();
+    const QString name = ui_->scriptNameBox->text();
     // A pasted separator would put the script outside the script folder.
     if (name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0))) {
         refuse(QStringLiteral("A script file name cannot hold \"/\" or \"\\\". Please enter a "
                               "different file name."));
-        ui_->Text3->setFocus(Qt::OtherFocusReason);
+        ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
         return false;
     }
-    const bool newName = adding_ ? !ui_->Text3->isReadOnly() : name != savedScriptName_;
+    const bool newName = adding_ ? !ui_->scriptNameBox->isReadOnly() : name != savedScriptName_;
     if (newName && ScriptFileExists(scriptPath())) {
         refuse(alreadyExists(scriptPath()));
-        ui_->Text3->setFocus(Qt::OtherFocusReason);
+        ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
         return false;
     }
     return true;
@@ -408,10 +412,10 @@ void ZipScriptEditor::save() {
     if (!Scramble(options.password)) {
         refuse(QStringLiteral("The password holds a character that cannot be stored. Please use "
                               "other characters."));
-        ui_->Text2->setFocus(Qt::OtherFocusReason);
+        ui_->passwordBox->setFocus(Qt::OtherFocusReason);
         return;
     }
-    const QString name = ui_->Text3->text();
+    const QString name = ui_->scriptNameBox->text();
     const bool renamed = !adding_ && name != savedScriptName_;
     if (!writeScript(options, renamed)) {
         wait.reset();
@@ -420,7 +424,7 @@ void ZipScriptEditor::save() {
         return;
     }
 
-    const QString description = ui_->Text4->text();
+    const QString description = ui_->descriptionBox->text();
     if (adding_) {
         context_.list.addRow(name + kScriptExtension, QStringLiteral("Zip"), description);
     } else {
@@ -433,7 +437,7 @@ void ZipScriptEditor::save() {
     }
     fileSpecsChanged_ = false;
     directoriesChanged_ = false;
-    ui_->Command6->setEnabled(false);
+    ui_->saveButton->setEnabled(false);
     showStatus(QStringLiteral("Zip script saved."));
     wait.reset();
     if (adding_) {
@@ -483,17 +487,17 @@ void ZipScriptEditor::openEmailSettings() {
     if (adding_) {
         // The e-mail settings created the file under this name.
         connect(&email, &EmailSettingsDialog::saved, this,
-                [this] { ui_->Text3->setReadOnly(true); });
+                [this] { ui_->scriptNameBox->setReadOnly(true); });
     }
     email.exec();
 }
 
 void ZipScriptEditor::setChanged() {
-    ui_->Command6->setEnabled(true);
+    ui_->saveButton->setEnabled(true);
 }
 
 void ZipScriptEditor::showStatus(const QString& text) {
-    ui_->Text5->setPlainText(text);
+    ui_->messagesBox->setPlainText(text);
 }
 
 void ZipScriptEditor::refuse(const QString& text) {
@@ -502,18 +506,19 @@ void ZipScriptEditor::refuse(const QString& text) {
 }
 
 void ZipScriptEditor::updateListButtons() {
-    const bool specs = ui_->List1->count() > 0;
+    const bool specs = ui_->fileSpecList->count() > 0;
     for (QWidget* button :
-         {ui_->Command2, ui_->Command3, ui_->Command11, ui_->Command8, ui_->Command9})
+         {ui_->editFileSpecButton, ui_->deleteFileSpecButton, ui_->deleteAllFileSpecsButton,
+          ui_->setAllDeleteMarksButton, ui_->clearAllDeleteMarksButton})
         button->setEnabled(specs);
-    const bool dirs = ui_->List2->count() > 0;
-    ui_->Command5->setEnabled(dirs);
-    ui_->Command12->setEnabled(dirs);
+    const bool dirs = ui_->directoryList->count() > 0;
+    ui_->deleteDirectoryButton->setEnabled(dirs);
+    ui_->deleteAllDirectoriesButton->setEnabled(dirs);
 }
 
 void ZipScriptEditor::fitLists() {
-    FitListScrollWidth(ui_->List1);
-    FitListScrollWidth(ui_->List2);
+    FitListScrollWidth(ui_->fileSpecList);
+    FitListScrollWidth(ui_->directoryList);
 }
 
 QString ZipScriptEditor::scriptPathFor(const QString& name) const {
@@ -521,7 +526,7 @@ QString ZipScriptEditor::scriptPathFor(const QString& name) const {
 }
 
 QString ZipScriptEditor::scriptPath() const {
-    const QString name = ui_->Text3->text();
+    const QString name = ui_->scriptNameBox->text();
     if (!adding_ && name == savedScriptName_)
         return JoinPath(context_.settings.scriptFilePath, savedScriptFile_);
     return scriptPathFor(name);
@@ -529,31 +534,31 @@ QString ZipScriptEditor::scriptPath() const {
 
 QStringList ZipScriptEditor::directories() const {
     QStringList dirs;
-    for (int row = 0; row < ui_->List2->count(); ++row)
-        dirs.append(ui_->List2->item(row)->text());
+    for (int row = 0; row < ui_->directoryList->count(); ++row)
+        dirs.append(ui_->directoryList->item(row)->text());
     return dirs;
 }
 
 ZipScriptOptions ZipScriptEditor::optionsFromControls() const {
     ZipScriptOptions o;
-    for (int row = 0; row < ui_->List1->count(); ++row) {
-        const QListWidgetItem* item = ui_->List1->item(row);
+    for (int row = 0; row < ui_->fileSpecList->count(); ++row) {
+        const QListWidgetItem* item = ui_->fileSpecList->item(row);
         o.fileSpecs.append({item->text(), item->checkState() == Qt::Checked});
     }
     o.directories = directories();
-    o.zipFile = ui_->Text1->text();
-    o.modifiedDate = ui_->DTPicker1->date();
-    o.compression = ui_->Option1->isChecked()   ? CompressionMode::Best
-                    : ui_->Option2->isChecked() ? CompressionMode::Normal
-                    : ui_->Option3->isChecked() ? CompressionMode::Fast
-                                                : CompressionMode::None;
-    o.password = ui_->Text2->text();
-    o.storePaths = ui_->Option7->isChecked();
-    o.storeSubDirs = ui_->Option10->isChecked();
-    o.includeHiddenFiles = ui_->Option5->isChecked();
-    o.includeDirectoryEntries = ui_->Option12->isChecked();
-    o.includeVolumeLabel = ui_->Option13->isChecked();
-    o.description = ui_->Text4->text();
+    o.zipFile = ui_->zipFileBox->text();
+    o.modifiedDate = ui_->modifiedDatePicker->date();
+    o.compression = ui_->compressionBest->isChecked()     ? CompressionMode::Best
+                    : ui_->compressionNormal->isChecked() ? CompressionMode::Normal
+                    : ui_->compressionFast->isChecked()   ? CompressionMode::Fast
+                                                          : CompressionMode::None;
+    o.password = ui_->passwordBox->text();
+    o.storePaths = ui_->storePathsYes->isChecked();
+    o.storeSubDirs = ui_->storeSubfoldersYes->isChecked();
+    o.includeHiddenFiles = ui_->hiddenFilesYes->isChecked();
+    o.includeDirectoryEntries = ui_->directoryEntriesYes->isChecked();
+    o.includeVolumeLabel = ui_->volumeLabelYes->isChecked();
+    o.description = ui_->descriptionBox->text();
     return o;
 }
 

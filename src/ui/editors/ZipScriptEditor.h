@@ -59,7 +59,7 @@ private:
     bool writeScript(const ZipScriptOptions& options, bool renamed);
 
     void setChanged();
-    void showStatus(const QString& text); // replaces Text5's text
+    void showStatus(const QString& text); // replaces the message box's whole text
     void refuse(const QString& text);     // beep, then showStatus
     void updateListButtons();
     void fitLists();

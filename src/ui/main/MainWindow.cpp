@@ -69,15 +69,15 @@ MainWindow::MainWindow(ProgramSettings& settings, ZipEngine& engine, DialogServi
     WaitCursor wait;
     ui_->setupUi(this);
     // The Terminate button takes the Run button's place while a run goes on.
-    ui_->Command19->setFixedSize(ui_->Command4->sizeHint());
-    ui_->Command19->hide();
-    ui_->ProgressBar1->hide();
+    ui_->terminateButton->setFixedSize(ui_->runButton->sizeHint());
+    ui_->terminateButton->hide();
+    ui_->runProgress->hide();
     setProgress(0);
 
     model_ = new ScriptListModel(this);
-    ui_->lvwMain->setModel(model_);
-    ui_->lvwMain->installEventFilter(this);
-    listAdapter_ = std::make_unique<ScriptListAdapter>(*model_, *ui_->lvwMain);
+    ui_->scriptList->setModel(model_);
+    ui_->scriptList->installEventFilter(this);
+    listAdapter_ = std::make_unique<ScriptListAdapter>(*model_, *ui_->scriptList);
 
     const QString tempFolder =
         options.tempFolder.isEmpty() ? DefaultTempFolder() : options.tempFolder;
@@ -87,15 +87,15 @@ MainWindow::MainWindow(ProgramSettings& settings, ZipEngine& engine, DialogServi
     connect(runner_, &RunController::runEnded, this, &MainWindow::onRunEnded);
     connect(runner_, &RunController::message, this, &MainWindow::appendLine);
 
-    ui_->Text1->setPlainText(QStringLiteral("Welcome to ") + QStringLiteral("Tarvik") +
-                             QStringLiteral("! Press the F1 key for help."));
+    ui_->messagesBox->setPlainText(QStringLiteral("Welcome to ") + QStringLiteral("Tarvik") +
+                                   QStringLiteral("! Press the F1 key for help."));
     setUpTray();
     setWindowTitle(QStringLiteral("Tarvik"));
     setUpColumns();
     fillList();
     if (model_->rowCount() > 0) {
         setListCommandsEnabled(true);
-        ui_->lvwMain->setToolTip(kListToolTip);
+        ui_->scriptList->setToolTip(kListToolTip);
     }
     model_->setSortMarkers(QIcon(QStringLiteral(":/tarvik/sort-up.png")),
                            QIcon(QStringLiteral(":/tarvik/sort-down.png")));
@@ -117,14 +117,16 @@ bool MainWindow::scriptRunning() const {
 
 QList<QWidget*> MainWindow::controls() const {
     const Ui::MainWindow& u = *ui_;
-    return {u.Command1,  u.Command2,  u.Command3,  u.Command6,    u.Command4,  u.Command19,
-            u.Command8,  u.Command9,  u.Command7,  u.lvwMain,     u.Command10, u.Command11,
-            u.Command12, u.Command13, u.Command14, u.Command17,   u.Command16, u.Command18,
-            u.Label2,    u.Command5,  u.Text1,     u.ProgressBar1};
+    return {u.addButton,       u.editButton,        u.deleteButton,         u.copyButton,
+            u.runButton,       u.terminateButton,   u.optionsButton,        u.aboutButton,
+            u.exitButton,      u.scriptList,        u.selectButton,         u.deselectButton,
+            u.selectAllButton, u.deselectAllButton, u.selectOppositeButton, u.advancedSelectButton,
+            u.openButton,      u.refreshButton,     u.messagesLabel,        u.clearMessagesButton,
+            u.messagesBox,     u.runProgress};
 }
 
 void MainWindow::setUpColumns() {
-    QHeaderView* header = ui_->lvwMain->header();
+    QHeaderView* header = ui_->scriptList->header();
     header->setStretchLastSection(false);
     header->setMinimumSectionSize(8);
     header->setSectionsClickable(true);
@@ -149,13 +151,13 @@ void MainWindow::setUpShortcuts() {
         };
     };
     bind(Qt::Key_F1, [this] { showHelp(); });
-    bind(Qt::Key_F2, whenEnabled(ui_->Command10));
-    bind(Qt::Key_F3, whenEnabled(ui_->Command11));
-    bind(Qt::Key_F4, whenEnabled(ui_->Command12));
-    bind(Qt::Key_F5, whenEnabled(ui_->Command13));
-    bind(Qt::Key_F6, whenEnabled(ui_->Command14));
-    bind(Qt::Key_F7, whenEnabled(ui_->Command17));
-    bind(Qt::Key_F8, whenEnabled(ui_->Command16));
+    bind(Qt::Key_F2, whenEnabled(ui_->selectButton));
+    bind(Qt::Key_F3, whenEnabled(ui_->deselectButton));
+    bind(Qt::Key_F4, whenEnabled(ui_->selectAllButton));
+    bind(Qt::Key_F5, whenEnabled(ui_->deselectAllButton));
+    bind(Qt::Key_F6, whenEnabled(ui_->selectOppositeButton));
+    bind(Qt::Key_F7, whenEnabled(ui_->advancedSelectButton));
+    bind(Qt::Key_F8, whenEnabled(ui_->openButton));
     // A refresh would replace the rows a run is reporting to.
     bind(Qt::Key_F9, [this] {
         if (!scriptRunning())
@@ -169,26 +171,28 @@ void MainWindow::connectCommands() {
     const auto on = [this](QAbstractButton* button, void (MainWindow::*handler)()) {
         connect(button, &QAbstractButton::clicked, this, handler);
     };
-    on(u.Command1, &MainWindow::addScript);
-    on(u.Command2, &MainWindow::editScript);
-    on(u.Command3, &MainWindow::deleteScript);
-    on(u.Command6, &MainWindow::copyScript);
-    on(u.Command16, &MainWindow::openScript);
-    on(u.Command8, &MainWindow::showOptions);
-    on(u.Command4, &MainWindow::runMarked);
-    on(u.Command19, &MainWindow::terminateRun);
-    on(u.Command9, &MainWindow::showAbout);
-    connect(u.Command7, &QAbstractButton::clicked, this, [this] { close(); });
-    on(u.Command10, &MainWindow::selectRow);
-    on(u.Command11, &MainWindow::deselectRow);
-    on(u.Command12, &MainWindow::selectAll);
-    on(u.Command13, &MainWindow::deselectAll);
-    on(u.Command14, &MainWindow::selectOpposite);
-    on(u.Command17, &MainWindow::openAdvancedSelect);
-    on(u.Command18, &MainWindow::refresh);
-    connect(u.Command5, &QAbstractButton::clicked, u.Text1, &QPlainTextEdit::clear);
-    connect(u.lvwMain, &QAbstractItemView::clicked, this, &MainWindow::onListClicked);
-    connect(u.lvwMain, &QAbstractItemView::doubleClicked, this, &MainWindow::onListDoubleClicked);
+    on(u.addButton, &MainWindow::addScript);
+    on(u.editButton, &MainWindow::editScript);
+    on(u.deleteButton, &MainWindow::deleteScript);
+    on(u.copyButton, &MainWindow::copyScript);
+    on(u.openButton, &MainWindow::openScript);
+    on(u.optionsButton, &MainWindow::showOptions);
+    on(u.runButton, &MainWindow::runMarked);
+    on(u.terminateButton, &MainWindow::terminateRun);
+    on(u.aboutButton, &MainWindow::showAbout);
+    connect(u.exitButton, &QAbstractButton::clicked, this, [this] { close(); });
+    on(u.selectButton, &MainWindow::selectRow);
+    on(u.deselectButton, &MainWindow::deselectRow);
+    on(u.selectAllButton, &MainWindow::selectAll);
+    on(u.deselectAllButton, &MainWindow::deselectAll);
+    on(u.selectOppositeButton, &MainWindow::selectOpposite);
+    on(u.advancedSelectButton, &MainWindow::openAdvancedSelect);
+    on(u.refreshButton, &MainWindow::refresh);
+    connect(u.clearMessagesButton, &QAbstractButton::clicked, u.messagesBox,
+            &QPlainTextEdit::clear);
+    connect(u.scriptList, &QAbstractItemView::clicked, this, &MainWindow::onListClicked);
+    connect(u.scriptList, &QAbstractItemView::doubleClicked, this,
+            &MainWindow::onListDoubleClicked);
 }
 
 void MainWindow::fillList() {
@@ -197,17 +201,18 @@ void MainWindow::fillList() {
 
 void MainWindow::setListCommandsEnabled(bool on) {
     const Ui::MainWindow& u = *ui_;
-    for (QWidget* w : {u.Command2, u.Command3, u.Command6, u.Command10, u.Command11, u.Command12,
-                       u.Command13, u.Command14, u.Command16, u.Command17})
+    for (QWidget* w : {u.editButton, u.deleteButton, u.copyButton, u.selectButton, u.deselectButton,
+                       u.selectAllButton, u.deselectAllButton, u.selectOppositeButton, u.openButton,
+                       u.advancedSelectButton})
         w->setEnabled(on);
 }
 
 void MainWindow::updateRunButton() {
-    ui_->Command4->setEnabled(model_->anyMarked());
+    ui_->runButton->setEnabled(model_->anyMarked());
 }
 
 int MainWindow::highlightedRow() const {
-    const QModelIndex current = ui_->lvwMain->currentIndex();
+    const QModelIndex current = ui_->scriptList->currentIndex();
     return current.isValid() ? current.row() : -1;
 }
 
@@ -223,13 +228,13 @@ QString MainWindow::scriptPath(const QString& name) const {
 
 void MainWindow::refresh() {
     WaitCursor wait;
-    ui_->Text1->setPlainText(QStringLiteral("Refreshing zip script list..."));
-    ui_->lvwMain->hide();
+    ui_->messagesBox->setPlainText(QStringLiteral("Refreshing zip script list..."));
+    ui_->scriptList->hide();
     fillList();
     setListCommandsEnabled(model_->rowCount() > 0);
-    ui_->Command4->setEnabled(false);
-    ui_->lvwMain->show();
-    ui_->Text1->setPlainText(QStringLiteral("Zip script list refreshed."));
+    ui_->runButton->setEnabled(false);
+    ui_->scriptList->show();
+    ui_->messagesBox->setPlainText(QStringLiteral("Zip script list refreshed."));
 }
 
 void MainWindow::onHeaderClicked(int column) {
@@ -240,13 +245,13 @@ void MainWindow::onHeaderClicked(int column) {
 void MainWindow::onListClicked() {
     if (model_->rowCount() == 0)
         return;
-    ui_->Command2->setEnabled(true);
-    ui_->Command3->setEnabled(true);
-    ui_->Command6->setEnabled(true);
+    ui_->editButton->setEnabled(true);
+    ui_->deleteButton->setEnabled(true);
+    ui_->copyButton->setEnabled(true);
 }
 
 bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->lvwMain && event->type() == QEvent::KeyPress) {
+    if (watched == ui_->scriptList && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (noShiftCtrlAlt(key) && key->key() == Qt::Key_Delete) {
             deleteScript();
@@ -284,7 +289,7 @@ int MainWindow::rowOfExistingScript() {
 
 void MainWindow::afterRowsChanged() {
     const bool any = model_->rowCount() > 0;
-    ui_->lvwMain->setToolTip(any ? kListToolTip : QString());
+    ui_->scriptList->setToolTip(any ? kListToolTip : QString());
     setListCommandsEnabled(any);
 }
 
@@ -335,12 +340,12 @@ void MainWindow::deleteScript() {
     model_->removeScriptRow(row);
     if (model_->rowCount() == 0) {
         afterRowsChanged();
-        ui_->Command4->setEnabled(false);
+        ui_->runButton->setEnabled(false);
         return;
     }
     // The row that took the removed one's place.
     const QModelIndex next = model_->index(qMin(row, model_->rowCount() - 1), kFileNameColumn);
-    ui_->lvwMain->setCurrentIndex(next);
+    ui_->scriptList->setCurrentIndex(next);
     WaitCursor wait;
     updateRunButton();
 }
@@ -409,7 +414,7 @@ void MainWindow::openInTextViewer(const QString& path) {
         return;
     QString line = QStringLiteral("No text viewer could be started for ") + path + u'.';
     // The welcome text has no line end of its own.
-    const QString shown = ui_->Text1->toPlainText();
+    const QString shown = ui_->messagesBox->toPlainText();
     if (!shown.isEmpty() && !shown.endsWith(u'\n'))
         line.prepend(u'\n');
     appendLine(line);
@@ -429,12 +434,12 @@ void MainWindow::selectRow() {
     if (row < 0)
         return;
     model_->setMarked(row, true);
-    ui_->Command4->setEnabled(true);
+    ui_->runButton->setEnabled(true);
 }
 
 void MainWindow::deselectRow() {
     WaitCursor wait;
-    ui_->Command4->setEnabled(false);
+    ui_->runButton->setEnabled(false);
     if (const int row = highlightedRow(); row >= 0)
         model_->setMarked(row, false);
     updateRunButton();
@@ -449,7 +454,7 @@ void MainWindow::selectAll() {
 void MainWindow::deselectAll() {
     WaitCursor wait;
     model_->setAllMarked(false);
-    ui_->Command4->setEnabled(false);
+    ui_->runButton->setEnabled(false);
 }
 
 void MainWindow::selectOpposite() {
@@ -500,7 +505,7 @@ void MainWindow::runMarked() {
     if (scriptRunning())
         return;
     QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    ui_->Text1->clear();
+    ui_->messagesBox->clear();
     runInProgress_ = true;
     runKind_ = RunKind::Marked;
     for (QWidget* w : controls())
@@ -512,11 +517,11 @@ void MainWindow::runMarked() {
             jobs.append({r.id, r.fileName});
     }
     setProgress(0);
-    ui_->ProgressBar1->show();
-    ui_->Command4->hide();
-    ui_->Text1->setEnabled(true);
-    ui_->Command19->show();
-    ui_->Command19->setEnabled(true);
+    ui_->runProgress->show();
+    ui_->runButton->hide();
+    ui_->messagesBox->setEnabled(true);
+    ui_->terminateButton->show();
+    ui_->terminateButton->setEnabled(true);
     runner_->start(jobs);
 }
 
@@ -543,7 +548,7 @@ void MainWindow::onListDoubleClicked(const QModelIndex& index) {
     enabledBeforeRun_.clear();
     for (QWidget* w : controls()) {
         enabledBeforeRun_.insert(w, w->isEnabled());
-        if (w != ui_->Text1)
+        if (w != ui_->messagesBox)
             w->setEnabled(false);
     }
     runner_->start({{row.id, row.fileName}});
@@ -556,7 +561,7 @@ void MainWindow::onJobStarting(const RunJob& job) {
     if (runKind_ == RunKind::Marked)
         appendLine(line);
     else
-        ui_->Text1->setPlainText(line + u'\n');
+        ui_->messagesBox->setPlainText(line + u'\n');
     model_->setLastRun(model_->rowOfId(job.rowId), start);
 }
 
@@ -594,10 +599,10 @@ void MainWindow::onRunEnded(bool terminated) {
         for (QWidget* w : controls())
             w->setEnabled(true);
         setProgress(0);
-        ui_->ProgressBar1->hide();
-        ui_->Command4->show();
-        ui_->Command19->hide();
-        ui_->Command19->setEnabled(false);
+        ui_->runProgress->hide();
+        ui_->runButton->show();
+        ui_->terminateButton->hide();
+        ui_->terminateButton->setEnabled(false);
         runInProgress_ = false;
     } else if (runKind_ == RunKind::Single) {
         for (auto it = enabledBeforeRun_.cbegin(); it != enabledBeforeRun_.cend(); ++it)
@@ -612,15 +617,15 @@ void MainWindow::onRunEnded(bool terminated) {
 
 void MainWindow::setProgress(double percent) {
     // The bar counts tenths of a percent; the exact share stays in "percent".
-    ui_->ProgressBar1->setProperty("percent", percent);
-    ui_->ProgressBar1->setValue(qRound(percent * 10));
+    ui_->runProgress->setProperty("percent", percent);
+    ui_->runProgress->setValue(qRound(percent * 10));
 }
 
 void MainWindow::appendText(const QString& text) {
-    QTextCursor cursor(ui_->Text1->document());
+    QTextCursor cursor(ui_->messagesBox->document());
     cursor.movePosition(QTextCursor::End);
     cursor.insertText(text);
-    QScrollBar* bar = ui_->Text1->verticalScrollBar();
+    QScrollBar* bar = ui_->messagesBox->verticalScrollBar();
     bar->setValue(bar->maximum());
 }
 
@@ -638,11 +643,11 @@ void MainWindow::closeEvent(QCloseEvent* event) {
 
 void MainWindow::setUpTray() {
     trayMenu_ = new QMenu(QStringLiteral("Popup"), this);
-    trayMenu_->setObjectName(QStringLiteral("mnuTray"));
+    trayMenu_->setObjectName(QStringLiteral("trayMenu"));
     QAction* restore = trayMenu_->addAction(QStringLiteral("Restore"));
-    restore->setObjectName(QStringLiteral("mnuTrayRestore"));
+    restore->setObjectName(QStringLiteral("trayRestoreItem"));
     QAction* closeItem = trayMenu_->addAction(QStringLiteral("Close"));
-    closeItem->setObjectName(QStringLiteral("mnuTrayClose"));
+    closeItem->setObjectName(QStringLiteral("trayCloseItem"));
     connect(restore, &QAction::triggered, this, &MainWindow::restoreFromTray);
     connect(closeItem, &QAction::triggered, this, [this] { close(); });
 

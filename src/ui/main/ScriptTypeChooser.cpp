@@ -10,9 +10,9 @@ ScriptTypeChooser::ScriptTypeChooser(std::function<void(bool zip)> openEditor, Q
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    connect(ui_->Command1, &QAbstractButton::clicked, this,
-            [this] { openEditor_(ui_->Option1->isChecked()); });
-    connect(ui_->Command2, &QAbstractButton::clicked, this, &QDialog::reject);
+    connect(ui_->okButton, &QAbstractButton::clicked, this,
+            [this] { openEditor_(ui_->zipChoice->isChecked()); });
+    connect(ui_->cancelButton, &QAbstractButton::clicked, this, &QDialog::reject);
     setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
 }
 

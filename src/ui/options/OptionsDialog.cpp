@@ -41,9 +41,10 @@ OptionsDialog::OptionsDialog(ProgramSettings& settings, DialogService& dialogs,
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
-    ui_->Command6->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
-    ui_->Command7->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
-    for (QLineEdit* edit : {ui_->Text1, ui_->Text2, ui_->Text3, ui_->Text4, ui_->Text8})
+    ui_->saveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
+    ui_->closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
+    for (QLineEdit* edit : {ui_->zipScriptNameBox, ui_->unzipScriptNameBox, ui_->zipFileBox,
+                            ui_->unzipFileBox, ui_->mailPortBox})
         edit->installEventFilter(this);
     connectControls();
     load();
@@ -62,50 +63,54 @@ void OptionsDialog::load() {
     const auto flag = [&read](const QString& key, const char* fallback) {
         return read(key, QString::fromLatin1(fallback)).toLower() == QLatin1String("yes");
     };
-    ui_->Check1->setChecked(flag(keys::kUncPaths, "Yes"));
-    ui_->Check2->setChecked(flag(keys::kNewErrorFile, "No"));
-    ui_->Check3->setChecked(flag(keys::kMilitaryTime, "Yes"));
-    ui_->Text1->setText(read(keys::kZipScriptFile, {}));
-    ui_->Text2->setText(read(keys::kUnzipScriptFile, {}));
-    ui_->Text3->setText(read(keys::kZipFile, {}));
-    ui_->Text4->setText(read(keys::kUnzipFile, {}));
-    ui_->Text5->setText(read(keys::kScriptFilePath, settings_.programFolder));
-    ui_->Text6->setText(read(keys::kErrorFilePath, settings_.programFolder));
-    ui_->Text7->setText(read(keys::kMailServer, settings_.mailServer));
-    ui_->Text8->setText(read(keys::kMailServerPort, QStringLiteral("25")));
-    ui_->Command6->setEnabled(false);
-    scriptFolderAtLoad_ = ui_->Text5->text();
+    ui_->uncPathsCheck->setChecked(flag(keys::kUncPaths, "Yes"));
+    ui_->newErrorFileCheck->setChecked(flag(keys::kNewErrorFile, "No"));
+    ui_->militaryTimeCheck->setChecked(flag(keys::kMilitaryTime, "Yes"));
+    ui_->zipScriptNameBox->setText(read(keys::kZipScriptFile, {}));
+    ui_->unzipScriptNameBox->setText(read(keys::kUnzipScriptFile, {}));
+    ui_->zipFileBox->setText(read(keys::kZipFile, {}));
+    ui_->unzipFileBox->setText(read(keys::kUnzipFile, {}));
+    ui_->scriptFolderBox->setText(read(keys::kScriptFilePath, settings_.programFolder));
+    ui_->errorFolderBox->setText(read(keys::kErrorFilePath, settings_.programFolder));
+    ui_->mailServerBox->setText(read(keys::kMailServer, settings_.mailServer));
+    ui_->mailPortBox->setText(read(keys::kMailServerPort, QStringLiteral("25")));
+    ui_->saveButton->setEnabled(false);
+    scriptFolderAtLoad_ = ui_->scriptFolderBox->text();
 }
 
 void OptionsDialog::connectControls() {
     const Ui::OptionsDialog& u = *ui_;
-    for (QAbstractButton* check : {u.Check1, u.Check2, u.Check3})
+    for (QAbstractButton* check : {u.uncPathsCheck, u.newErrorFileCheck, u.militaryTimeCheck})
         connect(check, &QAbstractButton::clicked, this, &OptionsDialog::setModified);
-    for (QLineEdit* edit : {u.Text1, u.Text2, u.Text3, u.Text4, u.Text5, u.Text6, u.Text7, u.Text8})
+    for (QLineEdit* edit : {u.zipScriptNameBox, u.unzipScriptNameBox, u.zipFileBox, u.unzipFileBox,
+                            u.scriptFolderBox, u.errorFolderBox, u.mailServerBox, u.mailPortBox})
         connect(edit, &QLineEdit::textChanged, this, &OptionsDialog::setModified);
-    connect(u.Command1, &QAbstractButton::clicked, this, &OptionsDialog::chooseUnzipFile);
-    connect(u.Command5, &QAbstractButton::clicked, u.Text4, &QLineEdit::clear);
-    connect(u.Command3, &QAbstractButton::clicked, this, [this] { chooseFolder(true); });
-    connect(u.Command2, &QAbstractButton::clicked, this, [this] { chooseFolder(false); });
-    connect(u.Command6, &QAbstractButton::clicked, this, &OptionsDialog::save);
-    connect(u.Command7, &QAbstractButton::clicked, this, &OptionsDialog::reject);
+    connect(u.chooseUnzipFileButton, &QAbstractButton::clicked, this,
+            &OptionsDialog::chooseUnzipFile);
+    connect(u.clearUnzipFileButton, &QAbstractButton::clicked, u.unzipFileBox, &QLineEdit::clear);
+    connect(u.chooseScriptFolderButton, &QAbstractButton::clicked, this,
+            [this] { chooseFolder(true); });
+    connect(u.chooseErrorFolderButton, &QAbstractButton::clicked, this,
+            [this] { chooseFolder(false); });
+    connect(u.saveButton, &QAbstractButton::clicked, this, &OptionsDialog::save);
+    connect(u.closeButton, &QAbstractButton::clicked, this, &OptionsDialog::reject);
 }
 
 void OptionsDialog::setModified() const {
-    ui_->Command6->setEnabled(true);
+    ui_->saveButton->setEnabled(true);
 }
 
 bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == ui_->Text8 && event->type() == QEvent::FocusOut) {
+    if (watched == ui_->mailPortBox && event->type() == QEvent::FocusOut) {
         normalisePort();
     } else if (event->type() == QEvent::KeyPress) {
         const QString text = static_cast<QKeyEvent*>(event)->text();
         // Only typed characters are filtered; editing and moving keys pass.
         if (text.size() == 1 && text.at(0).isPrint()) {
             const QChar c = text.at(0);
-            if (watched == ui_->Text8 && !(c >= u'0' && c <= u'9'))
+            if (watched == ui_->mailPortBox && !(c >= u'0' && c <= u'9'))
                 return true;
-            if (watched != ui_->Text8 && c == u'.')
+            if (watched != ui_->mailPortBox && c == u'.')
                 return true;
         }
     }
@@ -113,9 +118,9 @@ bool OptionsDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void OptionsDialog::normalisePort() const {
-    const QString text = PortText(ui_->Text8->text());
-    if (text != ui_->Text8->text())
-        ui_->Text8->setText(text);
+    const QString text = PortText(ui_->mailPortBox->text());
+    if (text != ui_->mailPortBox->text())
+        ui_->mailPortBox->setText(text);
 }
 
 void OptionsDialog::chooseUnzipFile() {
@@ -124,7 +129,7 @@ void OptionsDialog::chooseUnzipFile() {
                             QStringLiteral("Select a file to unzip"));
     if (picked.isEmpty())
         return;
-    ui_->Text4->setText(WithoutZipEnding(picked));
+    ui_->unzipFileBox->setText(WithoutZipEnding(picked));
 }
 
 void OptionsDialog::chooseFolder(bool scriptFolder) {
@@ -139,7 +144,7 @@ void OptionsDialog::chooseFolder(bool scriptFolder) {
     // and the program's folder would be used after the next start.
     if (folder.size() > 1)
         folder = StripTrailingSeparator(folder);
-    (scriptFolder ? ui_->Text5 : ui_->Text6)->setText(folder);
+    (scriptFolder ? ui_->scriptFolderBox : ui_->errorFolderBox)->setText(folder);
 }
 
 void OptionsDialog::save() {
@@ -147,23 +152,23 @@ void OptionsDialog::save() {
     // Save may be reached without the port field losing the focus.
     normalisePort();
     ProgramSettings values;
-    values.uncPaths = ui_->Check1->isChecked();
-    values.newErrorFile = ui_->Check2->isChecked();
-    values.militaryTime = ui_->Check3->isChecked();
-    values.zipScriptFile = ui_->Text1->text();
-    values.unzipScriptFile = ui_->Text2->text();
-    values.zipFile = ui_->Text3->text();
-    values.unzipFile = ui_->Text4->text();
-    values.scriptFilePath = ui_->Text5->text();
-    values.errorFilePath = ui_->Text6->text();
-    values.mailServer = ui_->Text7->text();
-    if (!SaveProgramSettings(settings_, values, ui_->Text8->text(), settingsFile_)) {
+    values.uncPaths = ui_->uncPathsCheck->isChecked();
+    values.newErrorFile = ui_->newErrorFileCheck->isChecked();
+    values.militaryTime = ui_->militaryTimeCheck->isChecked();
+    values.zipScriptFile = ui_->zipScriptNameBox->text();
+    values.unzipScriptFile = ui_->unzipScriptNameBox->text();
+    values.zipFile = ui_->zipFileBox->text();
+    values.unzipFile = ui_->unzipFileBox->text();
+    values.scriptFilePath = ui_->scriptFolderBox->text();
+    values.errorFilePath = ui_->errorFolderBox->text();
+    values.mailServer = ui_->mailServerBox->text();
+    if (!SaveProgramSettings(settings_, values, ui_->mailPortBox->text(), settingsFile_)) {
         // The changes stay unsaved rather than being lost without a word.
         dialogs_.reportError(this, QStringLiteral("The settings file ") + settingsFile_ +
                                        QStringLiteral(" could not be written."));
         return;
     }
-    ui_->Command6->setEnabled(false);
+    ui_->saveButton->setEnabled(false);
 }
 
 bool OptionsDialog::scriptFolderChanged() const {
@@ -172,7 +177,7 @@ bool OptionsDialog::scriptFolderChanged() const {
 }
 
 void OptionsDialog::reject() {
-    if (ui_->Command6->isEnabled()) {
+    if (ui_->saveButton->isEnabled()) {
         MessageRequest ask;
         ask.text = QStringLiteral("Do you want to save your changes before closing this screen?");
         ask.icon = MessageIcon::Question;

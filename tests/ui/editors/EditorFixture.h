@@ -87,8 +87,8 @@ template <class Form> struct EditorFixtureFor {
     void setText(const char* name, const QString& text) const {
         find<QLineEdit>(name)->setText(text);
     }
-    QString status() const { return find<QPlainTextEdit>("Text5")->toPlainText(); }
-    bool saveEnabled() const { return button("Command6")->isEnabled(); }
+    QString status() const { return find<QPlainTextEdit>("messagesBox")->toPlainText(); }
+    bool saveEnabled() const { return button("saveButton")->isEnabled(); }
     // "text" or "text [X]" for a line with its delete mark.
     QStringList lines(const char* name) const {
         QStringList texts;
@@ -104,13 +104,13 @@ template <class Form> struct EditorFixtureFor {
         for (const QString& spec : specs) {
             dialogs.picks.append(spec);
             dialogs.answers.append(tarvik::MessageAnswer::No);
-            click("Command1");
+            click("addFileSpecButton");
         }
     }
     void addDirs(const QStringList& dirs) {
         for (const QString& dir : dirs) {
             dialogs.picks.append(dir);
-            click("Command4");
+            click("addDirectoryButton");
         }
     }
     // Runs `inModal` against the next modal window once it is open.

@@ -28,8 +28,8 @@ struct EmailFixture : EditorFixture {
     void press(const char* name) const { QTest::mouseClick(in<QPushButton>(name), Qt::LeftButton); }
     QStringList addresses() const {
         QStringList texts;
-        for (int row = 0; row < in<QListWidget>("List1")->count(); ++row)
-            texts.append(in<QListWidget>("List1")->item(row)->text());
+        for (int row = 0; row < in<QListWidget>("addressList")->count(); ++row)
+            texts.append(in<QListWidget>("addressList")->item(row)->text());
         return texts;
     }
 };
@@ -75,7 +75,7 @@ void EmailSettingsTest::hyperLinkEntries() {
     QFETCH(QString, storedAfter);
     EmailFixture f;
     f.openEmail(keys);
-    auto* combo = f.in<QComboBox>("Combo1");
+    auto* combo = f.in<QComboBox>("hyperLinkPathCombo");
     QStringList shown;
     for (int i = 0; i < combo->count(); ++i)
         shown.append(combo->itemText(i));
@@ -90,16 +90,16 @@ void EmailSettingsTest::duplicateAddressesIgnoreCase() {
     EmailFixture f;
     f.openEmail({u"EmailAddress1=a@b.c"_s, u"EmailAddress2=d@e.f"_s});
     f.dialogs.texts = {u" D@E.F "_s, u"A@B.C"_s, u"d@e.f"_s};
-    f.press("Command1"); // add: refused
+    f.press("addAddressButton"); // add: refused
     QCOMPARE(f.dialogs.messages.last().text, u"Item already exists."_s);
     QCOMPARE(f.dialogs.messages.last().icon, MessageIcon::Exclamation);
-    QVERIFY(!f.in<QPushButton>("Command6")->isEnabled());
-    f.press("Command2"); // edit a@b.c into its own other case: accepted
+    QVERIFY(!f.in<QPushButton>("saveButton")->isEnabled());
+    f.press("editAddressButton"); // edit a@b.c into its own other case: accepted
     QCOMPARE(f.addresses(), (QStringList{u"A@B.C"_s, u"d@e.f"_s}));
-    f.press("Command2"); // edit into the other entry: refused
+    f.press("editAddressButton"); // edit into the other entry: refused
     QCOMPARE(f.addresses(), (QStringList{u"A@B.C"_s, u"d@e.f"_s}));
     QCOMPARE(f.dialogs.events.count(u"beep"_s), 2);
-    QVERIFY(f.in<QPushButton>("Command6")->isEnabled());
+    QVERIFY(f.in<QPushButton>("saveButton")->isEnabled());
 }
 
 void EmailSettingsTest::savedAddresses_data() {
@@ -123,36 +123,37 @@ void EmailSettingsTest::savedAddresses() {
     f.openEmail(keys);
     for (int i = 0; i < deletes; ++i) {
         f.dialogs.answers.append(MessageAnswer::Yes);
-        f.press("Command3");
+        f.press("deleteAddressButton");
     }
     if (deleteAll) {
         f.dialogs.answers.append(MessageAnswer::Yes);
-        f.press("Command11");
+        f.press("deleteAllAddressesButton");
     }
     const bool empty = saved.isEmpty();
-    for (const char* name : {"Command2", "Command3", "Command11"})
+    for (const char* name :
+         {"editAddressButton", "deleteAddressButton", "deleteAllAddressesButton"})
         QCOMPARE(f.in<QPushButton>(name)->isEnabled(), !empty);
-    f.press("Command6");
+    f.press("saveButton");
     QCOMPARE(f.scriptLines(u"s.zsc"_s).filter(u"EmailAddress"_s), saved);
-    QVERIFY(!f.in<QPushButton>("Command6")->isEnabled());
+    QVERIFY(!f.in<QPushButton>("saveButton")->isEnabled());
 }
 
 void EmailSettingsTest::emptyFieldsFallBackToDefaults() {
     EmailFixture f;
     f.openEmail({u"Subject=Weekly"_s, u"Sender=me@here"_s});
-    QCOMPARE(f.in<QLineEdit>("Text2")->text(), u"Weekly"_s);
-    f.in<QLineEdit>("Text2")->clear();
-    f.press("Command6");
+    QCOMPARE(f.in<QLineEdit>("subjectBox")->text(), u"Weekly"_s);
+    f.in<QLineEdit>("subjectBox")->clear();
+    f.press("saveButton");
     QVERIFY(f.scriptLines(u"s.zsc"_s).filter(u"Subject"_s).isEmpty());
     f.openEmail({});
-    QCOMPARE(f.in<QLineEdit>("Text2")->text(), u"Zip File"_s);
-    QCOMPARE(f.in<QLineEdit>("Text1")->text(), u"me@here"_s);
+    QCOMPARE(f.in<QLineEdit>("subjectBox")->text(), u"Zip File"_s);
+    QCOMPARE(f.in<QLineEdit>("senderAddressBox")->text(), u"me@here"_s);
 }
 
 void EmailSettingsTest::enterInBodyIsDiscarded() {
     EmailFixture f;
     f.openEmail({u"Body=one line"_s});
-    auto* body = f.in<QPlainTextEdit>("Text3");
+    auto* body = f.in<QPlainTextEdit>("bodyBox");
     body->setFocus();
     body->moveCursor(QTextCursor::End);
     QTest::keyClick(body, Qt::Key_Return);
@@ -164,10 +165,10 @@ void EmailSettingsTest::enterInBodyIsDiscarded() {
 void EmailSettingsTest::closeQuestionYesStaysOpen() {
     EmailFixture f;
     f.openEmail({u"Subject=s"_s});
-    f.in<QCheckBox>("Check2")->click();
-    QVERIFY(f.in<QComboBox>("Combo1")->isEnabled());
+    f.in<QCheckBox>("hyperLinkCheck")->click();
+    QVERIFY(f.in<QComboBox>("hyperLinkPathCombo")->isEnabled());
     f.dialogs.answers = {MessageAnswer::Yes, MessageAnswer::No};
-    f.press("Command7");
+    f.press("closeButton");
     QVERIFY(f.email->isVisible());
     QTest::keyClick(f.email.get(), Qt::Key_Escape);
     QVERIFY(!f.email->isVisible());

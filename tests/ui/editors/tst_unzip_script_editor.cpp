@@ -51,20 +51,20 @@ void UnzipScriptEditorTest::newScript() {
     f.settings.unzipScriptFile = u"nightly"_s;
     UnzipScriptEditor& form = f.open(true);
     QCOMPARE(form.windowTitle(), u"Tarvik - Add a new unzip script file"_s);
-    QCOMPARE(f.lines("List2"), QStringList{u"*.*"_s});
-    QCOMPARE(f.find<QListWidget>("List2")->currentRow(), 0);
-    QVERIFY(f.button("Command2")->isEnabled());
-    QCOMPARE(f.find<QLineEdit>("Text3")->text(), u"nightly"_s);
+    QCOMPARE(f.lines("fileSpecList"), QStringList{u"*.*"_s});
+    QCOMPARE(f.find<QListWidget>("fileSpecList")->currentRow(), 0);
+    QVERIFY(f.button("editFileSpecButton")->isEnabled());
+    QCOMPARE(f.find<QLineEdit>("scriptNameBox")->text(), u"nightly"_s);
     QVERIFY(!f.saveEnabled());
 
     f.dialogs.picks = {picked, u"/target"_s};
-    f.click("Command1");
-    QCOMPARE(f.find<QLineEdit>("Text1")->text(), shown);
+    f.click("chooseZipFileButton");
+    QCOMPARE(f.find<QLineEdit>("zipFileBox")->text(), shown);
     QCOMPARE(f.settings.lastFolder, u"/b"_s);
-    f.click("Command4");
-    f.find<QLineEdit>("Text4")->setText(u"restore"_s);
-    f.find<QRadioButton>("Option7")->click();
-    f.click("Command6");
+    f.click("addDirectoryButton");
+    f.find<QLineEdit>("descriptionBox")->setText(u"restore"_s);
+    f.find<QRadioButton>("extractNewerAndNonExisting")->click();
+    f.click("saveButton");
 
     const QString name = u"nightly.usc"_s;
     QCOMPARE(f.key(name, "File1"), u"*.*"_s);
@@ -82,8 +82,8 @@ void UnzipScriptEditorTest::missingFields() {
     Fixture f;
     f.open(true);
     f.dialogs.answers = {MessageAnswer::Yes};
-    f.click("Command3"); // the "*.*" line
-    f.click("Command6");
+    f.click("deleteFileSpecButton"); // the "*.*" line
+    f.click("saveButton");
     QCOMPARE(f.dialogs.messages.last().text,
              u"Warning! The following items are missing:\r\n\r\nDescription\r\nScript File "
              "Name\r\nDirectories\r\nFiles To Process\r\nFile To Unzip\r\n\r\nPlease enter this "
@@ -97,11 +97,14 @@ void UnzipScriptEditorTest::loadOptions_data() {
     QTest::addColumn<QString>("extract");
     QTest::addColumn<QString>("deleteOption");
     QTest::addColumn<QString>("extractOption");
-    QTest::newRow("yes, newer") << u"YES"_s << u"newer"_s << u"Option5"_s << u"Option3"_s;
-    QTest::newRow("y, both") << u"y"_s << u"NEWER AND NON-EXISTING"_s << u"Option6"_s
-                             << u"Option7"_s;
-    QTest::newRow("unknown extract") << u"No"_s << u"some"_s << u"Option6"_s << u"Option4"_s;
-    QTest::newRow("empty extract") << QString() << QString() << u"Option6"_s << u"Option4"_s;
+    QTest::newRow("yes, newer") << u"YES"_s << u"newer"_s << u"deleteZipFileYes"_s
+                                << u"extractNewer"_s;
+    QTest::newRow("y, both") << u"y"_s << u"NEWER AND NON-EXISTING"_s << u"deleteZipFileNo"_s
+                             << u"extractNewerAndNonExisting"_s;
+    QTest::newRow("unknown extract")
+        << u"No"_s << u"some"_s << u"deleteZipFileNo"_s << u"extractAll"_s;
+    QTest::newRow("empty extract")
+        << QString() << QString() << u"deleteZipFileNo"_s << u"extractAll"_s;
 }
 
 void UnzipScriptEditorTest::loadOptions() {
@@ -146,15 +149,15 @@ void UnzipScriptEditorTest::saveEdited() {
     f.dialogs.picks = {u"/more"_s};
     for (const QString& step : steps.split(u' ')) {
         if (step == u"dir")
-            f.click("Command4");
+            f.click("addDirectoryButton");
         else if (step == u"gone")
             QFile::remove(f.scriptPath(u"a.usc"_s));
         else if (step == u"desc")
-            f.find<QLineEdit>("Text4")->setText(u"weekly"_s);
+            f.find<QLineEdit>("descriptionBox")->setText(u"weekly"_s);
         else
-            f.find<QLineEdit>("Text3")->setText(step.mid(5));
+            f.find<QLineEdit>("scriptNameBox")->setText(step.mid(5));
     }
-    f.click("Command6");
+    f.click("saveButton");
     QCOMPARE(f.status(), u"Unzip script saved."_s);
     QVERIFY(form.isVisible());
     QCOMPARE(f.list.calls, changes);
@@ -166,8 +169,8 @@ void UnzipScriptEditorTest::saveEdited() {
     QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{file});
 
     // A further change saves again without an "already exists" message.
-    f.find<QRadioButton>("Option5")->click();
-    f.click("Command6");
+    f.find<QRadioButton>("deleteZipFileYes")->click();
+    f.click("saveButton");
     QCOMPARE(f.status(), u"Unzip script saved."_s);
     QCOMPARE(f.key(file, "Delete"), u"Yes"_s);
 }
@@ -177,8 +180,8 @@ void UnzipScriptEditorTest::renameOntoExisting() {
     f.writeScript(u"a.usc"_s, kStored);
     f.writeScript(u"b.usc"_s, {u"Description=other"_s});
     f.open(false, u"a.usc"_s);
-    f.find<QLineEdit>("Text3")->setText(u"b"_s);
-    f.click("Command6");
+    f.find<QLineEdit>("scriptNameBox")->setText(u"b"_s);
+    f.click("saveButton");
     QCOMPARE(f.status(), u"File "_s + f.scriptPath(u"b.usc"_s) +
                              u" already exists. Please enter a different file name."_s);
     QCOMPARE(f.dialogs.events.last(), u"beep"_s);
@@ -192,19 +195,19 @@ void UnzipScriptEditorTest::duplicateSpecs() {
     f.writeScript(u"a.usc"_s, kStored);
     f.open(false, u"a.usc"_s);
     f.dialogs.texts = {u" *.TXT "_s, u"*.TXT"_s};
-    f.click("Command11"); // the same spec in other letters
+    f.click("addFileSpecButton"); // the same spec in other letters
     QCOMPARE(f.status(), u"Item already exists."_s);
-    QCOMPARE(f.lines("List2"), QStringList{u"*.txt"_s});
+    QCOMPARE(f.lines("fileSpecList"), QStringList{u"*.txt"_s});
     QVERIFY(!f.saveEnabled());
-    f.click("Command2"); // editing the letter case alone is accepted
-    QCOMPARE(f.lines("List2"), QStringList{u"*.TXT"_s});
+    f.click("editFileSpecButton"); // editing the letter case alone is accepted
+    QCOMPARE(f.lines("fileSpecList"), QStringList{u"*.TXT"_s});
     QVERIFY(f.saveEnabled());
 
     // Typed "." in the name and a typed blank in the password are dropped.
-    QTest::keyClicks(f.find<QLineEdit>("Text3"), u"x.y"_s);
-    QTest::keyClicks(f.find<QLineEdit>("Text2"), u"p w"_s);
-    QCOMPARE(f.find<QLineEdit>("Text3")->text(), u"axy"_s);
-    QCOMPARE(f.find<QLineEdit>("Text2")->text(), u"pw"_s);
+    QTest::keyClicks(f.find<QLineEdit>("scriptNameBox"), u"x.y"_s);
+    QTest::keyClicks(f.find<QLineEdit>("passwordBox"), u"p w"_s);
+    QCOMPARE(f.find<QLineEdit>("scriptNameBox")->text(), u"axy"_s);
+    QCOMPARE(f.find<QLineEdit>("passwordBox")->text(), u"pw"_s);
 }
 
 void UnzipScriptEditorTest::closing_data() {
@@ -226,7 +229,7 @@ void UnzipScriptEditorTest::closing() {
     f.writeScript(u"a.usc"_s, kStored);
     UnzipScriptEditor& form = f.open(false, u"a.usc"_s);
     if (change)
-        f.find<QLineEdit>("Text4")->setText(u"changed"_s);
+        f.find<QLineEdit>("descriptionBox")->setText(u"changed"_s);
     f.dialogs.answers = {MessageAnswer(answer)};
     QTest::keyClick(&form, Qt::Key_Escape);
     QCOMPARE(!f.dialogs.messages.isEmpty(), asked);

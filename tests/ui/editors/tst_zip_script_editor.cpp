@@ -50,18 +50,18 @@ void ZipScriptEditorTest::loadsFileSpecs() {
     EditorFixture f;
     f.writeScript(u"s.zsc"_s, keys);
     f.open(false, u"s.zsc"_s);
-    QCOMPARE(f.lines("List1"), lines);
-    QCOMPARE(f.find<QListWidget>("List1")->currentRow(), 0);
-    QVERIFY(f.button("Command9")->isEnabled());
+    QCOMPARE(f.lines("fileSpecList"), lines);
+    QCOMPARE(f.find<QListWidget>("fileSpecList")->currentRow(), 0);
+    QVERIFY(f.button("clearAllDeleteMarksButton")->isEnabled());
 }
 
 void ZipScriptEditorTest::loadsCompressionMode_data() {
     QTest::addColumn<QString>("value");
     QTest::addColumn<QString>("option");
-    QTest::newRow("NONE") << u"NONE"_s << u"Option4"_s;
-    QTest::newRow("fast") << u"fast"_s << u"Option3"_s;
-    QTest::newRow("Normal") << u"Normal"_s << u"Option2"_s;
-    QTest::newRow("unknown word") << u"Maximum"_s << u"Option1"_s;
+    QTest::newRow("NONE") << u"NONE"_s << u"compressionNone"_s;
+    QTest::newRow("fast") << u"fast"_s << u"compressionFast"_s;
+    QTest::newRow("Normal") << u"Normal"_s << u"compressionNormal"_s;
+    QTest::newRow("unknown word") << u"Maximum"_s << u"compressionBest"_s;
 }
 
 void ZipScriptEditorTest::loadsCompressionMode() {
@@ -81,14 +81,14 @@ void ZipScriptEditorTest::loadsFieldsAndStartsUnchanged() {
                    u"Description=Weekly"_s, u"StorePaths=YES"_s, u"StoreSubDirs=true"_s});
     f.open(false, u"week.v2.zsc"_s);
     QCOMPARE(f.form->windowTitle(), u"Tarvik - Edit zip script file week.v2.zsc"_s);
-    QCOMPARE(f.find<QLineEdit>("Text3")->text(), u"week.v2"_s);
-    QCOMPARE(f.find<QLineEdit>("Text2")->text(), u"Se cret!"_s);
-    QCOMPARE(f.find<QDateEdit>("DTPicker1")->date(), QDate(2004, 3, 15));
-    QVERIFY(f.find<QRadioButton>("Option7")->isChecked());
-    QVERIFY(f.find<QRadioButton>("Option9")->isChecked()); // "true" is not "yes"
-    QCOMPARE(f.lines("List2"), (QStringList{u"/out/a"_s, u"/out/b"_s}));
-    QVERIFY(f.button("Command12")->isEnabled());
-    QVERIFY(!f.button("Command2")->isEnabled()); // no file specs
+    QCOMPARE(f.find<QLineEdit>("scriptNameBox")->text(), u"week.v2"_s);
+    QCOMPARE(f.find<QLineEdit>("passwordBox")->text(), u"Se cret!"_s);
+    QCOMPARE(f.find<QDateEdit>("modifiedDatePicker")->date(), QDate(2004, 3, 15));
+    QVERIFY(f.find<QRadioButton>("storePathsYes")->isChecked());
+    QVERIFY(f.find<QRadioButton>("storeSubfoldersNo")->isChecked()); // "true" is not "yes"
+    QCOMPARE(f.lines("directoryList"), (QStringList{u"/out/a"_s, u"/out/b"_s}));
+    QVERIFY(f.button("deleteAllDirectoriesButton")->isEnabled());
+    QVERIFY(!f.button("editFileSpecButton")->isEnabled()); // no file specs
     QVERIFY(!f.saveEnabled());
 }
 
@@ -98,9 +98,9 @@ void ZipScriptEditorTest::addModeStartsFromDefaults() {
     f.settings.zipScriptFile = u"daily"_s;
     f.open(true);
     QCOMPARE(f.form->windowTitle(), u"Tarvik - Add a new zip script file"_s);
-    QCOMPARE(f.find<QLineEdit>("Text1")->text(), u"backup"_s);
-    QCOMPARE(f.find<QLineEdit>("Text3")->text(), u"daily"_s);
-    QVERIFY(f.find<QRadioButton>("Option1")->isChecked());
+    QCOMPARE(f.find<QLineEdit>("zipFileBox")->text(), u"backup"_s);
+    QCOMPARE(f.find<QLineEdit>("scriptNameBox")->text(), u"daily"_s);
+    QVERIFY(f.find<QRadioButton>("compressionBest")->isChecked());
     QVERIFY(!f.saveEnabled());
 }
 
@@ -134,12 +134,12 @@ void ZipScriptEditorTest::addFileSpec() {
     f.dialogs.picks.append(pick);
     f.dialogs.answers.append(wildcards ? MessageAnswer::Yes : MessageAnswer::No);
     f.dialogs.texts.append(typed.isNull() ? std::nullopt : std::optional(typed.toString()));
-    f.click("Command1");
-    QCOMPARE(f.lines("List1"), lines);
+    f.click("addFileSpecButton");
+    QCOMPARE(f.lines("fileSpecList"), lines);
     QCOMPARE(f.status(), status);
     QCOMPARE(f.dialogs.events.contains(u"beep"_s), !status.isEmpty());
     QCOMPARE(f.saveEnabled(), lines.size() == 2);
-    QCOMPARE(f.find<QListWidget>("List1")->currentRow(), 0); // the remembered line
+    QCOMPARE(f.find<QListWidget>("fileSpecList")->currentRow(), 0); // the remembered line
     QCOMPARE(f.settings.lastFolder, pick.isEmpty() ? f.root.path() : u"/data"_s);
     if (!pick.isEmpty())
         QCOMPARE(f.dialogs.messages.first().text,
@@ -172,8 +172,8 @@ void ZipScriptEditorTest::editFileSpec() {
     f.writeScript(u"s.zsc"_s, {u"File1=X,/a.txt"_s, u"File2=/b.txt"_s});
     f.open(false, u"s.zsc"_s);
     f.dialogs.texts.append(typed.isNull() ? std::nullopt : std::optional(typed.toString()));
-    f.click("Command2");
-    QCOMPARE(f.lines("List1"), lines);
+    f.click("editFileSpecButton");
+    QCOMPARE(f.lines("fileSpecList"), lines);
     QCOMPARE(f.status(), status);
     QCOMPARE(f.saveEnabled(), changed);
 }
@@ -183,14 +183,16 @@ void ZipScriptEditorTest::deletingLastLinesDisablesButtons() {
     f.writeScript(u"s.zsc"_s, {u"File1=/a"_s, u"Dir1=/out"_s});
     f.open(false, u"s.zsc"_s);
     f.dialogs.answers = {MessageAnswer::No, MessageAnswer::Yes, MessageAnswer::Yes};
-    f.click("Command3"); // No keeps the line
-    QCOMPARE(f.lines("List1"), QStringList{u"/a"_s});
+    f.click("deleteFileSpecButton"); // No keeps the line
+    QCOMPARE(f.lines("fileSpecList"), QStringList{u"/a"_s});
     QVERIFY(!f.saveEnabled());
-    f.click("Command3");
-    f.click("Command12");
-    QVERIFY(f.lines("List1").isEmpty() && f.lines("List2").isEmpty());
+    f.click("deleteFileSpecButton");
+    f.click("deleteAllDirectoriesButton");
+    QVERIFY(f.lines("fileSpecList").isEmpty() && f.lines("directoryList").isEmpty());
     for (const char* name :
-         {"Command2", "Command3", "Command11", "Command8", "Command9", "Command5", "Command12"})
+         {"editFileSpecButton", "deleteFileSpecButton", "deleteAllFileSpecsButton",
+          "setAllDeleteMarksButton", "clearAllDeleteMarksButton", "deleteDirectoryButton",
+          "deleteAllDirectoriesButton"})
         QVERIFY2(!f.button(name)->isEnabled(), name);
     QVERIFY(f.saveEnabled());
     QCOMPARE(f.dialogs.messages.last().defaultButton, MessageAnswer::No);
@@ -200,10 +202,10 @@ void ZipScriptEditorTest::keyFilters_data() {
     QTest::addColumn<QString>("box");
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("kept");
-    QTest::newRow("zip name drops dots") << u"Text1"_s << u"a.b c"_s << u"ab c"_s;
-    QTest::newRow("script name drops dots") << u"Text3"_s << u"x.zsc"_s << u"xzsc"_s;
-    QTest::newRow("password drops blanks") << u"Text2"_s << u"p w.d"_s << u"pw.d"_s;
-    QTest::newRow("description keeps all") << u"Text4"_s << u"a. b"_s << u"a. b"_s;
+    QTest::newRow("zip name drops dots") << u"zipFileBox"_s << u"a.b c"_s << u"ab c"_s;
+    QTest::newRow("script name drops dots") << u"scriptNameBox"_s << u"x.zsc"_s << u"xzsc"_s;
+    QTest::newRow("password drops blanks") << u"passwordBox"_s << u"p w.d"_s << u"pw.d"_s;
+    QTest::newRow("description keeps all") << u"descriptionBox"_s << u"a. b"_s << u"a. b"_s;
 }
 
 void ZipScriptEditorTest::keyFilters() {
@@ -234,8 +236,8 @@ void ZipScriptEditorTest::dateRule() {
     EditorFixture f;
     f.writeScript(u"s.zsc"_s, {u"ModifiedDate=03/15/2004"_s});
     f.open(false, u"s.zsc"_s);
-    f.find<QDateEdit>("DTPicker1")->setDate(entered);
-    QCOMPARE(f.find<QDateEdit>("DTPicker1")->date(), shown);
+    f.find<QDateEdit>("modifiedDatePicker")->setDate(entered);
+    QCOMPARE(f.find<QDateEdit>("modifiedDatePicker")->date(), shown);
     QCOMPARE(f.status(), refused ? u"Invalid date. Must be a date 01/01/1980 through 12/31/9999."_s
                                  : QString());
     QCOMPARE(f.saveEnabled(), !refused);
@@ -258,7 +260,7 @@ void ZipScriptEditorTest::closing() {
     f.writeScript(u"s.zsc"_s, {u"Description=old"_s});
     f.open(false, u"s.zsc"_s);
     if (change)
-        f.setText("Text4", u"new"_s);
+        f.setText("descriptionBox", u"new"_s);
     if (answer >= 0)
         f.dialogs.answers.append(MessageAnswer(answer));
     QTest::keyClick(f.form.get(), Qt::Key_Escape);

@@ -35,18 +35,19 @@ void ZipScriptEditorSaveTest::requiredFields_data() {
     QTest::addColumn<QString>("missing");
     QTest::addColumn<QString>("focus");
     QTest::newRow("save, all missing")
-        << u"Command6"_s << QStringList{}
+        << u"saveButton"_s << QStringList{}
         << u"Description\nScript File Name\nZip File Name\nDirectories\nFile specs\n"_s
-        << u"List1"_s;
-    QTest::newRow("e-mail, all missing") << u"Command14"_s << QStringList{}
+        << u"fileSpecList"_s;
+    QTest::newRow("e-mail, all missing") << u"emailSettingsButton"_s << QStringList{}
                                          << u"Description\nScript File Name\nZip File "
                                             "Name\nDirectories\nFile specs\n"_s
-                                         << u"List1"_s;
+                                         << u"fileSpecList"_s;
     QTest::newRow("only the description")
-        << u"Command6"_s << QStringList{u"Text3"_s, u"Text1"_s, u"lists"_s} << u"Description\n"_s
-        << u"Text4"_s;
-    QTest::newRow("names and directories") << u"Command6"_s << QStringList{u"Text4"_s, u"lists"_s}
-                                           << u"Script File Name\nZip File Name\n"_s << u"Text1"_s;
+        << u"saveButton"_s << QStringList{u"scriptNameBox"_s, u"zipFileBox"_s, u"lists"_s}
+        << u"Description\n"_s << u"descriptionBox"_s;
+    QTest::newRow("names and directories")
+        << u"saveButton"_s << QStringList{u"descriptionBox"_s, u"lists"_s}
+        << u"Script File Name\nZip File Name\n"_s << u"zipFileBox"_s;
 }
 
 void ZipScriptEditorSaveTest::requiredFields() {
@@ -56,8 +57,8 @@ void ZipScriptEditorSaveTest::requiredFields() {
     QFETCH(QString, focus);
     EditorFixture f;
     f.open(true);
-    f.setText("Text4", u"typed and erased"_s); // Save starts disabled
-    f.setText("Text4", QString());
+    f.setText("descriptionBox", u"typed and erased"_s); // Save starts disabled
+    f.setText("descriptionBox", QString());
     for (const QString& name : filled) {
         if (name == u"lists") {
             f.addSpecs({u"/data/a.txt"_s});
@@ -81,16 +82,16 @@ void ZipScriptEditorSaveTest::addModeWritesKeysInOrder() {
     f.open(true);
     f.addSpecs({u"/data/a.txt"_s, u"/data/b.txt"_s});
     f.addDirs({u"/out/one"_s, u"/out/two"_s});
-    f.find<QListWidget>("List1")->item(0)->setCheckState(Qt::Checked);
-    f.setText("Text1", u"week"_s);
-    f.setText("Text2", u"pw"_s);
-    f.setText("Text3", u"weekly"_s);
-    f.setText("Text4", u"Weekly backup"_s);
-    f.find<QDateEdit>("DTPicker1")->setDate(QDate(2004, 3, 5));
-    f.find<QRadioButton>("Option3")->click();
-    f.find<QRadioButton>("Option7")->click();
-    f.find<QRadioButton>("Option12")->click();
-    f.click("Command6");
+    f.find<QListWidget>("fileSpecList")->item(0)->setCheckState(Qt::Checked);
+    f.setText("zipFileBox", u"week"_s);
+    f.setText("passwordBox", u"pw"_s);
+    f.setText("scriptNameBox", u"weekly"_s);
+    f.setText("descriptionBox", u"Weekly backup"_s);
+    f.find<QDateEdit>("modifiedDatePicker")->setDate(QDate(2004, 3, 5));
+    f.find<QRadioButton>("compressionFast")->click();
+    f.find<QRadioButton>("storePathsYes")->click();
+    f.find<QRadioButton>("directoryEntriesYes")->click();
+    f.click("saveButton");
     QCOMPARE(f.scriptLines(u"weekly.zsc"_s),
              (QStringList{u"File1=X,/data/a.txt"_s, u"File2=/data/b.txt"_s, u"Dir1=/out/one"_s,
                           u"Dir2=/out/two"_s, u"Description=Weekly backup"_s, u"ZipFile=week"_s,
@@ -121,14 +122,14 @@ void ZipScriptEditorSaveTest::nameTaken() {
     if (adding) {
         f.addSpecs({u"/a"_s});
         f.addDirs({u"/o"_s});
-        f.setText("Text1", u"z"_s);
-        f.setText("Text4", u"new"_s);
+        f.setText("zipFileBox", u"z"_s);
+        f.setText("descriptionBox", u"new"_s);
     }
-    f.setText("Text3", u"other"_s);
-    f.click("Command6");
+    f.setText("scriptNameBox", u"other"_s);
+    f.click("saveButton");
     QCOMPARE(f.status(), u"File "_s + f.scriptPath(u"other.zsc"_s) +
                              u" already exists. Please enter a different file name."_s);
-    QCOMPARE(f.form->focusWidget()->objectName(), u"Text3"_s);
+    QCOMPARE(f.form->focusWidget()->objectName(), u"scriptNameBox"_s);
     QCOMPARE(f.scriptLines(u"other.zsc"_s), other);
     QCOMPARE(f.scriptLines(u"mine.zsc"_s), mine);
     QVERIFY(f.list.calls.isEmpty());
@@ -142,11 +143,11 @@ void ZipScriptEditorSaveTest::shrunkListLeavesNoOldKeys() {
                    u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=d"_s, u"Subject=kept"_s});
     f.open(false, u"s.zsc"_s);
     f.dialogs.answers = {MessageAnswer::Yes, MessageAnswer::Yes};
-    f.find<QListWidget>("List1")->setCurrentRow(3);
-    f.click("Command3");
-    f.find<QListWidget>("List1")->setCurrentRow(3);
-    f.click("Command3");
-    f.click("Command6");
+    f.find<QListWidget>("fileSpecList")->setCurrentRow(3);
+    f.click("deleteFileSpecButton");
+    f.find<QListWidget>("fileSpecList")->setCurrentRow(3);
+    f.click("deleteFileSpecButton");
+    f.click("saveButton");
     const QStringList lines = f.scriptLines(u"s.zsc"_s);
     QCOMPARE(lines.filter(QRegularExpression(u"^File\\d"_s)),
              (QStringList{u"File1=/1"_s, u"File2=/2"_s, u"File3=/3"_s}));
@@ -162,9 +163,9 @@ void ZipScriptEditorSaveTest::renameKeepsEveryKey() {
                    u"Attachment=Yes"_s, u"EmailAddress1=a@b.c"_s, u"LastRun=2004/03/15 14:07:09"_s,
                    u"Error=X"_s});
     f.open(false, u"old.zsc"_s);
-    f.setText("Text3", u"New"_s);
-    f.setText("Text4", u"second"_s);
-    f.click("Command6");
+    f.setText("scriptNameBox", u"New"_s);
+    f.setText("descriptionBox", u"second"_s);
+    f.click("saveButton");
     QVERIFY(!QFile::exists(f.scriptPath(u"old.zsc"_s)));
     const QStringList lines = f.scriptLines(u"New.zsc"_s);
     for (const QString& kept :
@@ -173,8 +174,8 @@ void ZipScriptEditorSaveTest::renameKeepsEveryKey() {
         QVERIFY2(lines.contains(kept), qPrintable(kept));
     QCOMPARE(f.list.calls, (QStringList{u"name New.zsc"_s, u"description second"_s}));
     // The row shows "second" now: going back to the loaded text updates it too.
-    f.setText("Text4", u"first"_s);
-    f.click("Command6");
+    f.setText("descriptionBox", u"first"_s);
+    f.click("saveButton");
     QCOMPARE(f.list.calls.last(), u"description first"_s);
     QCOMPARE(f.list.calls.size(), 3);
 }
@@ -190,8 +191,8 @@ void ZipScriptEditorSaveTest::savesIntoTheFileItWasOpenedOn() {
     EditorFixture f;
     f.writeScript(file, {u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=d"_s});
     f.open(false, file);
-    f.setText("Text4", u"changed"_s);
-    f.click("Command6");
+    f.setText("descriptionBox", u"changed"_s);
+    f.click("saveButton");
     QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{file});
     QVERIFY(f.scriptLines(file).contains(u"Description=changed"_s));
     QVERIFY(f.scriptLines(file).contains(u"File1=/a"_s));
@@ -203,9 +204,9 @@ void ZipScriptEditorSaveTest::unscramblablePasswordWritesNothing() {
     const QStringList before{u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=d"_s};
     f.writeScript(u"s.zsc"_s, before);
     f.open(false, u"s.zsc"_s);
-    f.setText("Text2", u"\u00ff"_s); // shifted beyond the single-byte range
-    f.setText("Text3", u"renamed"_s);
-    f.click("Command6");
+    f.setText("passwordBox", u"\u00ff"_s); // shifted beyond the single-byte range
+    f.setText("scriptNameBox", u"renamed"_s);
+    f.click("saveButton");
     QVERIFY(f.status().startsWith(u"The password holds a character that cannot be stored"_s));
     QCOMPARE(f.scriptLines(u"s.zsc"_s), before);
     QVERIFY(!QFile::exists(f.scriptPath(u"renamed.zsc"_s)));
@@ -224,32 +225,32 @@ void ZipScriptEditorSaveTest::emailSettingsOfNewScript() {
     f.open(true);
     f.addSpecs({u"/a"_s});
     f.addDirs({u"/o"_s});
-    f.setText("Text1", u"z"_s);
-    f.setText("Text3", u"new"_s);
-    f.setText("Text4", u"d"_s);
+    f.setText("zipFileBox", u"z"_s);
+    f.setText("scriptNameBox", u"new"_s);
+    f.setText("descriptionBox", u"d"_s);
     f.dialogs.texts.append(u"x@y.z"_s);
     QString title;
     EditorFixture::whenModalOpens([&](QWidget* email) {
         title = email->windowTitle();
-        QTest::mouseClick(email->findChild<QPushButton*>(u"Command1"_s), Qt::LeftButton);
-        QTest::mouseClick(email->findChild<QPushButton*>(u"Command6"_s), Qt::LeftButton);
-        QTest::mouseClick(email->findChild<QPushButton*>(u"Command7"_s), Qt::LeftButton);
+        QTest::mouseClick(email->findChild<QPushButton*>(u"addAddressButton"_s), Qt::LeftButton);
+        QTest::mouseClick(email->findChild<QPushButton*>(u"saveButton"_s), Qt::LeftButton);
+        QTest::mouseClick(email->findChild<QPushButton*>(u"closeButton"_s), Qt::LeftButton);
     });
-    f.click("Command14");
+    f.click("emailSettingsButton");
     QCOMPARE(title, u"Tarvik - Email Settings Screen"_s);
-    QVERIFY(f.find<QLineEdit>("Text3")->isReadOnly());
+    QVERIFY(f.find<QLineEdit>("scriptNameBox")->isReadOnly());
     QCOMPARE(f.scriptLines(u"new.zsc"_s),
              (QStringList{u"Attachment=No"_s, u"HyperLink=No"_s, u"EmailAddress1=x@y.z"_s,
                           u"SenderName=Tarvik"_s, u"Sender=yourname@yourmailhost.com"_s,
                           u"Subject=Zip File"_s, u"Body=Attached is zip file."_s}));
     if (saveScript) {
-        f.click("Command6"); // the file exists, but it is this script's own
+        f.click("saveButton"); // the file exists, but it is this script's own
         QCOMPARE(f.list.calls, QStringList{u"add new.zsc|Zip|d"_s});
         QVERIFY(f.scriptLines(u"new.zsc"_s).contains(u"EmailAddress1=x@y.z"_s));
         QVERIFY(f.scriptLines(u"new.zsc"_s).contains(u"File1=/a"_s));
     } else {
         f.dialogs.answers.append(MessageAnswer::No);
-        f.click("Command7");
+        f.click("closeButton");
         QVERIFY(!f.form->isVisible());
         QVERIFY(!QFile::exists(f.scriptPath(u"new.zsc"_s)));
     }
@@ -259,14 +260,14 @@ void ZipScriptEditorSaveTest::emailRefusedAfterUnsavedRename() {
     EditorFixture f;
     f.writeScript(u"s.zsc"_s, {u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=d"_s});
     f.open(false, u"s.zsc"_s);
-    f.setText("Text3", u"t"_s);
+    f.setText("scriptNameBox", u"t"_s);
     bool opened = false;
     EditorFixture::whenModalOpens([&](QWidget* modal) {
         opened = modal != f.form.get();
         if (opened)
             modal->close();
     });
-    f.click("Command14");
+    f.click("emailSettingsButton");
     QTest::qWait(0);
     QCOMPARE(f.status(),
              u"Please save changes on current screen before accessing email settings."_s);

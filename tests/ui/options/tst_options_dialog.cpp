@@ -67,12 +67,12 @@ void OptionsDialogTest::showsTheFile() {
     f.settings.scriptFilePath = u"/data/scripts"_s; // as loaded at start-up
     OptionsDialog& form = f.open();
     QCOMPARE(form.windowTitle(), u"Tarvik - Options Screen"_s);
-    QCOMPARE(f.text(u"Text5"_s), u"/data/scripts/"_s);
-    QCOMPARE(f.text(u"Text6"_s), f.root.path());
-    QCOMPARE(f.text(u"Text8"_s), u"25"_s);
-    QVERIFY(form.findChild<QCheckBox*>(u"Check1"_s)->isChecked());
-    QVERIFY(form.findChild<QCheckBox*>(u"Check2"_s)->isChecked());
-    QVERIFY(!f.button("Command6")->isEnabled());
+    QCOMPARE(f.text(u"scriptFolderBox"_s), u"/data/scripts/"_s);
+    QCOMPARE(f.text(u"errorFolderBox"_s), f.root.path());
+    QCOMPARE(f.text(u"mailPortBox"_s), u"25"_s);
+    QVERIFY(form.findChild<QCheckBox*>(u"uncPathsCheck"_s)->isChecked());
+    QVERIFY(form.findChild<QCheckBox*>(u"newErrorFileCheck"_s)->isChecked());
+    QVERIFY(!f.button("saveButton")->isEnabled());
     form.reject();
     QVERIFY(f.dialogs.messages.isEmpty());
     QVERIFY(!form.isVisible());
@@ -84,12 +84,14 @@ void OptionsDialogTest::keyFilters_data() {
     QTest::addColumn<QString>("typed");
     QTest::addColumn<QString>("shown");      // while the field has the focus
     QTest::addColumn<QString>("afterLeave"); // once the focus has moved on
-    QTest::newRow("no full stop in a name") << u"Text1"_s << u"a.b"_s << u"ab"_s << u"ab"_s;
-    QTest::newRow("no full stop, zip name") << u"Text3"_s << u".x."_s << u"x"_s << u"x"_s;
-    QTest::newRow("port refuses letters") << u"Text8"_s << u"abc"_s << QString() << u"0"_s;
-    QTest::newRow("port keeps digits") << u"Text8"_s << u"1a2"_s << u"12"_s << u"12"_s;
-    QTest::newRow("port loses leading zeros") << u"Text8"_s << u"007"_s << u"007"_s << u"7"_s;
-    QTest::newRow("port, three digits at most") << u"Text8"_s << u"65535"_s << u"655"_s << u"655"_s;
+    QTest::newRow("no full stop in a name")
+        << u"zipScriptNameBox"_s << u"a.b"_s << u"ab"_s << u"ab"_s;
+    QTest::newRow("no full stop, zip name") << u"zipFileBox"_s << u".x."_s << u"x"_s << u"x"_s;
+    QTest::newRow("port refuses letters") << u"mailPortBox"_s << u"abc"_s << QString() << u"0"_s;
+    QTest::newRow("port keeps digits") << u"mailPortBox"_s << u"1a2"_s << u"12"_s << u"12"_s;
+    QTest::newRow("port loses leading zeros") << u"mailPortBox"_s << u"007"_s << u"007"_s << u"7"_s;
+    QTest::newRow("port, three digits at most")
+        << u"mailPortBox"_s << u"65535"_s << u"655"_s << u"655"_s;
 }
 
 void OptionsDialogTest::keyFilters() {
@@ -104,7 +106,7 @@ void OptionsDialogTest::keyFilters() {
     edit->clear();
     QTest::keyClicks(edit, typed);
     QCOMPARE(edit->text(), shown);
-    f.edit(u"Text7"_s)->setFocus();
+    f.edit(u"mailServerBox"_s)->setFocus();
     QCOMPARE(edit->text(), afterLeave);
 }
 
@@ -115,14 +117,16 @@ void OptionsDialogTest::pickers_data() {
     QTest::addColumn<QString>("shown");
     QTest::addColumn<QString>("event");
     QTest::newRow("archive, upper-case ending")
-        << u"Command1"_s << u"/backup/Data.ZIP"_s << u"Text4"_s << u"/backup/Data"_s
-        << u"file: Select a file to unzip"_s;
+        << u"chooseUnzipFileButton"_s << u"/backup/Data.ZIP"_s << u"unzipFileBox"_s
+        << u"/backup/Data"_s << u"file: Select a file to unzip"_s;
     QTest::newRow("script folder, separator stripped")
-        << u"Command3"_s << u"/data/new/"_s << u"Text5"_s << u"/data/new"_s
-        << u"folder: Select the location of the script files"_s;
-    QTest::newRow("error folder, the root") << u"Command2"_s << u"/"_s << u"Text6"_s << u"/"_s
-                                            << u"folder: Select the location of the error file"_s;
-    QTest::newRow("cancelled") << u"Command3"_s << QString() << u"Text5"_s << u"<start>"_s
+        << u"chooseScriptFolderButton"_s << u"/data/new/"_s << u"scriptFolderBox"_s
+        << u"/data/new"_s << u"folder: Select the location of the script files"_s;
+    QTest::newRow("error folder, the root")
+        << u"chooseErrorFolderButton"_s << u"/"_s << u"errorFolderBox"_s << u"/"_s
+        << u"folder: Select the location of the error file"_s;
+    QTest::newRow("cancelled") << u"chooseScriptFolderButton"_s << QString() << u"scriptFolderBox"_s
+                               << u"<start>"_s
                                << u"folder: Select the location of the script files"_s;
 }
 
@@ -139,7 +143,7 @@ void OptionsDialogTest::pickers() {
     f.button(qPrintable(button))->click();
     QCOMPARE(f.dialogs.events, QStringList{event});
     QCOMPARE(f.text(field), shown == u"<start>" ? before : shown);
-    QCOMPARE(f.button("Command6")->isEnabled(), !picked.isEmpty());
+    QCOMPARE(f.button("saveButton")->isEnabled(), !picked.isEmpty());
 }
 
 void OptionsDialogTest::save() {
@@ -147,14 +151,14 @@ void OptionsDialogTest::save() {
     f.write(u"ZipScriptFile"_s, u"daily"_s);
     f.write(u"MailServerPort"_s, u"587"_s);
     f.open();
-    f.edit(u"Text1"_s)->clear();
-    f.edit(u"Text2"_s)->setText(u"restore"_s);
-    f.edit(u"Text7"_s)->setText(u"mail.example.org"_s);
-    f.edit(u"Text8"_s)->clear(); // saved without leaving the field
-    f.form->findChild<QCheckBox*>(u"Check3"_s)->click();
-    f.button("Command6")->click();
+    f.edit(u"zipScriptNameBox"_s)->clear();
+    f.edit(u"unzipScriptNameBox"_s)->setText(u"restore"_s);
+    f.edit(u"mailServerBox"_s)->setText(u"mail.example.org"_s);
+    f.edit(u"mailPortBox"_s)->clear(); // saved without leaving the field
+    f.form->findChild<QCheckBox*>(u"militaryTimeCheck"_s)->click();
+    f.button("saveButton")->click();
 
-    QVERIFY(!f.button("Command6")->isEnabled());
+    QVERIFY(!f.button("saveButton")->isEnabled());
     QCOMPARE(f.key(u"ZipScriptFile"_s), u"<none>"_s);
     QCOMPARE(f.key(u"UnzipScriptFile"_s), u"restore"_s);
     QCOMPARE(f.key(u"MilitaryTime"_s), u"No"_s);
@@ -183,7 +187,7 @@ void OptionsDialogTest::closing() {
     OptionsFixture f;
     OptionsDialog& form = f.open();
     f.dialogs.picks = {u"/elsewhere"_s};
-    f.button("Command3")->click();
+    f.button("chooseScriptFolderButton")->click();
     f.dialogs.answers = {MessageAnswer(answer)};
     QTest::keyClick(&form, Qt::Key_Escape);
     QCOMPARE(f.dialogs.messages.size(), 1);
