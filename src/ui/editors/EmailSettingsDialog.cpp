@@ -8,6 +8,7 @@
 #include "storage/ScriptFields.h"
 #include "storage/ScriptKeys.h"
 #include "storage/ZipScript.h"
+#include "ui/common/WindowMessages.h"
 #include "ui/editors/ListRows.h"
 #include "ui_EmailSettingsDialog.h"
 
@@ -103,12 +104,25 @@ void EmailSettingsDialog::connectControls() {
 
     connect(ui_->addAddressButton, &QAbstractButton::clicked, this,
             &EmailSettingsDialog::addAddress);
-    connect(ui_->editAddressButton, &QAbstractButton::clicked, this,
-            &EmailSettingsDialog::editAddress);
-    connect(ui_->deleteAddressButton, &QAbstractButton::clicked, this,
-            &EmailSettingsDialog::deleteAddress);
-    connect(ui_->deleteAllAddressesButton, &QAbstractButton::clicked, this,
-            &EmailSettingsDialog::deleteAllAddresses);
+    connect(ui_->editAddressButton, &QAbstractButton::clicked, this, [this] {
+        switch (EditCurrentRow(dialogs_, this, ui_->addressList, kAddressPrompt, kAddressTitle)) {
+        case RowEdit::Changed:
+            addressesChanged();
+            break;
+        case RowEdit::Duplicate:
+            dialogs_.reportError(this, QString::fromUtf16(kItemExists));
+            break;
+        case RowEdit::Unchanged:
+            break;
+        }
+    });
+    for (auto [button, remove] : {std::pair{ui_->deleteAddressButton, &DeleteCurrentRow},
+                                  std::pair{ui_->deleteAllAddressesButton, &DeleteAllRows}}) {
+        connect(button, &QAbstractButton::clicked, this, [this, remove] {
+            if (remove(dialogs_, this, ui_->addressList))
+                addressesChanged();
+        });
+    }
     connect(ui_->saveButton, &QAbstractButton::clicked, this, &EmailSettingsDialog::save);
     connect(ui_->closeButton, &QAbstractButton::clicked, this, &EmailSettingsDialog::reject);
 }
@@ -124,11 +138,7 @@ bool EmailSettingsDialog::eventFilter(QObject* watched, QEvent* event) {
 }
 
 void EmailSettingsDialog::reject() {
-    if (ui_->saveButton->isEnabled() &&
-        dialogs_.showMessage(
-            this, {QStringLiteral("Do you want to save your changes before closing this screen?"),
-                   MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes}) ==
-            MessageAnswer::Yes)
+    if (ui_->saveButton->isEnabled() && KeepOpenToSave(dialogs_, this))
         return; // stays open with the changes
     QDialog::reject();
 }
@@ -138,56 +148,10 @@ void EmailSettingsDialog::addAddress() {
         dialogs_.askText(this, kAddressPrompt, kAddressTitle, {}).value_or(QString()).trimmed();
     if (address.isEmpty())
         return;
-    const int remembered = RememberedRow(ui_->addressList);
-    if (FindRowIgnoringCase(ui_->addressList, address) >= 0) {
-        dialogs_.reportError(this, QStringLiteral("Item already exists."));
-    } else {
-        ui_->addressList->addItem(address);
+    if (AddUniqueRow(ui_->addressList, address))
         addressesChanged();
-    }
-    ui_->addressList->setCurrentRow(remembered);
-}
-
-void EmailSettingsDialog::editAddress() {
-    QListWidgetItem* item = ui_->addressList->currentItem();
-    if (!item)
-        return;
-    const QString old = item->text();
-    const QString answer =
-        dialogs_.askText(this, kAddressPrompt, kAddressTitle, old).value_or(QString()).trimmed();
-    if (answer.isEmpty() || answer == old)
-        return;
-    if (answer.compare(old, Qt::CaseInsensitive) == 0) {
-        item->setText(answer); // only the letter case changed
-        addressesChanged();
-        return;
-    }
-    const int remembered = RememberedRow(ui_->addressList);
-    if (FindRowIgnoringCase(ui_->addressList, answer) >= 0) {
-        dialogs_.reportError(this, QStringLiteral("Item already exists."));
-    } else {
-        item->setText(answer);
-        addressesChanged();
-    }
-    ui_->addressList->setCurrentRow(remembered);
-}
-
-void EmailSettingsDialog::deleteAddress() {
-    const int row = ui_->addressList->currentRow();
-    if (row < 0 || !dialogs_.confirm(
-                       this, QStringLiteral("Are you sure you want to delete the selected item?")))
-        return;
-    delete ui_->addressList->takeItem(row);
-    if (ui_->addressList->count() > 0)
-        ui_->addressList->setCurrentRow(0);
-    addressesChanged();
-}
-
-void EmailSettingsDialog::deleteAllAddresses() {
-    if (!dialogs_.confirm(this, QStringLiteral("Are you sure you want to delete all the items?")))
-        return;
-    ui_->addressList->clear();
-    addressesChanged();
+    else
+        dialogs_.reportError(this, QString::fromUtf16(kItemExists));
 }
 
 void EmailSettingsDialog::addressesChanged() {

@@ -42,9 +42,6 @@ private:
     void load(const QStringList& directories);
     void connectControls();
     void addAddress();
-    void editAddress();
-    void deleteAddress();
-    void deleteAllAddresses();
     void save();
     void addressesChanged();
     void updateAddressButtons();

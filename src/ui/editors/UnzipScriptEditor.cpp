@@ -7,7 +7,10 @@
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
+#include "storage/ScriptFolder.h"
 #include "storage/UnzipScript.h"
+#include "ui/common/WindowMessages.h"
+#include "ui/editors/ListRows.h"
 #include "ui_UnzipScriptEditor.h"
 
 #include <QCoreApplication>
@@ -22,24 +25,7 @@ namespace {
 const QString kSpecTitle = QStringLiteral("File Specs to Unzip");
 const QString kSpecPrompt =
     QStringLiteral("Enter file spec (valid wildcard characters are ? and *)\r\nExample: s????.*");
-const QString kItemExists = QStringLiteral("Item already exists.");
-const QString kUnzipExtension = QStringLiteral(".usc");
-
-// The line that equals `text` ignoring letter case, or -1.
-int FindLine(const QListWidget* list, const QString& text) {
-    for (int i = 0; i < list->count(); ++i) {
-        if (list->item(i)->text().compare(text, Qt::CaseInsensitive) == 0)
-            return i;
-    }
-    return -1;
-}
-
-QStringList Lines(const QListWidget* list) {
-    QStringList lines;
-    for (int i = 0; i < list->count(); ++i)
-        lines.append(list->item(i)->text());
-    return lines;
-}
+const QString kUnzipExtension = ScriptEnding(ScriptKind::Unzip);
 
 // A typed character that `edit` discards: "." in name boxes, a blank in the
 // password box. Pasted text is not filtered.
@@ -81,7 +67,7 @@ void UnzipScriptEditor::loadNew() {
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Add a new unzip script file"));
     ui_->fileSpecList->addItem(QStringLiteral("*.*"));
     ui_->fileSpecList->setCurrentRow(0);
-    updateSpecButtons();
+    updateListButtons();
     if (!context_.settings.unzipFile.isEmpty())
         ui_->zipFileBox->setText(context_.settings.unzipFile);
     if (!context_.settings.unzipScriptFile.isEmpty())
@@ -125,8 +111,7 @@ void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
         ui_->directoryList->setCurrentRow(0);
     if (ui_->fileSpecList->count() > 0)
         ui_->fileSpecList->setCurrentRow(0);
-    updateSpecButtons();
-    updateDirectoryButtons();
+    updateListButtons();
     FitListScrollWidth(ui_->directoryList);
     FitListScrollWidth(ui_->fileSpecList);
     loadedDescription_ = ui_->descriptionBox->text();
@@ -139,12 +124,32 @@ void UnzipScriptEditor::connectControls() {
     };
     on(u.chooseZipFileButton, &UnzipScriptEditor::chooseArchive);
     on(u.addFileSpecButton, &UnzipScriptEditor::addSpec);
-    on(u.editFileSpecButton, &UnzipScriptEditor::editSpec);
-    on(u.deleteFileSpecButton, &UnzipScriptEditor::deleteSpec);
-    on(u.deleteAllFileSpecsButton, &UnzipScriptEditor::deleteAllSpecs);
+    connect(u.editFileSpecButton, &QAbstractButton::clicked, this, [this] {
+        switch (
+            EditCurrentRow(context_.dialogs, this, ui_->fileSpecList, kSpecPrompt, kSpecTitle)) {
+        case RowEdit::Changed:
+            fileSpecsChanged_ = true;
+            setModified();
+            break;
+        case RowEdit::Duplicate:
+            refuse(QString::fromUtf16(kItemExists));
+            break;
+        case RowEdit::Unchanged:
+            break;
+        }
+    });
     on(u.addDirectoryButton, &UnzipScriptEditor::addDirectory);
-    on(u.deleteDirectoryButton, &UnzipScriptEditor::deleteDirectory);
-    on(u.deleteAllDirectoriesButton, &UnzipScriptEditor::deleteAllDirectories);
+    const auto removing = [this](QAbstractButton* button, QListWidget* list,
+                                 bool (*remove)(DialogService&, QWidget*, QListWidget*)) {
+        connect(button, &QAbstractButton::clicked, this, [this, list, remove] {
+            if (remove(context_.dialogs, this, list))
+                listChanged(list);
+        });
+    };
+    removing(u.deleteFileSpecButton, u.fileSpecList, &DeleteCurrentRow);
+    removing(u.deleteAllFileSpecsButton, u.fileSpecList, &DeleteAllRows);
+    removing(u.deleteDirectoryButton, u.directoryList, &DeleteCurrentRow);
+    removing(u.deleteAllDirectoriesButton, u.directoryList, &DeleteAllRows);
     on(u.saveButton, &UnzipScriptEditor::save);
     connect(u.closeButton, &QAbstractButton::clicked, this, &UnzipScriptEditor::reject);
     connect(u.clearMessagesButton, &QAbstractButton::clicked, u.messagesBox,
@@ -165,17 +170,19 @@ void UnzipScriptEditor::showMessage(const QString& text) const {
     ui_->messagesBox->setPlainText(text);
 }
 
-void UnzipScriptEditor::updateSpecButtons() const {
-    const bool any = ui_->fileSpecList->count() > 0;
-    for (QWidget* w :
-         {ui_->editFileSpecButton, ui_->deleteFileSpecButton, ui_->deleteAllFileSpecsButton})
-        w->setEnabled(any);
+void UnzipScriptEditor::refuse(const QString& text) const {
+    context_.dialogs.beep();
+    showMessage(text);
 }
 
-void UnzipScriptEditor::updateDirectoryButtons() const {
-    const bool any = ui_->directoryList->count() > 0;
-    ui_->deleteDirectoryButton->setEnabled(any);
-    ui_->deleteAllDirectoriesButton->setEnabled(any);
+void UnzipScriptEditor::updateListButtons() const {
+    const bool specs = ui_->fileSpecList->count() > 0;
+    for (QWidget* w :
+         {ui_->editFileSpecButton, ui_->deleteFileSpecButton, ui_->deleteAllFileSpecsButton})
+        w->setEnabled(specs);
+    const bool dirs = ui_->directoryList->count() > 0;
+    ui_->deleteDirectoryButton->setEnabled(dirs);
+    ui_->deleteAllDirectoriesButton->setEnabled(dirs);
 }
 
 bool UnzipScriptEditor::eventFilter(QObject* watched, QEvent* event) {
@@ -203,99 +210,10 @@ void UnzipScriptEditor::addSpec() {
         context_.dialogs.askText(this, kSpecPrompt, kSpecTitle, {}).value_or(QString()).trimmed();
     if (spec.isEmpty())
         return;
-    if (addUniqueLine(ui_->fileSpecList, spec)) {
-        fileSpecsChanged_ = true;
-        updateSpecButtons();
-    }
-}
-
-bool UnzipScriptEditor::addUniqueLine(QListWidget* list, const QString& text) {
-    const int remembered = qMax(list->currentRow(), 0);
-    bool exists;
-    {
-        WaitCursor wait;
-        exists = FindLine(list, text) >= 0;
-    }
-    if (exists) {
-        context_.dialogs.beep();
-        showMessage(kItemExists);
-    } else {
-        list->addItem(text);
-        setModified();
-        FitListScrollWidth(list);
-    }
-    list->setCurrentRow(remembered);
-    return !exists;
-}
-
-void UnzipScriptEditor::editSpec() {
-    QListWidget* list = ui_->fileSpecList;
-    const int row = list->currentRow();
-    if (row < 0)
-        return;
-    const QString old = list->item(row)->text();
-    const QString spec =
-        context_.dialogs.askText(this, kSpecPrompt, kSpecTitle, old).value_or(QString()).trimmed();
-    if (spec.isEmpty() || spec == old)
-        return;
-    if (spec.compare(old, Qt::CaseInsensitive) == 0) {
-        // Only the letter case changed: no duplicate to look for.
-        list->item(row)->setText(spec);
-        fileSpecsChanged_ = true;
-        setModified();
-        return;
-    }
-    bool exists;
-    {
-        WaitCursor wait;
-        exists = FindLine(list, spec) >= 0;
-    }
-    if (exists) {
-        context_.dialogs.beep();
-        showMessage(kItemExists);
-    } else {
-        list->item(row)->setText(spec);
-        setModified();
-        fileSpecsChanged_ = true;
-        FitListScrollWidth(list);
-    }
-    list->setCurrentRow(row);
-}
-
-bool UnzipScriptEditor::deleteSelectedLine(QListWidget* list) {
-    const int row = list->currentRow();
-    if (row < 0 || !context_.dialogs.confirm(
-                       this, QStringLiteral("Are you sure you want to delete the selected item?")))
-        return false;
-    delete list->takeItem(row);
-    setModified();
-    if (list->count() > 0) {
-        list->setCurrentRow(0);
-        FitListScrollWidth(list);
-    }
-    return true;
-}
-
-bool UnzipScriptEditor::deleteAllLines(QListWidget* list) {
-    if (!context_.dialogs.confirm(this,
-                                  QStringLiteral("Are you sure you want to delete all the items?")))
-        return false;
-    list->clear();
-    setModified();
-    FitListScrollWidth(list);
-    return true;
-}
-
-void UnzipScriptEditor::deleteSpec() {
-    if (deleteSelectedLine(ui_->fileSpecList))
-        fileSpecsChanged_ = true;
-    updateSpecButtons();
-}
-
-void UnzipScriptEditor::deleteAllSpecs() {
-    if (deleteAllLines(ui_->fileSpecList))
-        fileSpecsChanged_ = true;
-    updateSpecButtons();
+    if (AddUniqueRow(ui_->fileSpecList, spec))
+        listChanged(ui_->fileSpecList);
+    else
+        refuse(QString::fromUtf16(kItemExists));
 }
 
 void UnzipScriptEditor::addDirectory() {
@@ -304,22 +222,16 @@ void UnzipScriptEditor::addDirectory() {
                               QStringLiteral("Select a directory to extract zipped files in"));
     if (dir.isEmpty())
         return;
-    if (addUniqueLine(ui_->directoryList, dir)) {
-        directoriesChanged_ = true;
-        updateDirectoryButtons();
-    }
+    if (AddUniqueRow(ui_->directoryList, dir))
+        listChanged(ui_->directoryList);
+    else
+        refuse(QString::fromUtf16(kItemExists));
 }
 
-void UnzipScriptEditor::deleteDirectory() {
-    if (deleteSelectedLine(ui_->directoryList))
-        directoriesChanged_ = true;
-    updateDirectoryButtons();
-}
-
-void UnzipScriptEditor::deleteAllDirectories() {
-    if (deleteAllLines(ui_->directoryList))
-        directoriesChanged_ = true;
-    updateDirectoryButtons();
+void UnzipScriptEditor::listChanged(QListWidget* list) {
+    (list == ui_->fileSpecList ? fileSpecsChanged_ : directoriesChanged_) = true;
+    setModified();
+    updateListButtons();
 }
 
 // ---- Saving and closing ------------------------------------------------------
@@ -353,8 +265,8 @@ bool UnzipScriptEditor::requiredFieldsPresent() {
 bool UnzipScriptEditor::writeScript(const QString& path, bool listsChanged) const {
     UnzipScript script;
     script.zipFile = ui_->zipFileBox->text();
-    script.fileSpecs = Lines(ui_->fileSpecList);
-    script.directories = Lines(ui_->directoryList);
+    script.fileSpecs = RowTexts(ui_->fileSpecList);
+    script.directories = RowTexts(ui_->directoryList);
     script.password = ui_->passwordBox->text();
     script.deleteArchive = ui_->deleteZipFileYes->isChecked();
     script.overwrite = ui_->overwriteYes->isChecked();
@@ -436,15 +348,8 @@ void UnzipScriptEditor::save() {
 }
 
 void UnzipScriptEditor::reject() {
-    if (ui_->saveButton->isEnabled()) {
-        MessageRequest ask;
-        ask.text = QStringLiteral("Do you want to save your changes before closing this screen?");
-        ask.icon = MessageIcon::Question;
-        ask.buttons = MessageButtons::YesNo;
-        ask.defaultButton = MessageAnswer::Yes;
-        if (context_.dialogs.showMessage(this, ask) != MessageAnswer::No)
-            return;
-    }
+    if (ui_->saveButton->isEnabled() && KeepOpenToSave(context_.dialogs, this))
+        return;
     QDialog::reject();
 }
 

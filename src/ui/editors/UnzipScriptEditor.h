@@ -36,22 +36,14 @@ private:
     void connectControls();
     void setModified() const;
     void showMessage(const QString& text) const;
-    void updateSpecButtons() const;
-    void updateDirectoryButtons() const;
+    void refuse(const QString& text) const; // beep, then showMessage
+    void updateListButtons() const;
 
     void chooseArchive();
     void addSpec();
-    void editSpec();
-    void deleteSpec();
-    void deleteAllSpecs();
     void addDirectory();
-    void deleteDirectory();
-    void deleteAllDirectories();
-    // Adds `text` unless the list holds it in any letter case (then says so);
-    // the current line stays. True when added.
-    bool addUniqueLine(QListWidget* list, const QString& text);
-    bool deleteSelectedLine(QListWidget* list);
-    bool deleteAllLines(QListWidget* list);
+    // A line of `list` was added or removed.
+    void listChanged(QListWidget* list);
     void save();
     bool requiredFieldsPresent();
     bool writeScript(const QString& path, bool listsChanged) const;

@@ -9,7 +9,9 @@
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "storage/Scramble.h"
+#include "storage/ScriptFolder.h"
 #include "storage/ZipScript.h"
+#include "ui/common/WindowMessages.h"
 #include "ui/editors/EmailSettingsDialog.h"
 #include "ui/editors/ListRows.h"
 #include "ui_ZipScriptEditor.h"
@@ -36,11 +38,10 @@ constexpr int kClientWidth = 11550 / kTwipsPerPixel;
 constexpr int kClientHeight = 7350 / kTwipsPerPixel;
 
 const QDate kEarliestDate(1980, 1, 1);
-const QString kScriptExtension = QStringLiteral(".zsc");
+const QString kScriptExtension = ScriptEnding(ScriptKind::Zip);
 const QString kSpecsTitle = QStringLiteral("File Specs to Zip");
 const QString kSpecPrompt = QStringLiteral("Enter file spec (valid wildcard characters are ? and "
                                            "*)\nExample: c:\\Windows\\s???.*");
-const QString kItemExists = QStringLiteral("Item already exists.");
 
 QListWidgetItem* specItem(const FileSpecEntry& entry) {
     auto* item = new QListWidgetItem(entry.spec);
@@ -95,16 +96,28 @@ void ZipScriptEditor::connectControls() {
         connect(button, &QAbstractButton::clicked, this, handler);
     };
     click(ui_->addFileSpecButton, &ZipScriptEditor::addFileSpec);
-    click(ui_->editFileSpecButton, &ZipScriptEditor::editFileSpec);
-    click(ui_->deleteFileSpecButton, &ZipScriptEditor::deleteFileSpec);
-    click(ui_->deleteAllFileSpecsButton, &ZipScriptEditor::deleteAllFileSpecs);
+    // An edited line keeps its delete mark; itemChanged below notes the change.
+    connect(ui_->editFileSpecButton, &QAbstractButton::clicked, this, [this] {
+        if (EditCurrentRow(context_.dialogs, this, ui_->fileSpecList, kSpecPrompt, kSpecsTitle) ==
+            RowEdit::Duplicate)
+            refuse(QString::fromUtf16(kItemExists));
+    });
     connect(ui_->setAllDeleteMarksButton, &QAbstractButton::clicked, this,
             [this] { setAllDeleteMarks(true); });
     connect(ui_->clearAllDeleteMarksButton, &QAbstractButton::clicked, this,
             [this] { setAllDeleteMarks(false); });
     click(ui_->addDirectoryButton, &ZipScriptEditor::addDirectory);
-    click(ui_->deleteDirectoryButton, &ZipScriptEditor::deleteDirectory);
-    click(ui_->deleteAllDirectoriesButton, &ZipScriptEditor::deleteAllDirectories);
+    const auto removing = [this](QAbstractButton* button, QListWidget* list,
+                                 bool (*remove)(DialogService&, QWidget*, QListWidget*)) {
+        connect(button, &QAbstractButton::clicked, this, [this, list, remove] {
+            if (remove(context_.dialogs, this, list))
+                listChanged(list);
+        });
+    };
+    removing(ui_->deleteFileSpecButton, ui_->fileSpecList, &DeleteCurrentRow);
+    removing(ui_->deleteAllFileSpecsButton, ui_->fileSpecList, &DeleteAllRows);
+    removing(ui_->deleteDirectoryButton, ui_->directoryList, &DeleteCurrentRow);
+    removing(ui_->deleteAllDirectoriesButton, ui_->directoryList, &DeleteAllRows);
     click(ui_->saveButton, &ZipScriptEditor::save);
     click(ui_->emailSettingsButton, &ZipScriptEditor::openEmailSettings);
     connect(ui_->closeButton, &QAbstractButton::clicked, this, &ZipScriptEditor::reject);
@@ -189,13 +202,8 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
 }
 
 void ZipScriptEditor::reject() {
-    if (ui_->saveButton->isEnabled()) {
-        const MessageAnswer answer = context_.dialogs.showMessage(
-            this, {QStringLiteral("Do you want to save your changes before closing this screen?"),
-                   MessageIcon::Question, MessageButtons::YesNo, MessageAnswer::Yes});
-        if (answer == MessageAnswer::Yes)
-            return; // stays open so that the user can save
-    }
+    if (ui_->saveButton->isEnabled() && KeepOpenToSave(context_.dialogs, this))
+        return;
     // A locked name in add mode means the e-mail settings created the file of
     // a script that was never saved: no half-made script stays behind.
     if (adding_ && ui_->scriptNameBox->isReadOnly()) {
@@ -239,69 +247,12 @@ void ZipScriptEditor::addFileSpec() {
         if (spec.isEmpty())
             return;
     }
-    spec = ToUncPath(spec, settings.uncPaths);
-
-    const int remembered = RememberedRow(ui_->fileSpecList);
-    if (FindRowIgnoringCase(ui_->fileSpecList, spec) >= 0) {
-        refuse(kItemExists);
-    } else {
-        ui_->fileSpecList->addItem(specItem({spec, false}));
-        fileSpecsChanged_ = true;
-        setChanged();
-        fitLists();
-        updateListButtons();
-    }
-    ui_->fileSpecList->setCurrentRow(remembered);
-}
-
-void ZipScriptEditor::editFileSpec() {
-    QListWidgetItem* item = ui_->fileSpecList->currentItem();
-    if (!item)
-        return;
-    const int row = ui_->fileSpecList->currentRow();
-    const QString old = item->text();
-    const QString answer =
-        context_.dialogs.askText(this, kSpecPrompt, kSpecsTitle, old).value_or(QString()).trimmed();
-    if (answer.isEmpty() || answer == old)
-        return;
-    // The line keeps its delete mark.
-    if (answer.compare(old, Qt::CaseInsensitive) != 0) {
-        if (FindRowIgnoringCase(ui_->fileSpecList, answer) >= 0) {
-            refuse(kItemExists);
-        } else {
-            item->setText(answer);
-            fitLists();
-        }
-        ui_->fileSpecList->setCurrentRow(row);
-    } else {
-        item->setText(answer); // only the letter case changed
-    }
-    // setText went through itemChanged: the list changed and Save is on.
-}
-
-void ZipScriptEditor::deleteFileSpec() {
-    const int row = ui_->fileSpecList->currentRow();
-    if (row < 0 || !context_.dialogs.confirm(
-                       this, QStringLiteral("Are you sure you want to delete the selected item?")))
-        return;
-    delete ui_->fileSpecList->takeItem(row);
-    fileSpecsChanged_ = true;
-    setChanged();
-    if (ui_->fileSpecList->count() > 0)
-        ui_->fileSpecList->setCurrentRow(0);
-    fitLists();
-    updateListButtons();
-}
-
-void ZipScriptEditor::deleteAllFileSpecs() {
-    if (!context_.dialogs.confirm(this,
-                                  QStringLiteral("Are you sure you want to delete all the items?")))
-        return;
-    ui_->fileSpecList->clear();
-    fileSpecsChanged_ = true;
-    setChanged();
-    fitLists();
-    updateListButtons();
+    QListWidgetItem* added = AddUniqueRow(ui_->fileSpecList, ToUncPath(spec, settings.uncPaths));
+    if (!added)
+        return refuse(QString::fromUtf16(kItemExists));
+    added->setFlags(added->flags() | Qt::ItemIsUserCheckable);
+    added->setCheckState(Qt::Unchecked);
+    listChanged(ui_->fileSpecList);
 }
 
 void ZipScriptEditor::setAllDeleteMarks(bool marked) {
@@ -315,41 +266,15 @@ void ZipScriptEditor::addDirectory() {
                               QStringLiteral("Select a directory to put the zip file in"));
     if (folder.isEmpty())
         return;
-    const int remembered = RememberedRow(ui_->directoryList);
-    if (FindRowIgnoringCase(ui_->directoryList, folder) >= 0) {
-        refuse(kItemExists);
-    } else {
-        ui_->directoryList->addItem(folder);
-        directoriesChanged_ = true;
-        setChanged();
-        fitLists();
-        updateListButtons();
-    }
-    ui_->directoryList->setCurrentRow(remembered);
+    if (AddUniqueRow(ui_->directoryList, folder))
+        listChanged(ui_->directoryList);
+    else
+        refuse(QString::fromUtf16(kItemExists));
 }
 
-void ZipScriptEditor::deleteDirectory() {
-    const int row = ui_->directoryList->currentRow();
-    if (row < 0 || !context_.dialogs.confirm(
-                       this, QStringLiteral("Are you sure you want to delete the selected item?")))
-        return;
-    delete ui_->directoryList->takeItem(row);
-    directoriesChanged_ = true;
+void ZipScriptEditor::listChanged(QListWidget* list) {
+    (list == ui_->fileSpecList ? fileSpecsChanged_ : directoriesChanged_) = true;
     setChanged();
-    if (ui_->directoryList->count() > 0)
-        ui_->directoryList->setCurrentRow(0);
-    fitLists();
-    updateListButtons();
-}
-
-void ZipScriptEditor::deleteAllDirectories() {
-    if (!context_.dialogs.confirm(this,
-                                  QStringLiteral("Are you sure you want to delete all the items?")))
-        return;
-    ui_->directoryList->clear();
-    directoriesChanged_ = true;
-    setChanged();
-    fitLists();
     updateListButtons();
 }
 

@@ -40,13 +40,10 @@ private:
     void loadScript(const QString& currentScriptFile);
 
     void addFileSpec();
-    void editFileSpec();
-    void deleteFileSpec();
-    void deleteAllFileSpecs();
     void setAllDeleteMarks(bool marked);
     void addDirectory();
-    void deleteDirectory();
-    void deleteAllDirectories();
+    // A line of `list` was added or removed.
+    void listChanged(QListWidget* list);
     void dateChanged(QDate date);
 
     void save();

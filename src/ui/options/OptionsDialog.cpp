@@ -8,6 +8,7 @@
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "storage/ScriptKeys.h"
+#include "ui/common/WindowMessages.h"
 #include "ui_OptionsDialog.h"
 
 #include <QKeyEvent>
@@ -177,15 +178,8 @@ bool OptionsDialog::scriptFolderChanged() const {
 }
 
 void OptionsDialog::reject() {
-    if (ui_->saveButton->isEnabled()) {
-        MessageRequest ask;
-        ask.text = QStringLiteral("Do you want to save your changes before closing this screen?");
-        ask.icon = MessageIcon::Question;
-        ask.buttons = MessageButtons::YesNo;
-        ask.defaultButton = MessageAnswer::Yes;
-        if (dialogs_.showMessage(this, ask) != MessageAnswer::No)
-            return;
-    }
+    if (ui_->saveButton->isEnabled() && KeepOpenToSave(dialogs_, this))
+        return;
     QDialog::reject();
 }
 
