@@ -9,6 +9,7 @@
 #include "storage/ProgramSettings.h"
 #include "storage/ScriptFolder.h"
 #include "storage/UnzipScript.h"
+#include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
 #include "ui/editors/ListRows.h"
 #include "ui_UnzipScriptEditor.h"
@@ -49,6 +50,8 @@ UnzipScriptEditor::UnzipScriptEditor(EditorContext context, bool addingNewScript
     ui_->closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     ui_->scriptNameBox->installEventFilter(this);
     ui_->passwordBox->installEventFilter(this);
+    for (QLineEdit* box : {ui_->passwordBox, ui_->scriptNameBox, ui_->descriptionBox})
+        LimitTyping(box);
 
     if (adding_)
         loadNew();
@@ -71,7 +74,7 @@ void UnzipScriptEditor::loadNew() {
     if (!context_.settings.unzipFile.isEmpty())
         ui_->zipFileBox->setText(context_.settings.unzipFile);
     if (!context_.settings.unzipScriptFile.isEmpty())
-        ui_->scriptNameBox->setText(context_.settings.unzipScriptFile);
+        SetWholeText(ui_->scriptNameBox, context_.settings.unzipScriptFile);
 }
 
 void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
@@ -79,7 +82,7 @@ void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Edit unzip script file ") +
                    currentScriptFile);
     savedScriptName_ = currentScriptFile.section(u'.', 0, 0);
-    ui_->scriptNameBox->setText(savedScriptName_);
+    SetWholeText(ui_->scriptNameBox, savedScriptName_);
     const UnzipScript script = ReadUnzipScript(
         LoadIniDocument(JoinPath(context_.settings.scriptFilePath, currentScriptFile))
             .value_or(IniDocument()));
@@ -92,7 +95,7 @@ void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
         QCoreApplication::processEvents();
         ui_->directoryList->addItem(dir);
     }
-    ui_->passwordBox->setText(script.password);
+    SetWholeText(ui_->passwordBox, script.password);
     (script.deleteArchive ? ui_->deleteZipFileYes : ui_->deleteZipFileNo)->setChecked(true);
     (script.overwrite ? ui_->overwriteYes : ui_->overwriteNo)->setChecked(true);
     switch (script.extract) {
@@ -106,7 +109,7 @@ void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
         ui_->extractAll->setChecked(true);
         break;
     }
-    ui_->descriptionBox->setText(script.description);
+    SetWholeText(ui_->descriptionBox, script.description);
     if (ui_->directoryList->count() > 0)
         ui_->directoryList->setCurrentRow(0);
     if (ui_->fileSpecList->count() > 0)

@@ -11,6 +11,7 @@
 #include "storage/Scramble.h"
 #include "storage/ScriptFolder.h"
 #include "storage/ZipScript.h"
+#include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
 #include "ui/editors/EmailSettingsDialog.h"
 #include "ui/editors/ListRows.h"
@@ -73,13 +74,16 @@ ZipScriptEditor::ZipScriptEditor(EditorContext context, bool addingNewScript,
          {static_cast<QWidget*>(ui_->zipFileBox), static_cast<QWidget*>(ui_->passwordBox),
           static_cast<QWidget*>(ui_->scriptNameBox)})
         box->installEventFilter(this);
+    for (QLineEdit* box :
+         {ui_->zipFileBox, ui_->passwordBox, ui_->scriptNameBox, ui_->descriptionBox})
+        LimitTyping(box);
 
     if (adding_) {
         setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Add a new zip script file"));
         if (!context_.settings.zipFile.isEmpty())
-            ui_->zipFileBox->setText(context_.settings.zipFile);
+            SetWholeText(ui_->zipFileBox, context_.settings.zipFile);
         if (!context_.settings.zipScriptFile.isEmpty())
-            ui_->scriptNameBox->setText(context_.settings.zipScriptFile);
+            SetWholeText(ui_->scriptNameBox, context_.settings.zipScriptFile);
     } else {
         loadScript(currentScriptFile);
     }
@@ -152,7 +156,7 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
     savedScriptName_ = currentScriptFile.endsWith(kScriptExtension, Qt::CaseInsensitive)
                            ? currentScriptFile.chopped(kScriptExtension.size())
                            : currentScriptFile.section(u'.', 0, 0);
-    ui_->scriptNameBox->setText(savedScriptName_);
+    SetWholeText(ui_->scriptNameBox, savedScriptName_);
 
     const QString file = JoinPath(context_.settings.scriptFilePath, currentScriptFile);
     const std::optional<IniDocument> doc = LoadIniDocument(file);
@@ -163,7 +167,7 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
     for (const FileSpecEntry& entry : o.fileSpecs)
         ui_->fileSpecList->addItem(specItem(entry));
     ui_->directoryList->addItems(o.directories);
-    ui_->zipFileBox->setText(o.zipFile);
+    SetWholeText(ui_->zipFileBox, o.zipFile);
     // Not a date, or one before the picker's range: the earliest date.
     ui_->modifiedDatePicker->setDate(o.modifiedDate.isValid() && o.modifiedDate >= kEarliestDate
                                          ? o.modifiedDate
@@ -182,8 +186,8 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
         ui_->compressionNone->setChecked(true);
         break;
     }
-    ui_->passwordBox->setText(o.password);
-    ui_->descriptionBox->setText(o.description);
+    SetWholeText(ui_->passwordBox, o.password);
+    SetWholeText(ui_->descriptionBox, o.description);
     const auto yesNo = [](bool on, QRadioButton* yes, QRadioButton* no) {
         (on ? yes : no)->setChecked(true);
     };

@@ -8,6 +8,7 @@
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "storage/ScriptKeys.h"
+#include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
 #include "ui_OptionsDialog.h"
 
@@ -47,6 +48,10 @@ OptionsDialog::OptionsDialog(ProgramSettings& settings, DialogService& dialogs,
     for (QLineEdit* edit : {ui_->zipScriptNameBox, ui_->unzipScriptNameBox, ui_->zipFileBox,
                             ui_->unzipFileBox, ui_->mailPortBox})
         edit->installEventFilter(this);
+    // The read-only boxes take no typing, so they have no limit at all.
+    for (QLineEdit* edit :
+         {ui_->zipScriptNameBox, ui_->unzipScriptNameBox, ui_->zipFileBox, ui_->mailPortBox})
+        LimitTyping(edit);
     connectControls();
     load();
     setFixedSize(sizeHint().expandedTo(QSize(620, 0)));
@@ -67,14 +72,14 @@ void OptionsDialog::load() {
     ui_->uncPathsCheck->setChecked(flag(keys::kUncPaths, "Yes"));
     ui_->newErrorFileCheck->setChecked(flag(keys::kNewErrorFile, "No"));
     ui_->militaryTimeCheck->setChecked(flag(keys::kMilitaryTime, "Yes"));
-    ui_->zipScriptNameBox->setText(read(keys::kZipScriptFile, {}));
-    ui_->unzipScriptNameBox->setText(read(keys::kUnzipScriptFile, {}));
-    ui_->zipFileBox->setText(read(keys::kZipFile, {}));
+    SetWholeText(ui_->zipScriptNameBox, read(keys::kZipScriptFile, {}));
+    SetWholeText(ui_->unzipScriptNameBox, read(keys::kUnzipScriptFile, {}));
+    SetWholeText(ui_->zipFileBox, read(keys::kZipFile, {}));
     ui_->unzipFileBox->setText(read(keys::kUnzipFile, {}));
     ui_->scriptFolderBox->setText(read(keys::kScriptFilePath, settings_.programFolder));
     ui_->errorFolderBox->setText(read(keys::kErrorFilePath, settings_.programFolder));
     ui_->mailServerBox->setText(read(keys::kMailServer, settings_.mailServer));
-    ui_->mailPortBox->setText(read(keys::kMailServerPort, QStringLiteral("25")));
+    SetWholeText(ui_->mailPortBox, read(keys::kMailServerPort, QStringLiteral("25")));
     ui_->saveButton->setEnabled(false);
     scriptFolderAtLoad_ = ui_->scriptFolderBox->text();
 }

@@ -31,6 +31,7 @@ private slots:
     void saveEdited_data();
     void saveEdited();
     void renameOntoExisting();
+    void longDescriptionKeptWhole();
     void duplicateSpecs();
     void closing_data();
     void closing();
@@ -188,6 +189,17 @@ void UnzipScriptEditorTest::renameOntoExisting() {
     QCOMPARE(f.key(u"a.usc"_s, "Description"), u"daily"_s);
     QCOMPARE(f.key(u"b.usc"_s, "Description"), u"other"_s);
     QVERIFY(f.saveEnabled());
+}
+
+void UnzipScriptEditorTest::longDescriptionKeptWhole() {
+    Fixture f;
+    const QString description(300, u'd');
+    f.writeScript(u"a.usc"_s, kStored);
+    WriteIni(u"Options"_s, u"Description"_s, description, f.scriptPath(u"a.usc"_s));
+    f.open(false, u"a.usc"_s);
+    f.find<QRadioButton>("overwriteNo")->click();
+    f.click("saveButton");
+    QCOMPARE(f.key(u"a.usc"_s, "Description"), description);
 }
 
 void UnzipScriptEditorTest::duplicateSpecs() {

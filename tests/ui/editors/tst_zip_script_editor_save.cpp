@@ -24,6 +24,7 @@ private slots:
     void savesIntoTheFileItWasOpenedOn_data();
     void savesIntoTheFileItWasOpenedOn();
     void unscramblablePasswordWritesNothing();
+    void longStoredValuesKeptWhole();
     void emailSettingsOfNewScript_data();
     void emailSettingsOfNewScript();
     void emailRefusedAfterUnsavedRename();
@@ -211,6 +212,20 @@ void ZipScriptEditorSaveTest::unscramblablePasswordWritesNothing() {
     QCOMPARE(f.scriptLines(u"s.zsc"_s), before);
     QVERIFY(!QFile::exists(f.scriptPath(u"renamed.zsc"_s)));
     QVERIFY(f.list.calls.isEmpty() && f.saveEnabled());
+}
+
+// A box's limit is for typing: a longer stored value is shown and saved whole.
+void ZipScriptEditorSaveTest::longStoredValuesKeptWhole() {
+    EditorFixture f;
+    const QString description(300, u'd'), zipFile(260, u'z');
+    f.writeScript(u"s.zsc"_s, {u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile="_s + zipFile,
+                               u"Description="_s + description});
+    f.open(false, u"s.zsc"_s);
+    QTest::keyClicks(f.find<QLineEdit>("descriptionBox"), u"more"_s); // typing cannot add
+    f.find<QRadioButton>("compressionFast")->click();
+    f.click("saveButton");
+    QCOMPARE(f.key(u"s.zsc"_s, "Description"), description);
+    QCOMPARE(f.key(u"s.zsc"_s, "ZipFile"), zipFile);
 }
 
 void ZipScriptEditorSaveTest::emailSettingsOfNewScript_data() {

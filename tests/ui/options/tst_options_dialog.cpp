@@ -92,6 +92,8 @@ void OptionsDialogTest::keyFilters_data() {
     QTest::newRow("port loses leading zeros") << u"mailPortBox"_s << u"007"_s << u"007"_s << u"7"_s;
     QTest::newRow("port, three digits at most")
         << u"mailPortBox"_s << u"65535"_s << u"655"_s << u"655"_s;
+    QTest::newRow("name, 250 characters at most")
+        << u"zipFileBox"_s << QString(251, u'n') << QString(250, u'n') << QString(250, u'n');
 }
 
 void OptionsDialogTest::keyFilters() {
@@ -150,6 +152,11 @@ void OptionsDialogTest::save() {
     OptionsFixture f;
     f.write(u"ZipScriptFile"_s, u"daily"_s);
     f.write(u"MailServerPort"_s, u"587"_s);
+    // Limits are for typing: longer stored values are shown and saved whole.
+    const QString folder = u'/' + QString(300, u'f'), archive = u'/' + QString(260, u'a');
+    f.write(u"ScriptFilePath"_s, folder);
+    f.write(u"UnzipFile"_s, archive);
+    f.write(u"ZipFile"_s, archive);
     f.open();
     f.edit(u"zipScriptNameBox"_s)->clear();
     f.edit(u"unzipScriptNameBox"_s)->setText(u"restore"_s);
@@ -165,7 +172,9 @@ void OptionsDialogTest::save() {
     QCOMPARE(f.key(u"UNC_Paths"_s), u"Yes"_s);
     QCOMPARE(f.key(u"MailServer"_s), u"mail.example.org"_s);
     QCOMPARE(f.key(u"MailServerPort"_s), u"0"_s);
-    QCOMPARE(f.key(u"ScriptFilePath"_s), f.root.path());
+    QCOMPARE(f.key(u"ScriptFilePath"_s), folder);
+    QCOMPARE(f.key(u"UnzipFile"_s), archive);
+    QCOMPARE(f.key(u"ZipFile"_s), archive);
     QCOMPARE(f.settings.mailServerPort, qint16(0));
     QCOMPARE(f.settings.effectiveMailPort(), 25);
     QCOMPARE(f.settings.unzipScriptFile, u"restore"_s);
