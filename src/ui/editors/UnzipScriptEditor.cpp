@@ -7,11 +7,11 @@
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
-#include "storage/ScriptFolder.h"
 #include "storage/UnzipScript.h"
 #include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
 #include "ui/editors/ListRows.h"
+#include "ui/editors/ScriptFileName.h"
 #include "ui_UnzipScriptEditor.h"
 
 #include <QCoreApplication>
@@ -26,7 +26,6 @@ namespace {
 const QString kSpecTitle = QStringLiteral("File Specs to Unzip");
 const QString kSpecPrompt =
     QStringLiteral("Enter file spec (valid wildcard characters are ? and *)\r\nExample: s????.*");
-const QString kUnzipExtension = ScriptEnding(ScriptKind::Unzip);
 
 // A typed character that `edit` discards: "." in name boxes, a blank in the
 // password box. Pasted text is not filtered.
@@ -42,7 +41,7 @@ bool IsDiscardedKey(const QEvent* event, QChar discarded) {
 UnzipScriptEditor::UnzipScriptEditor(EditorContext context, bool addingNewScript,
                                      const QString& currentScriptFile, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::UnzipScriptEditor>()), context_(context),
-      adding_(addingNewScript) {
+      adding_(addingNewScript), file_(ScriptKind::Unzip, context.settings.scriptFilePath) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowCloseButtonHint);
@@ -81,11 +80,10 @@ void UnzipScriptEditor::loadExisting(const QString& currentScriptFile) {
     WaitCursor wait;
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Edit unzip script file ") +
                    currentScriptFile);
-    savedScriptName_ = currentScriptFile.section(u'.', 0, 0);
-    SetWholeText(ui_->scriptNameBox, savedScriptName_);
-    const UnzipScript script = ReadUnzipScript(
-        LoadIniDocument(JoinPath(context_.settings.scriptFilePath, currentScriptFile))
-            .value_or(IniDocument()));
+    file_.setStored(currentScriptFile);
+    SetWholeText(ui_->scriptNameBox, file_.storedName());
+    const UnzipScript script =
+        ReadUnzipScript(LoadIniDocument(file_.storedPath()).value_or(IniDocument()));
     ui_->zipFileBox->setText(script.zipFile);
     for (const QString& spec : script.fileSpecs) {
         QCoreApplication::processEvents();
@@ -239,10 +237,6 @@ void UnzipScriptEditor::listChanged(QListWidget* list) {
 
 // ---- Saving and closing ------------------------------------------------------
 
-QString UnzipScriptEditor::scriptPathFor(const QString& name) const {
-    return JoinPath(context_.settings.scriptFilePath, name + kUnzipExtension);
-}
-
 bool UnzipScriptEditor::requiredFieldsPresent() {
     QString missing;
     const auto check = [&missing](bool absent, const char* item, QWidget* control) {
@@ -287,50 +281,37 @@ void UnzipScriptEditor::save() {
     if (!requiredFieldsPresent())
         return;
     const QString name = ui_->scriptNameBox->text();
-    const QString path = scriptPathFor(name);
-    const auto refuse = [&](const QString& text) {
+    const QString path = file_.path(name);
+    const bool renamed = file_.isRename(name);
+    if ((adding_ || renamed) && ScriptFileExists(path)) {
         wait.reset();
-        context_.dialogs.beep();
-        showMessage(text);
+        refuse(QStringLiteral("File ") + path +
+               QStringLiteral(" already exists. Please enter a different file name."));
         ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
-    };
-
-    QString oldPath;
-    if (adding_) {
-        if (ScriptFileExists(path))
-            return refuse(QStringLiteral("File ") + path +
-                          QStringLiteral(" already exists. Please enter a different file name."));
-    } else if (name != savedScriptName_) {
-        if (ScriptFileExists(path))
-            return refuse(QStringLiteral("File ") + path +
-                          QStringLiteral(" already exists. Please enter a different file name."));
-        // A renamed script is written anew under its new name.
-        fileSpecsChanged_ = true;
-        directoriesChanged_ = true;
-        oldPath = scriptPathFor(savedScriptName_);
+        return;
     }
-
     // A new script is always written whole: its file does not exist yet, or
-    // holds nothing worth keeping. So is a script whose file went away while
-    // it was open: writing only the changed keys would leave it without lists.
+    // holds nothing worth keeping. So is a renamed script, and one whose file
+    // went away while it was open: writing only the changed keys would leave
+    // it without lists.
     const bool listsChanged =
-        adding_ || fileSpecsChanged_ || directoriesChanged_ || !ScriptFileExists(path);
+        adding_ || renamed || fileSpecsChanged_ || directoriesChanged_ || !ScriptFileExists(path);
     // The new file is written before the old one goes, so a failed write
     // never leaves the script without any file.
     if (!writeScript(path, listsChanged)) {
         wait.reset();
-        context_.dialogs.beep();
-        showMessage(QStringLiteral("File ") + path + QStringLiteral(" could not be written."));
+        refuse(QStringLiteral("File ") + path + QStringLiteral(" could not be written."));
         return;
     }
     fileSpecsChanged_ = false;
     directoriesChanged_ = false;
-    const QString fileName = name + kUnzipExtension;
+    const QString fileName = file_.fileName(name);
     if (adding_) {
         context_.list.addRow(fileName, QStringLiteral("Unzip"), ui_->descriptionBox->text());
     } else {
-        if (!oldPath.isEmpty()) {
+        if (renamed) {
             // Letter case alone may name the same file on some file systems.
+            const QString oldPath = file_.storedPath();
             if (QFileInfo(oldPath).canonicalFilePath() != QFileInfo(path).canonicalFilePath())
                 QFile::remove(oldPath);
             context_.list.setSelectedFileName(fileName);
@@ -347,7 +328,7 @@ void UnzipScriptEditor::save() {
         accept();
         return;
     }
-    savedScriptName_ = name;
+    file_.setStored(fileName);
 }
 
 void UnzipScriptEditor::reject() {

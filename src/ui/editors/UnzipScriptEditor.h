@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/editors/EditorContext.h"
+#include "ui/editors/ScriptFileName.h"
 
 #include <QDialog>
 #include <QString>
@@ -47,12 +48,11 @@ private:
     void save();
     bool requiredFieldsPresent();
     bool writeScript(const QString& path, bool listsChanged) const;
-    QString scriptPathFor(const QString& name) const;
 
     std::unique_ptr<Ui::UnzipScriptEditor> ui_;
     EditorContext context_;
     bool adding_;
-    QString savedScriptName_;
+    ScriptFileName file_;
     QString loadedDescription_;
     bool fileSpecsChanged_ = false;
     bool directoriesChanged_ = false;

@@ -9,12 +9,12 @@
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "storage/Scramble.h"
-#include "storage/ScriptFolder.h"
 #include "storage/ZipScript.h"
 #include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
 #include "ui/editors/EmailSettingsDialog.h"
 #include "ui/editors/ListRows.h"
+#include "ui/editors/ScriptFileName.h"
 #include "ui_ZipScriptEditor.h"
 
 #include <QFile>
@@ -39,7 +39,6 @@ constexpr int kClientWidth = 11550 / kTwipsPerPixel;
 constexpr int kClientHeight = 7350 / kTwipsPerPixel;
 
 const QDate kEarliestDate(1980, 1, 1);
-const QString kScriptExtension = ScriptEnding(ScriptKind::Zip);
 const QString kSpecsTitle = QStringLiteral("File Specs to Zip");
 const QString kSpecPrompt = QStringLiteral("Enter file spec (valid wildcard characters are ? and "
                                            "*)\nExample: c:\\Windows\\s???.*");
@@ -61,7 +60,7 @@ QString alreadyExists(const QString& path) {
 ZipScriptEditor::ZipScriptEditor(EditorContext context, bool addingNewScript,
                                  const QString& currentScriptFile, QWidget* parent)
     : QDialog(parent), ui_(std::make_unique<Ui::ZipScriptEditor>()), context_(context),
-      adding_(addingNewScript) {
+      adding_(addingNewScript), file_(ScriptKind::Zip, context.settings.scriptFilePath) {
     initUiEditorsResources();
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -149,16 +148,10 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
     const WaitCursor wait;
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Edit zip script file ") +
                    currentScriptFile);
-    // The name box shows the file name without its extension. A name with
-    // further dots ("week.v2.zsc") or an upper-case extension keeps naming
-    // the file it was opened on, so saving never writes into another file.
-    savedScriptFile_ = currentScriptFile;
-    savedScriptName_ = currentScriptFile.endsWith(kScriptExtension, Qt::CaseInsensitive)
-                           ? currentScriptFile.chopped(kScriptExtension.size())
-                           : currentScriptFile.section(u'.', 0, 0);
-    SetWholeText(ui_->scriptNameBox, savedScriptName_);
+    file_.setStored(currentScriptFile);
+    SetWholeText(ui_->scriptNameBox, file_.storedName());
 
-    const QString file = JoinPath(context_.settings.scriptFilePath, currentScriptFile);
+    const QString file = file_.storedPath();
     const std::optional<IniDocument> doc = LoadIniDocument(file);
     if (!doc && QFileInfo::exists(file))
         showStatus(QStringLiteral("Script file ") + file + QStringLiteral(" could not be read."));
@@ -324,7 +317,7 @@ bool ZipScriptEditor::scriptNameUsable() {
         ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
         return false;
     }
-    const bool newName = adding_ ? !ui_->scriptNameBox->isReadOnly() : name != savedScriptName_;
+    const bool newName = adding_ ? !ui_->scriptNameBox->isReadOnly() : file_.isRename(name);
     if (newName && ScriptFileExists(scriptPath())) {
         refuse(alreadyExists(scriptPath()));
         ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
@@ -345,7 +338,7 @@ void ZipScriptEditor::save() {
         return;
     }
     const QString name = ui_->scriptNameBox->text();
-    const bool renamed = !adding_ && name != savedScriptName_;
+    const bool renamed = file_.isRename(name);
     if (!writeScript(options, renamed)) {
         wait.reset();
         refuse(QStringLiteral("The zip script could not be written to ") + scriptPath() +
@@ -355,10 +348,10 @@ void ZipScriptEditor::save() {
 
     const QString description = ui_->descriptionBox->text();
     if (adding_) {
-        context_.list.addRow(name + kScriptExtension, QStringLiteral("Zip"), description);
+        context_.list.addRow(file_.fileName(name), QStringLiteral("Zip"), description);
     } else {
         if (renamed)
-            context_.list.setSelectedFileName(name + kScriptExtension);
+            context_.list.setSelectedFileName(file_.fileName(name));
         if (description != loadedDescription_)
             context_.list.setSelectedDescription(description);
         // The row shows this description now; a later change compares with it.
@@ -374,8 +367,7 @@ void ZipScriptEditor::save() {
         return;
     }
     scriptNameChanged_ = false;
-    savedScriptName_ = name;
-    savedScriptFile_ = name + kScriptExtension;
+    file_.setStored(file_.fileName(name));
 }
 
 bool ZipScriptEditor::writeScript(const ZipScriptOptions& options, bool renamed) {
@@ -388,7 +380,7 @@ bool ZipScriptEditor::writeScript(const ZipScriptOptions& options, bool renamed)
     // A new name: the new file carries every key of the old one (e-mail
     // settings, last run, error marker) and is complete before the old one
     // goes; a file that cannot be read is never replaced by a partial copy.
-    const QString oldPath = JoinPath(context_.settings.scriptFilePath, savedScriptFile_);
+    const QString oldPath = file_.storedPath();
     std::optional<IniDocument> old = LoadIniDocument(oldPath);
     if (!old && QFileInfo::exists(oldPath))
         return false;
@@ -450,15 +442,8 @@ void ZipScriptEditor::fitLists() {
     FitListScrollWidth(ui_->directoryList);
 }
 
-QString ZipScriptEditor::scriptPathFor(const QString& name) const {
-    return JoinPath(context_.settings.scriptFilePath, name + kScriptExtension);
-}
-
 QString ZipScriptEditor::scriptPath() const {
-    const QString name = ui_->scriptNameBox->text();
-    if (!adding_ && name == savedScriptName_)
-        return JoinPath(context_.settings.scriptFilePath, savedScriptFile_);
-    return scriptPathFor(name);
+    return file_.path(ui_->scriptNameBox->text());
 }
 
 QStringList ZipScriptEditor::directories() const {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/editors/EditorContext.h"
+#include "ui/editors/ScriptFileName.h"
 
 #include <QDate>
 #include <QDialog>
@@ -60,9 +61,7 @@ private:
     void refuse(const QString& text);     // beep, then showStatus
     void updateListButtons();
     void fitLists();
-    QString scriptPathFor(const QString& name) const;
-    // The file the name box stands for: the one the script was opened on
-    // while the name is unchanged.
+    // The file the name box stands for.
     QString scriptPath() const;
     QStringList directories() const;
     ZipScriptOptions optionsFromControls() const;
@@ -70,8 +69,7 @@ private:
     std::unique_ptr<Ui::ZipScriptEditor> ui_;
     EditorContext context_;
     const bool adding_;
-    QString savedScriptName_;
-    QString savedScriptFile_; // the file the script is stored in (edit mode)
+    ScriptFileName file_;
     QString loadedDescription_;
     bool fileSpecsChanged_ = false;
     bool directoriesChanged_ = false;

@@ -30,6 +30,8 @@ private slots:
     void loadOptions();
     void saveEdited_data();
     void saveEdited();
+    void savesIntoTheFileItWasOpenedOn_data();
+    void savesIntoTheFileItWasOpenedOn();
     void renameOntoExisting();
     void longDescriptionKeptWhole();
     void duplicateSpecs();
@@ -174,6 +176,25 @@ void UnzipScriptEditorTest::saveEdited() {
     f.click("saveButton");
     QCOMPARE(f.status(), u"Unzip script saved."_s);
     QCOMPARE(f.key(file, "Delete"), u"Yes"_s);
+}
+
+void UnzipScriptEditorTest::savesIntoTheFileItWasOpenedOn_data() {
+    QTest::addColumn<QString>("file");
+    QTest::newRow("dots in the name") << u"week.v2.usc"_s;
+    QTest::newRow("upper-case ending") << u"DAILY.USC"_s;
+}
+
+void UnzipScriptEditorTest::savesIntoTheFileItWasOpenedOn() {
+    QFETCH(QString, file);
+    Fixture f;
+    f.writeScript(file, kStored);
+    f.open(false, file);
+    f.find<QLineEdit>("descriptionBox")->setText(u"weekly"_s);
+    f.click("saveButton");
+    QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{file});
+    QCOMPARE(f.key(file, "Description"), u"weekly"_s);
+    QCOMPARE(f.key(file, "LastRun"), u"2004/01/02"_s); // only what changed was written
+    QCOMPARE(f.list.calls, QStringList{u"description weekly"_s});
 }
 
 void UnzipScriptEditorTest::renameOntoExisting() {
