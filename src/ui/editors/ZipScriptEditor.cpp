@@ -373,8 +373,12 @@ void ZipScriptEditor::save() {
 bool ZipScriptEditor::writeScript(const ZipScriptOptions& options, bool renamed) {
     const QString path = scriptPath();
     if (!renamed) {
+        // A file that went away while the script was open gets the lists
+        // too: only the changed keys would leave a script without them.
+        const bool whole = !ScriptFileExists(path);
         return UpdateIni(path, [&](IniDocument& doc) {
-            return WriteZipScriptOptions(doc, options, fileSpecsChanged_, directoriesChanged_);
+            return WriteZipScriptOptions(doc, options, fileSpecsChanged_ || whole,
+                                         directoriesChanged_ || whole);
         });
     }
     // A new name: the new file carries every key of the old one (e-mail

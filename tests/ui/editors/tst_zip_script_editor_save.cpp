@@ -185,6 +185,7 @@ void ZipScriptEditorSaveTest::savesIntoTheFileItWasOpenedOn_data() {
     QTest::addColumn<QString>("file");
     QTest::newRow("dots in the name") << u"week.v2.zsc"_s;
     QTest::newRow("upper-case extension") << u"DAILY.ZSC"_s;
+    QTest::newRow("file removed meanwhile") << u"s.zsc"_s; // written whole again
 }
 
 void ZipScriptEditorSaveTest::savesIntoTheFileItWasOpenedOn() {
@@ -192,6 +193,8 @@ void ZipScriptEditorSaveTest::savesIntoTheFileItWasOpenedOn() {
     EditorFixture f;
     f.writeScript(file, {u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=d"_s});
     f.open(false, file);
+    if (QByteArray(QTest::currentDataTag()).endsWith("meanwhile"))
+        QFile::remove(f.scriptPath(file));
     f.setText("descriptionBox", u"changed"_s);
     f.click("saveButton");
     QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{file});
