@@ -277,9 +277,10 @@ bool UnzipScriptEditor::writeScript(const QString& path, bool listsChanged) cons
 }
 
 void UnzipScriptEditor::save() {
-    std::optional<WaitCursor> wait(std::in_place);
+    // The missing-fields message shows under the normal pointer.
     if (!requiredFieldsPresent())
         return;
+    std::optional<WaitCursor> wait(std::in_place);
     const QString name = ui_->scriptNameBox->text();
     const QString path = file_.path(name);
     const bool renamed = file_.isRename(name);

@@ -33,12 +33,37 @@ struct RecordingList final : tarvik::ScriptListAccess {
     }
 };
 
+// Answers through the scripted service and notes, for each message box,
+// whether the busy pointer was up while it showed.
+struct PointerWatch final : tarvik::DialogService {
+    ScriptedDialogService& scripted;
+    QList<bool> busyAtMessage;
+    explicit PointerWatch(ScriptedDialogService& s) : scripted(s) {}
+    tarvik::MessageAnswer showMessage(QWidget* p, const tarvik::MessageRequest& r) override {
+        busyAtMessage.append(QGuiApplication::overrideCursor() != nullptr);
+        return scripted.showMessage(p, r);
+    }
+    std::optional<QString> askText(QWidget* p, const QString& prompt, const QString& title,
+                                   const QString& text) override {
+        return scripted.askText(p, prompt, title, text);
+    }
+    void beep() override { scripted.beep(); }
+    QString chooseFile(QWidget* p, const QString& title, const QString& start,
+                       const QString& filter) override {
+        return scripted.chooseFile(p, title, start, filter);
+    }
+    QString chooseFolder(QWidget* p, const QString& title, const QString& start) override {
+        return scripted.chooseFolder(p, title, start);
+    }
+};
+
 // A script folder of its own, scripted dialogs and a recording list, for the
 // editor window Form (constructed from the context, adding, and the file).
 template <class Form> struct EditorFixtureFor {
     QTemporaryDir root;
     tarvik::ProgramSettings settings;
     ScriptedDialogService dialogs;
+    PointerWatch pointer{dialogs};
     RecordingList list;
     std::unique_ptr<Form> form;
 
@@ -73,7 +98,7 @@ template <class Form> struct EditorFixtureFor {
     }
 
     Form& open(bool adding, const QString& file = {}) {
-        form = std::make_unique<Form>(tarvik::EditorContext{settings, dialogs, list}, adding, file);
+        form = std::make_unique<Form>(tarvik::EditorContext{settings, pointer, list}, adding, file);
         form->show();
         QApplication::setActiveWindow(form.get());
         return *form;

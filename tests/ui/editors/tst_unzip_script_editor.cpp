@@ -91,6 +91,7 @@ void UnzipScriptEditorTest::missingFields() {
              u"Warning! The following items are missing:\r\n\r\nDescription\r\nScript File "
              "Name\r\nDirectories\r\nFiles To Process\r\nFile To Unzip\r\n\r\nPlease enter this "
              "information"_s);
+    QCOMPARE(f.pointer.busyAtMessage.last(), false); // the normal pointer is back first
     QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList());
     QVERIFY(f.list.calls.isEmpty());
 }

@@ -73,6 +73,7 @@ void ZipScriptEditorSaveTest::requiredFields() {
     QCOMPARE(f.dialogs.messages.last().text, u"Warning! The following items are missing:\n\n"_s +
                                                  missing + u"\nPlease enter this information"_s);
     QCOMPARE(f.dialogs.messages.last().icon, MessageIcon::Exclamation);
+    QCOMPARE(f.pointer.busyAtMessage.last(), false);
     QCOMPARE(f.form->focusWidget()->objectName(), focus);
     QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{});
     QVERIFY(f.form->isVisible());
