@@ -401,13 +401,17 @@ bool ZipScriptEditor::writeScript(const ZipScriptOptions& options, bool renamed)
 }
 
 void ZipScriptEditor::openEmailSettings() {
-    if (!requiredFieldsPresent() || !scriptNameUsable())
+    if (!requiredFieldsPresent())
         return;
+    // A renamed script is saved first, whether or not its new name is free:
+    // the e-mail settings are never written under a name without a file.
     if (scriptNameChanged_) {
         refuse(QStringLiteral(
             "Please save changes on current screen before accessing email settings."));
         return;
     }
+    if (!scriptNameUsable())
+        return;
     EmailSettingsDialog email(context_.dialogs, scriptPath(), directories(), this);
     if (adding_) {
         // The e-mail settings created the file under this name.

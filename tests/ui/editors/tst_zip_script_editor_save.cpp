@@ -27,6 +27,7 @@ private slots:
     void longStoredValuesKeptWhole();
     void emailSettingsOfNewScript_data();
     void emailSettingsOfNewScript();
+    void emailRefusedAfterUnsavedRename_data();
     void emailRefusedAfterUnsavedRename();
 };
 
@@ -275,11 +276,19 @@ void ZipScriptEditorSaveTest::emailSettingsOfNewScript() {
     }
 }
 
+void ZipScriptEditorSaveTest::emailRefusedAfterUnsavedRename_data() {
+    QTest::addColumn<QString>("name");
+    QTest::newRow("free name") << u"t"_s;
+    QTest::newRow("name taken") << u"other"_s;
+}
+
 void ZipScriptEditorSaveTest::emailRefusedAfterUnsavedRename() {
+    QFETCH(QString, name);
     EditorFixture f;
     f.writeScript(u"s.zsc"_s, {u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=d"_s});
+    f.writeScript(u"other.zsc"_s, {u"Description=other"_s});
     f.open(false, u"s.zsc"_s);
-    f.setText("scriptNameBox", u"t"_s);
+    f.setText("scriptNameBox", name);
     bool opened = false;
     EditorFixture::whenModalOpens([&](QWidget* modal) {
         opened = modal != f.form.get();
@@ -291,7 +300,8 @@ void ZipScriptEditorSaveTest::emailRefusedAfterUnsavedRename() {
     QCOMPARE(f.status(),
              u"Please save changes on current screen before accessing email settings."_s);
     QVERIFY(!opened);
-    QVERIFY(!QFile::exists(f.scriptPath(u"t.zsc"_s)));
+    QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files),
+             (QStringList{u"other.zsc"_s, u"s.zsc"_s}));
 }
 
 QTEST_MAIN(ZipScriptEditorSaveTest)
