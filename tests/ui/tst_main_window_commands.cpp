@@ -3,8 +3,13 @@
 // dialogs answered by the scripted service and the editors driven by name.
 #include "WindowFixture.h"
 
+#include "storage/PlatformError.h"
+
 #include <QLineEdit>
 #include <QRadioButton>
+#include <csignal>
+#include <sys/resource.h>
+#include <sys/stat.h>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
@@ -16,6 +21,8 @@ private slots:
     void copyNames();
     void deleteScript_data();
     void deleteScript();
+    void failedFileOperation_data();
+    void failedFileOperation();
     void missingScript_data();
     void missingScript();
     void viewerKeys_data();
@@ -59,6 +66,8 @@ void MainWindowCommandsTest::copyNames() {
     f.zipScript(source, {{u"Description"_s, u"nightly"_s}, {u"LastRun"_s, u"2004/01/01"_s}});
     f.zipScript(u"other.zsc"_s);
     f.writeFile("scripts/empty.zsc", {});
+    QFile::setPermissions(f.scriptPath(source), QFile::ReadOwner | QFile::WriteOwner |
+                                                    QFile::ReadGroup | QFile::ReadOther);
     f.open();
     const int rowsBefore = f.list()->model()->rowCount();
     f.clickRow(f.rowOf(source));
@@ -79,6 +88,9 @@ void MainWindowCommandsTest::copyNames() {
         QFile copy(f.scriptPath(name));
         QVERIFY2(copy.open(QIODevice::ReadOnly), qPrintable(name));
         QCOMPARE(copy.readAll(), content);
+        struct stat st {};
+        QVERIFY(::stat(QFile::encodeName(copy.fileName()).constData(), &st) == 0);
+        QCOMPARE(st.st_mode & 07777, 0600u); // it may hold a password
         const int row = f.rowOf(name);
         QVERIFY(row >= 0);
         QCOMPARE(f.cell(row, kTypeColumn), type);
@@ -146,6 +158,46 @@ void MainWindowCommandsTest::deleteScript() {
     QCOMPARE(f.list()->toolTip().isEmpty(), left.isEmpty());
     if (!left.isEmpty())
         QVERIFY(f.list()->currentIndex().isValid());
+}
+
+void MainWindowCommandsTest::failedFileOperation_data() {
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("error");
+    QTest::newRow("delete of a read-only file") << u"deleteButton"_s << EACCES;
+    QTest::newRow("copy beyond the file size limit") << u"copyButton"_s << EFBIG;
+}
+
+// A failed delete or copy leaves the rows and the files as they were, and
+// tells the user why.
+void MainWindowCommandsTest::failedFileOperation() {
+    QFETCH(QString, command);
+    QFETCH(int, error);
+    WindowFixture f;
+    f.zipScript(u"a.zsc"_s);
+    f.open();
+    f.clickRow(0);
+    const QString path = f.scriptPath(u"a.zsc"_s);
+    QString failed = u"Unable to delete file "_s + path;
+    rlimit before{};
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    if (error == EACCES) {
+        QFile::setPermissions(path, QFile::ReadOwner);
+        f.dialogs.answers = {MessageAnswer::Yes};
+    } else {
+        failed = u"Unable to copy file "_s + path + u" to "_s + f.scriptPath(u"b.zsc"_s);
+        f.dialogs.texts = {u"b"_s};
+        std::signal(SIGXFSZ, SIG_IGN);
+        rlimit tiny = before;
+        tiny.rlim_cur = 8;
+        ::setrlimit(RLIMIT_FSIZE, &tiny);
+    }
+    f.click(qPrintable(command));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    QVERIFY(f.dialogs.events.contains(u"message: "_s + failed + u". Error "_s +
+                                      QString::number(error) + u" : "_s +
+                                      ErrorFromErrno(error).description));
+    QCOMPARE(f.column(kFileNameColumn), QStringList{u"a.zsc"_s});
+    QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{u"a.zsc"_s});
 }
 
 void MainWindowCommandsTest::missingScript_data() {

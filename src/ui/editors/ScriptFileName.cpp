@@ -1,6 +1,10 @@
 #include "ui/editors/ScriptFileName.h"
 
+#include "storage/FileOps.h"
 #include "storage/PathText.h"
+#include "ui/common/WindowMessages.h"
+
+#include <QFileInfo>
 
 namespace tarvik {
 
@@ -27,6 +31,18 @@ QString ScriptFileName::fileName(const QString& name) const {
 
 QString ScriptFileName::path(const QString& name) const {
     return JoinPath(folder_, fileName(name));
+}
+
+void RemoveScriptFile(DialogService& dialogs, QWidget* owner, const QString& path) {
+    PlatformError error;
+    if (QFileInfo(path).exists() && !RemoveFile(path, error))
+        ReportFileError(dialogs, owner, QStringLiteral("Unable to delete file ") + path, error);
+}
+
+void RemoveRenamedScript(DialogService& dialogs, QWidget* owner, const QString& oldPath,
+                         const QString& newPath) {
+    if (QFileInfo(oldPath).canonicalFilePath() != QFileInfo(newPath).canonicalFilePath())
+        RemoveScriptFile(dialogs, owner, oldPath);
 }
 
 } // namespace tarvik

@@ -4,7 +4,11 @@
 
 #include <QString>
 
+class QWidget;
+
 namespace tarvik {
+
+class DialogService;
 
 // Which file an editor's name box stands for. The box shows a script's name
 // without its ending; while it shows the name the script was opened on (or
@@ -34,5 +38,14 @@ private:
     QString storedFile_;
     QString storedName_;
 };
+
+// Deletes `path` when it exists; a failure is reported, and the file stays.
+void RemoveScriptFile(DialogService& dialogs, QWidget* owner, const QString& path);
+
+// After a renamed script was written whole under `newPath`: deletes the file
+// it was stored in, unless both paths name one file (letter case alone, on a
+// file system that ignores it).
+void RemoveRenamedScript(DialogService& dialogs, QWidget* owner, const QString& oldPath,
+                         const QString& newPath);
 
 } // namespace tarvik

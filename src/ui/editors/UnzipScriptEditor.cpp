@@ -15,8 +15,6 @@
 #include "ui_UnzipScriptEditor.h"
 
 #include <QCoreApplication>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QStyle>
 
@@ -311,10 +309,7 @@ void UnzipScriptEditor::save() {
         context_.list.addRow(fileName, QStringLiteral("Unzip"), ui_->descriptionBox->text());
     } else {
         if (renamed) {
-            // Letter case alone may name the same file on some file systems.
-            const QString oldPath = file_.storedPath();
-            if (QFileInfo(oldPath).canonicalFilePath() != QFileInfo(path).canonicalFilePath())
-                QFile::remove(oldPath);
+            RemoveRenamedScript(context_.dialogs, this, file_.storedPath(), path);
             context_.list.setSelectedFileName(fileName);
         }
         if (ui_->descriptionBox->text() != loadedDescription_) {

@@ -17,7 +17,6 @@
 #include "ui/editors/ScriptFileName.h"
 #include "ui_ZipScriptEditor.h"
 
-#include <QFile>
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QRadioButton>
@@ -203,11 +202,8 @@ void ZipScriptEditor::reject() {
         return;
     // A locked name in add mode means the e-mail settings created the file of
     // a script that was never saved: no half-made script stays behind.
-    if (adding_ && ui_->scriptNameBox->isReadOnly()) {
-        const QString path = scriptPath();
-        if (QFileInfo::exists(path))
-            QFile::remove(path);
-    }
+    if (adding_ && ui_->scriptNameBox->isReadOnly())
+        RemoveScriptFile(context_.dialogs, this, scriptPath());
     QDialog::reject();
 }
 
@@ -346,6 +342,8 @@ void ZipScriptEditor::save() {
         return;
     }
 
+    if (renamed)
+        RemoveRenamedScript(context_.dialogs, this, file_.storedPath(), scriptPath());
     const QString description = ui_->descriptionBox->text();
     if (adding_) {
         context_.list.addRow(file_.fileName(name), QStringLiteral("Zip"), description);
@@ -388,16 +386,13 @@ bool ZipScriptEditor::writeScript(const ZipScriptOptions& options, bool renamed)
     std::optional<IniDocument> old = LoadIniDocument(oldPath);
     if (!old && QFileInfo::exists(oldPath))
         return false;
-    const bool written = UpdateIni(
+    return UpdateIni(
         path,
         [&](IniDocument& doc) {
             doc = old.value_or(IniDocument());
             return WriteZipScriptOptions(doc, options, true, true);
         },
         true);
-    if (written && QFileInfo::exists(oldPath))
-        QFile::remove(oldPath);
-    return written;
 }
 
 void ZipScriptEditor::openEmailSettings() {

@@ -11,6 +11,7 @@
 #include "storage/ScriptFolder.h"
 #include "storage/TempFolder.h"
 #include "storage/Wildcard.h"
+#include "ui/common/WindowMessages.h"
 #include "ui/editors/UnzipScriptEditor.h"
 #include "ui/editors/ZipScriptEditor.h"
 #include "ui/main/AboutBox.h"
@@ -22,7 +23,6 @@
 
 #include <QCloseEvent>
 #include <QDir>
-#include <QFile>
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
@@ -336,7 +336,13 @@ void MainWindow::deleteScript() {
     if (!dialogs_.confirm(this,
                           QStringLiteral("Are you sure you want to delete the selected script?")))
         return;
-    QFile::remove(scriptPath(currentScriptFile_));
+    // The row goes only with its file; a file that stays is reported.
+    const QString path = scriptPath(currentScriptFile_);
+    PlatformError error;
+    if (!RemoveFile(path, error)) {
+        ReportFileError(dialogs_, this, QStringLiteral("Unable to delete file ") + path, error);
+        return;
+    }
     model_->removeScriptRow(row);
     if (model_->rowCount() == 0) {
         afterRowsChanged();
@@ -382,8 +388,15 @@ void MainWindow::copyScript() {
                                            QStringLiteral(" already exists."));
             continue;
         }
-        QFile::remove(target); // an empty file of that name
-        QFile::copy(sourcePath, target);
+        // Complete or not at all; an empty file of that name is replaced.
+        PlatformError error;
+        if (!CopyFileOwnerOnly(sourcePath, target, error)) {
+            ReportFileError(dialogs_, this,
+                            QStringLiteral("Unable to copy file ") + sourcePath +
+                                QStringLiteral(" to ") + target,
+                            error);
+            continue;
+        }
         // That empty file may have a row already: it is replaced, not doubled.
         for (int i = model_->rowCount() - 1; i >= 0; --i) {
             if (model_->row(i).fileName == name)

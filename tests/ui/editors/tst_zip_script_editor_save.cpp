@@ -1,6 +1,7 @@
 // Saving from the zip script editor: required fields, names, the keys
 // written, renames, and the e-mail settings button.
 #include "EditorFixture.h"
+#include "storage/PlatformError.h"
 #include "storage/Scramble.h"
 
 #include <QCheckBox>
@@ -20,6 +21,7 @@ private slots:
     void nameTaken_data();
     void nameTaken();
     void shrunkListLeavesNoOldKeys();
+    void renameKeepsEveryKey_data();
     void renameKeepsEveryKey();
     void savesIntoTheFileItWasOpenedOn_data();
     void savesIntoTheFileItWasOpenedOn();
@@ -159,17 +161,30 @@ void ZipScriptEditorSaveTest::shrunkListLeavesNoOldKeys() {
     QVERIFY(f.form->isVisible() && !f.saveEnabled());
 }
 
+void ZipScriptEditorSaveTest::renameKeepsEveryKey_data() {
+    QTest::addColumn<bool>("oldReadOnly"); // then it stays, and the user is told
+    QTest::newRow("old file deleted") << false;
+    QTest::newRow("old file read-only") << true;
+}
+
 void ZipScriptEditorSaveTest::renameKeepsEveryKey() {
+    QFETCH(bool, oldReadOnly);
     EditorFixture f;
     f.writeScript(u"old.zsc"_s,
                   {u"File1=/a"_s, u"Dir1=/o"_s, u"ZipFile=z"_s, u"Description=first"_s,
                    u"Attachment=Yes"_s, u"EmailAddress1=a@b.c"_s, u"LastRun=2004/03/15 14:07:09"_s,
                    u"Error=X"_s});
     f.open(false, u"old.zsc"_s);
+    if (oldReadOnly)
+        QFile::setPermissions(f.scriptPath(u"old.zsc"_s), QFile::ReadOwner);
     f.setText("scriptNameBox", u"New"_s);
     f.setText("descriptionBox", u"second"_s);
     f.click("saveButton");
-    QVERIFY(!QFile::exists(f.scriptPath(u"old.zsc"_s)));
+    QCOMPARE(QFile::exists(f.scriptPath(u"old.zsc"_s)), oldReadOnly);
+    QCOMPARE(f.dialogs.events.contains(
+                 u"message: Unable to delete file "_s + f.scriptPath(u"old.zsc"_s) + u". Error "_s +
+                 QString::number(EACCES) + u" : "_s + ErrorFromErrno(EACCES).description),
+             oldReadOnly);
     const QStringList lines = f.scriptLines(u"New.zsc"_s);
     for (const QString& kept :
          {u"Attachment=Yes"_s, u"EmailAddress1=a@b.c"_s, u"LastRun=2004/03/15 14:07:09"_s,
@@ -236,6 +251,7 @@ void ZipScriptEditorSaveTest::longStoredValuesKeptWhole() {
 void ZipScriptEditorSaveTest::emailSettingsOfNewScript_data() {
     QTest::addColumn<bool>("saveScript");
     QTest::newRow("closed without saving") << false;
+    QTest::newRow("closed, file read-only") << false; // it stays, and the user is told
     QTest::newRow("saved afterwards") << true;
 }
 
@@ -269,10 +285,15 @@ void ZipScriptEditorSaveTest::emailSettingsOfNewScript() {
         QVERIFY(f.scriptLines(u"new.zsc"_s).contains(u"EmailAddress1=x@y.z"_s));
         QVERIFY(f.scriptLines(u"new.zsc"_s).contains(u"File1=/a"_s));
     } else {
+        const bool readOnly = QByteArray(QTest::currentDataTag()).endsWith("read-only");
+        if (readOnly)
+            QFile::setPermissions(f.scriptPath(u"new.zsc"_s), QFile::ReadOwner);
         f.dialogs.answers.append(MessageAnswer::No);
         f.click("closeButton");
         QVERIFY(!f.form->isVisible());
-        QVERIFY(!QFile::exists(f.scriptPath(u"new.zsc"_s)));
+        QCOMPARE(QFile::exists(f.scriptPath(u"new.zsc"_s)), readOnly);
+        QCOMPARE(f.dialogs.events.last().startsWith(u"message: Unable to delete file "_s),
+                 readOnly);
     }
 }
 
