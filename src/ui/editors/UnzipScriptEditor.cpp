@@ -308,10 +308,8 @@ void UnzipScriptEditor::save() {
     if (adding_) {
         context_.list.addRow(fileName, QStringLiteral("Unzip"), ui_->descriptionBox->text());
     } else {
-        if (renamed) {
-            RemoveRenamedScript(context_.dialogs, this, file_.storedPath(), path);
+        if (renamed)
             context_.list.setSelectedFileName(fileName);
-        }
         if (ui_->descriptionBox->text() != loadedDescription_) {
             context_.list.setSelectedDescription(ui_->descriptionBox->text());
             loadedDescription_ = ui_->descriptionBox->text();
@@ -324,6 +322,10 @@ void UnzipScriptEditor::save() {
         accept();
         return;
     }
+    // The old file goes once the new one is whole; a failure is reported
+    // under the normal pointer.
+    if (renamed)
+        RemoveRenamedScript(context_.dialogs, this, file_.storedPath(), path);
     file_.setStored(fileName);
 }
 

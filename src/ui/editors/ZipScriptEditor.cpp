@@ -342,8 +342,6 @@ void ZipScriptEditor::save() {
         return;
     }
 
-    if (renamed)
-        RemoveRenamedScript(context_.dialogs, this, file_.storedPath(), scriptPath());
     const QString description = ui_->descriptionBox->text();
     if (adding_) {
         context_.list.addRow(file_.fileName(name), QStringLiteral("Zip"), description);
@@ -364,6 +362,10 @@ void ZipScriptEditor::save() {
         accept();
         return;
     }
+    // The old file goes once the new one is whole; a failure is reported
+    // under the normal pointer.
+    if (renamed)
+        RemoveRenamedScript(context_.dialogs, this, file_.storedPath(), scriptPath());
     scriptNameChanged_ = false;
     file_.setStored(file_.fileName(name));
 }

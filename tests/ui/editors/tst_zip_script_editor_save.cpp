@@ -185,6 +185,7 @@ void ZipScriptEditorSaveTest::renameKeepsEveryKey() {
                  u"message: Unable to delete file "_s + f.scriptPath(u"old.zsc"_s) + u". Error "_s +
                  QString::number(EACCES) + u" : "_s + ErrorFromErrno(EACCES).description),
              oldReadOnly);
+    QVERIFY(!f.pointer.busyAtMessage.contains(true));
     const QStringList lines = f.scriptLines(u"New.zsc"_s);
     for (const QString& kept :
          {u"Attachment=Yes"_s, u"EmailAddress1=a@b.c"_s, u"LastRun=2004/03/15 14:07:09"_s,
@@ -242,10 +243,11 @@ void ZipScriptEditorSaveTest::longStoredValuesKeptWhole() {
                                u"Description="_s + description});
     f.open(false, u"s.zsc"_s);
     QTest::keyClicks(f.find<QLineEdit>("descriptionBox"), u"more"_s); // typing cannot add
-    f.find<QRadioButton>("compressionFast")->click();
+    f.find<QLineEdit>("passwordBox")->insert(QString(100, u'p'));     // a paste is cut to fit
     f.click("saveButton");
     QCOMPARE(f.key(u"s.zsc"_s, "Description"), description);
     QCOMPARE(f.key(u"s.zsc"_s, "ZipFile"), zipFile);
+    QCOMPARE(f.key(u"s.zsc"_s, "Password"), *Scramble(QString(80, u'p')));
 }
 
 void ZipScriptEditorSaveTest::emailSettingsOfNewScript_data() {
