@@ -7,7 +7,7 @@
 //                                  paint; prints the median milliseconds
 #include "platform/QtDialogService.h"
 #include "storage/ProgramSettings.h"
-#include "ui/main/Form1.h"
+#include "ui/main/MainWindow.h"
 #include "ui/main/ScriptList.h"
 
 #include <QApplication>
@@ -96,11 +96,11 @@ int Time(const QString& folder, int runs) {
         settings.scriptFilePath = folder;
         settings.errorFilePath = temp.path();
         tarvik::QtDialogService dialogs;
-        tarvik::Form1Options options;
+        tarvik::MainWindowOptions options;
         options.tempFolder = temp.path();
         timer.restart();
         {
-            tarvik::Form1 form(settings, dialogs, options);
+            tarvik::MainWindow form(settings, dialogs, options);
             form.show();
             // Up to the first paint of the filled list.
             QApplication::processEvents();

@@ -8,7 +8,7 @@
 #include "storage/ProgramLocations.h"
 #include "storage/ProgramSettings.h"
 #include "storage/TempFolder.h"
-#include "ui/main/Form1.h"
+#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QCoreApplication>
@@ -67,9 +67,9 @@ int RunWindow(int& argc, char* argv[]) {
     QApplication app(argc, argv);
     tarvik::ProgramSettings settings = LoadSettings();
     tarvik::QtDialogService dialogs;
-    tarvik::Form1 window(settings, dialogs);
+    tarvik::MainWindow window(settings, dialogs);
     // Quit when the window really closes, also when it was hidden in the tray.
-    QObject::connect(&window, &tarvik::Form1::closed, &app, &QCoreApplication::quit,
+    QObject::connect(&window, &tarvik::MainWindow::closed, &app, &QCoreApplication::quit,
                      Qt::QueuedConnection);
     window.show();
     return QApplication::exec();

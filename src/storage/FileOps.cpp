@@ -275,3 +275,27 @@ void RemoveUnfinishedFiles(const QString& folder, const QString& prefix) {
 }
 
 } // namespace tarvik
+
+namespace tarvik {
+
+bool CopyFileOwnerOnly(const QString& source, const QString& target, PlatformError& error) {
+    Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
+    if (in.get() < 0)
+        return fail(error);
+    QByteArray temp = native(target) + ".tarvik-XXXXXX";
+    Fd out(::mkstemp(temp.data())); // mkstemp creates it 0600
+    if (out.get() < 0)
+        return fail(error);
+    const bool ok = copyContent(in.get(), out.get()) &&
+                    ::fchmod(out.get(), S_IRUSR | S_IWUSR) == 0 && ::fsync(out.get()) == 0 &&
+                    out.closeChecked() &&
+                    ::rename(temp.constData(), native(target).constData()) == 0;
+    if (!ok) {
+        const int saved = errno;
+        ::unlink(temp.constData());
+        error = ErrorFromErrno(saved);
+    }
+    return ok;
+}
+
+} // namespace tarvik

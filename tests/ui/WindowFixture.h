@@ -3,7 +3,7 @@
 #include "platform/ScriptedDialogService.h"
 #include "platform/TextViewer.h"
 #include "storage/ProfileFile.h"
-#include "ui/main/Form1.h"
+#include "ui/main/MainWindow.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -36,7 +36,7 @@ struct WindowFixture {
     tarvik::ProgramSettings settings;
     ScriptedDialogService dialogs;
     RecordingViewer viewer;
-    std::unique_ptr<tarvik::Form1> form;
+    std::unique_ptr<tarvik::MainWindow> form;
     bool trayAvailable = false;
 
     static inline const QString kStamp = QStringLiteral("2004/03/15 14:07:09");
@@ -86,14 +86,14 @@ struct WindowFixture {
         setKeys(name, extra);
     }
 
-    tarvik::Form1& open() {
-        tarvik::Form1Options options;
+    tarvik::MainWindow& open() {
+        tarvik::MainWindowOptions options;
         options.tempFolder = path("tmp");
         options.clock = [] { return QDateTime(QDate(2004, 3, 15), QTime(14, 7, 9)); };
         options.trayAvailable = [tray = trayAvailable] { return tray; };
         options.viewer = &viewer;
         options.settingsFile = path("tarvik.ini");
-        form = std::make_unique<tarvik::Form1>(settings, dialogs, options);
+        form = std::make_unique<tarvik::MainWindow>(settings, dialogs, options);
         form->show();
         activate(form.get());
         return *form;
@@ -123,8 +123,8 @@ struct WindowFixture {
         return form->findChild<T*>(QString::fromLatin1(name));
     }
     QPushButton* button(const char* name) const { return find<QPushButton>(name); }
-    QTreeView* list() const { return find<QTreeView>("lvwMain"); }
-    QString messages() const { return find<QPlainTextEdit>("Text1")->toPlainText(); }
+    QTreeView* list() const { return find<QTreeView>("scriptList"); }
+    QString messages() const { return find<QPlainTextEdit>("messagesBox")->toPlainText(); }
     QString cell(int row, int column) const {
         return list()->model()->index(row, column).data().toString();
     }
@@ -150,7 +150,7 @@ struct WindowFixture {
     void mark(const QStringList& names) const {
         for (const QString& name : names) {
             clickRow(rowOf(name));
-            click("Command10");
+            click("selectButton");
         }
     }
     // The list's file names whose row carries the selection marker.

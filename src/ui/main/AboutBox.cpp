@@ -6,12 +6,12 @@ namespace tarvik {
 
 AboutBox::AboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::AboutBox>()) {
     ui_->setupUi(this);
-    QFont title = ui_->lblTitle->font();
+    QFont title = ui_->titleLabel->font();
     title.setPointSizeF(title.pointSizeF() * 1.6);
     title.setBold(true);
-    ui_->lblTitle->setFont(title);
-    ui_->lblVersion->setText(QStringLiteral("Version ") + QString::fromLatin1(TARVIK_VERSION));
-    connect(ui_->cmdOK, &QAbstractButton::clicked, this, &QDialog::accept);
+    ui_->titleLabel->setFont(title);
+    ui_->versionLabel->setText(QStringLiteral("Version ") + QString::fromLatin1(TARVIK_VERSION));
+    connect(ui_->okButton, &QAbstractButton::clicked, this, &QDialog::accept);
 }
 
 AboutBox::~AboutBox() = default;

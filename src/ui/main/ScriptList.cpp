@@ -12,9 +12,10 @@ namespace tarvik {
 
 QList<ScriptRow> LoadScriptRows(const QString& scriptFolder) {
     QList<ScriptRow> rows;
-    const std::pair<const char16_t*, const QString*> kinds[] = {{u"*.zsc", &kZipType},
-                                                                {u"*.usc", &kUnzipType}};
-    for (const auto& [pattern, type] : kinds) {
+    const std::pair<ScriptKind, const QString*> kinds[] = {{ScriptKind::Zip, &kZipType},
+                                                           {ScriptKind::Unzip, &kUnzipType}};
+    for (const auto& [kind, type] : kinds) {
+        const QString pattern = u'*' + ScriptEnding(kind);
         for (const QString& name : ListScriptFolder(scriptFolder, pattern, false)) {
             const IniDocument doc =
                 LoadIniDocument(JoinPath(scriptFolder, name)).value_or(IniDocument());

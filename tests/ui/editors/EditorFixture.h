@@ -4,7 +4,7 @@
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
 #include "ui/editors/EditorContext.h"
-#include "ui/editors/Form2.h"
+#include "ui/editors/ZipScriptEditor.h"
 
 #include <QApplication>
 #include <QDir>
@@ -33,12 +33,37 @@ struct RecordingList final : tarvik::ScriptListAccess {
     }
 };
 
+// Answers through the scripted service and notes, for each message box,
+// whether the busy pointer was up while it showed.
+struct PointerWatch final : tarvik::DialogService {
+    ScriptedDialogService& scripted;
+    QList<bool> busyAtMessage;
+    explicit PointerWatch(ScriptedDialogService& s) : scripted(s) {}
+    tarvik::MessageAnswer showMessage(QWidget* p, const tarvik::MessageRequest& r) override {
+        busyAtMessage.append(QGuiApplication::overrideCursor() != nullptr);
+        return scripted.showMessage(p, r);
+    }
+    std::optional<QString> askText(QWidget* p, const QString& prompt, const QString& title,
+                                   const QString& text) override {
+        return scripted.askText(p, prompt, title, text);
+    }
+    void beep() override { scripted.beep(); }
+    QString chooseFile(QWidget* p, const QString& title, const QString& start,
+                       const QString& filter) override {
+        return scripted.chooseFile(p, title, start, filter);
+    }
+    QString chooseFolder(QWidget* p, const QString& title, const QString& start) override {
+        return scripted.chooseFolder(p, title, start);
+    }
+};
+
 // A script folder of its own, scripted dialogs and a recording list, for the
 // editor window Form (constructed from the context, adding, and the file).
 template <class Form> struct EditorFixtureFor {
     QTemporaryDir root;
     tarvik::ProgramSettings settings;
     ScriptedDialogService dialogs;
+    PointerWatch pointer{dialogs};
     RecordingList list;
     std::unique_ptr<Form> form;
 
@@ -73,7 +98,7 @@ template <class Form> struct EditorFixtureFor {
     }
 
     Form& open(bool adding, const QString& file = {}) {
-        form = std::make_unique<Form>(tarvik::EditorContext{settings, dialogs, list}, adding, file);
+        form = std::make_unique<Form>(tarvik::EditorContext{settings, pointer, list}, adding, file);
         form->show();
         QApplication::setActiveWindow(form.get());
         return *form;
@@ -87,8 +112,8 @@ template <class Form> struct EditorFixtureFor {
     void setText(const char* name, const QString& text) const {
         find<QLineEdit>(name)->setText(text);
     }
-    QString status() const { return find<QPlainTextEdit>("Text5")->toPlainText(); }
-    bool saveEnabled() const { return button("Command6")->isEnabled(); }
+    QString status() const { return find<QPlainTextEdit>("messagesBox")->toPlainText(); }
+    bool saveEnabled() const { return button("saveButton")->isEnabled(); }
     // "text" or "text [X]" for a line with its delete mark.
     QStringList lines(const char* name) const {
         QStringList texts;
@@ -104,13 +129,13 @@ template <class Form> struct EditorFixtureFor {
         for (const QString& spec : specs) {
             dialogs.picks.append(spec);
             dialogs.answers.append(tarvik::MessageAnswer::No);
-            click("Command1");
+            click("addFileSpecButton");
         }
     }
     void addDirs(const QStringList& dirs) {
         for (const QString& dir : dirs) {
             dialogs.picks.append(dir);
-            click("Command4");
+            click("addDirectoryButton");
         }
     }
     // Runs `inModal` against the next modal window once it is open.
@@ -120,4 +145,4 @@ template <class Form> struct EditorFixtureFor {
     }
 };
 
-using EditorFixture = EditorFixtureFor<tarvik::Form2>;
+using EditorFixture = EditorFixtureFor<tarvik::ZipScriptEditor>;

@@ -1,0 +1,704 @@
+#include "ui/main/MainWindow.h"
+
+#include "platform/DialogService.h"
+#include "platform/TextViewer.h"
+#include "platform/WaitCursor.h"
+#include "runner/BatchMode.h"
+#include "storage/FileOps.h"
+#include "storage/PathText.h"
+#include "storage/ProfileFile.h"
+#include "storage/ProgramSettings.h"
+#include "storage/ScriptFolder.h"
+#include "storage/TempFolder.h"
+#include "storage/Wildcard.h"
+#include "ui/common/WindowMessages.h"
+#include "ui/editors/UnzipScriptEditor.h"
+#include "ui/editors/ZipScriptEditor.h"
+#include "ui/main/AboutBox.h"
+#include "ui/main/AdvancedSelectDialog.h"
+#include "ui/main/ScriptListAdapter.h"
+#include "ui/main/ScriptTypeChooser.h"
+#include "ui/options/OptionsDialog.h"
+#include "ui_MainWindow.h"
+
+#include <QCloseEvent>
+#include <QDir>
+#include <QGuiApplication>
+#include <QKeyEvent>
+#include <QMenu>
+#include <QScrollBar>
+#include <QShortcut>
+#include <QSystemTrayIcon>
+#include <QTextCursor>
+#include <QTimer>
+
+// Resources of a static library are registered by hand, outside any namespace.
+static void initUiMainResources() {
+    Q_INIT_RESOURCE(tarvik_ui_main);
+}
+
+namespace tarvik {
+namespace {
+
+const QString kListToolTip = QStringLiteral(" Double-click on script to execute ");
+const QString kTerminatedLine = QStringLiteral("Script execution terminated by user.");
+
+bool noShiftCtrlAlt(const QKeyEvent* key) {
+    return !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
+}
+
+} // namespace
+
+MainWindow::MainWindow(ProgramSettings& settings, DialogService& dialogs,
+                       MainWindowOptions options, QWidget* parent)
+    : QWidget(parent), ui_(std::make_unique<Ui::MainWindow>()), settings_(settings),
+      dialogs_(dialogs), clock_(std::move(options.clock)),
+      trayAvailable_(std::move(options.trayAvailable)) {
+    initUiMainResources();
+    if (!clock_)
+        clock_ = [] { return QDateTime::currentDateTime(); };
+    if (!trayAvailable_)
+        trayAvailable_ = [] { return QSystemTrayIcon::isSystemTrayAvailable(); };
+    viewer_ = options.viewer;
+    if (!viewer_) {
+        ownViewer_ = std::make_unique<DesktopTextViewer>();
+        viewer_ = ownViewer_.get();
+    }
+    settingsFile_ = options.settingsFile.isEmpty() ? SettingsFilePath() : options.settingsFile;
+
+    WaitCursor wait;
+    ui_->setupUi(this);
+    // The Terminate button takes the Run button's place while a run goes on.
+    ui_->terminateButton->setFixedSize(ui_->runButton->sizeHint());
+    ui_->terminateButton->hide();
+    ui_->runProgress->hide();
+    setProgress(0);
+
+    model_ = new ScriptListModel(this);
+    ui_->scriptList->setModel(model_);
+    ui_->scriptList->installEventFilter(this);
+    listAdapter_ = std::make_unique<ScriptListAdapter>(*model_, *ui_->scriptList);
+
+    const QString tempFolder =
+        options.tempFolder.isEmpty() ? DefaultTempFolder() : options.tempFolder;
+    runner_ = new RunController(settings_, tempFolder, clock_, this);
+    connect(runner_, &RunController::jobStarting, this, &MainWindow::onJobStarting);
+    connect(runner_, &RunController::jobFinished, this, &MainWindow::onJobFinished);
+    connect(runner_, &RunController::runEnded, this, &MainWindow::onRunEnded);
+    connect(runner_, &RunController::message, this, &MainWindow::appendLine);
+
+    ui_->messagesBox->setPlainText(QStringLiteral("Welcome to ") + QStringLiteral("Tarvik") +
+                                   QStringLiteral("! Press the F1 key for help."));
+    setUpTray();
+    setWindowTitle(QStringLiteral("Tarvik"));
+    setUpColumns();
+    fillList();
+    if (model_->rowCount() > 0) {
+        setListCommandsEnabled(true);
+        ui_->scriptList->setToolTip(kListToolTip);
+    }
+    model_->setSortMarkers(QIcon(QStringLiteral(":/tarvik/sort-up.png")),
+                           QIcon(QStringLiteral(":/tarvik/sort-down.png")));
+    connectCommands();
+    setUpShortcuts();
+}
+
+MainWindow::~MainWindow() {
+    // The controller waits for a script that is still running.
+    delete runner_;
+    runner_ = nullptr;
+    if (runKind_ != RunKind::None)
+        QGuiApplication::restoreOverrideCursor();
+}
+
+bool MainWindow::scriptRunning() const {
+    return runKind_ != RunKind::None;
+}
+
+QList<QWidget*> MainWindow::controls() const {
+    const Ui::MainWindow& u = *ui_;
+    return {u.addButton,       u.editButton,        u.deleteButton,         u.copyButton,
+            u.runButton,       u.terminateButton,   u.optionsButton,        u.aboutButton,
+            u.exitButton,      u.scriptList,        u.selectButton,         u.deselectButton,
+            u.selectAllButton, u.deselectAllButton, u.selectOppositeButton, u.advancedSelectButton,
+            u.openButton,      u.refreshButton,     u.messagesLabel,        u.clearMessagesButton,
+            u.messagesBox,     u.runProgress};
+}
+
+void MainWindow::setUpColumns() {
+    QHeaderView* header = ui_->scriptList->header();
+    header->setStretchLastSection(false);
+    header->setMinimumSectionSize(8);
+    header->setSectionsClickable(true);
+    header->setSortIndicatorShown(false);
+    header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    for (int column = 0; column < kScriptColumnCount; ++column)
+        header->resizeSection(column, TwipsToPixels(kColumnTwips[column]));
+    connect(header, &QHeaderView::sectionClicked, this, &MainWindow::onHeaderClicked);
+}
+
+void MainWindow::setUpShortcuts() {
+    const auto bind = [this](int key, auto handler) {
+        auto* shortcut = new QShortcut(QKeySequence(key), this);
+        shortcut->setContext(Qt::WindowShortcut);
+        connect(shortcut, &QShortcut::activated, this, handler);
+    };
+    // F2 to F8 act only while their command's button is enabled.
+    const auto whenEnabled = [this](QAbstractButton* button) {
+        return [button] {
+            if (button->isEnabled())
+                button->click();
+        };
+    };
+    bind(Qt::Key_F1, [this] { showHelp(); });
+    bind(Qt::Key_F2, whenEnabled(ui_->selectButton));
+    bind(Qt::Key_F3, whenEnabled(ui_->deselectButton));
+    bind(Qt::Key_F4, whenEnabled(ui_->selectAllButton));
+    bind(Qt::Key_F5, whenEnabled(ui_->deselectAllButton));
+    bind(Qt::Key_F6, whenEnabled(ui_->selectOppositeButton));
+    bind(Qt::Key_F7, whenEnabled(ui_->advancedSelectButton));
+    bind(Qt::Key_F8, whenEnabled(ui_->openButton));
+    // A refresh would replace the rows a run is reporting to.
+    bind(Qt::Key_F9, [this] {
+        if (!scriptRunning())
+            refresh();
+    });
+    bind(Qt::Key_Escape, [this] { close(); });
+}
+
+void MainWindow::connectCommands() {
+    const Ui::MainWindow& u = *ui_;
+    const auto on = [this](QAbstractButton* button, void (MainWindow::*handler)()) {
+        connect(button, &QAbstractButton::clicked, this, handler);
+    };
+    on(u.addButton, &MainWindow::addScript);
+    on(u.editButton, &MainWindow::editScript);
+    on(u.deleteButton, &MainWindow::deleteScript);
+    on(u.copyButton, &MainWindow::copyScript);
+    on(u.openButton, &MainWindow::openScript);
+    on(u.optionsButton, &MainWindow::showOptions);
+    on(u.runButton, &MainWindow::runMarked);
+    on(u.terminateButton, &MainWindow::terminateRun);
+    on(u.aboutButton, &MainWindow::showAbout);
+    connect(u.exitButton, &QAbstractButton::clicked, this, [this] { close(); });
+    on(u.selectButton, &MainWindow::selectRow);
+    on(u.deselectButton, &MainWindow::deselectRow);
+    on(u.selectAllButton, &MainWindow::selectAll);
+    on(u.deselectAllButton, &MainWindow::deselectAll);
+    on(u.selectOppositeButton, &MainWindow::selectOpposite);
+    on(u.advancedSelectButton, &MainWindow::openAdvancedSelect);
+    on(u.refreshButton, &MainWindow::refresh);
+    connect(u.clearMessagesButton, &QAbstractButton::clicked, u.messagesBox,
+            &QPlainTextEdit::clear);
+    connect(u.scriptList, &QAbstractItemView::clicked, this, &MainWindow::onListClicked);
+    connect(u.scriptList, &QAbstractItemView::doubleClicked, this,
+            &MainWindow::onListDoubleClicked);
+}
+
+void MainWindow::fillList() {
+    model_->setRows(LoadScriptRows(settings_.scriptFilePath));
+}
+
+void MainWindow::setListCommandsEnabled(bool on) {
+    const Ui::MainWindow& u = *ui_;
+    for (QWidget* w : {u.editButton, u.deleteButton, u.copyButton, u.selectButton, u.deselectButton,
+                       u.selectAllButton, u.deselectAllButton, u.selectOppositeButton, u.openButton,
+                       u.advancedSelectButton})
+        w->setEnabled(on);
+}
+
+void MainWindow::updateRunButton() {
+    ui_->runButton->setEnabled(model_->anyMarked());
+}
+
+int MainWindow::highlightedRow() const {
+    const QModelIndex current = ui_->scriptList->currentIndex();
+    return current.isValid() ? current.row() : -1;
+}
+
+QString MainWindow::now() const {
+    return FormatTimeStamp(clock_(), settings_.timeStampFormat);
+}
+
+QString MainWindow::scriptPath(const QString& name) const {
+    return JoinPath(settings_.scriptFilePath, name);
+}
+
+// ---- Script list -----------------------------------------------------------
+
+void MainWindow::refresh() {
+    WaitCursor wait;
+    ui_->messagesBox->setPlainText(QStringLiteral("Refreshing zip script list..."));
+    ui_->scriptList->hide();
+    fillList();
+    setListCommandsEnabled(model_->rowCount() > 0);
+    ui_->runButton->setEnabled(false);
+    ui_->scriptList->show();
+    ui_->messagesBox->setPlainText(QStringLiteral("Zip script list refreshed."));
+}
+
+void MainWindow::onHeaderClicked(int column) {
+    sortDirection_ = sortDirection_ == 0 ? 1 : 0;
+    model_->sortRows(column, sortDirection_ == 1 ? Qt::DescendingOrder : Qt::AscendingOrder);
+}
+
+void MainWindow::onListClicked() {
+    if (model_->rowCount() == 0)
+        return;
+    ui_->editButton->setEnabled(true);
+    ui_->deleteButton->setEnabled(true);
+    ui_->copyButton->setEnabled(true);
+}
+
+bool MainWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == ui_->scriptList && event->type() == QEvent::KeyPress) {
+        const auto* key = static_cast<QKeyEvent*>(event);
+        if (noShiftCtrlAlt(key) && key->key() == Qt::Key_Delete) {
+            deleteScript();
+            return true;
+        }
+        if (noShiftCtrlAlt(key) && key->key() == Qt::Key_Insert) {
+            addScript();
+            return true;
+        }
+    }
+    return QWidget::eventFilter(watched, event);
+}
+
+void MainWindow::showAbout() {
+    auto* box = new AboutBox(this);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->open();
+}
+
+// ---- Script commands ---------------------------------------------------------
+
+int MainWindow::rowOfExistingScript() {
+    const int row = highlightedRow();
+    if (row < 0)
+        return -1;
+    currentScriptFile_ = model_->row(row).fileName;
+    const QString path = scriptPath(currentScriptFile_);
+    if (!ScriptFileExists(path)) {
+        dialogs_.reportError(this, QStringLiteral("Script file ") + path +
+                                       QStringLiteral(" does not exist."));
+        return -1;
+    }
+    return row;
+}
+
+void MainWindow::afterRowsChanged() {
+    const bool any = model_->rowCount() > 0;
+    ui_->scriptList->setToolTip(any ? kListToolTip : QString());
+    setListCommandsEnabled(any);
+}
+
+void MainWindow::addScript() {
+    addingNewScript_ = true;
+    ScriptTypeChooser chooser(
+        [this](bool zip) {
+            if (zip)
+                openZipEditor(true, {});
+            else
+                openUnzipEditor(true, {});
+        },
+        this);
+    chooser.exec();
+    if (model_->rowCount() > 0)
+        afterRowsChanged();
+}
+
+void MainWindow::editScript() {
+    addingNewScript_ = false;
+    const int row = rowOfExistingScript();
+    if (row < 0)
+        return;
+    if (model_->row(row).type == kZipType)
+        openZipEditor(false, currentScriptFile_);
+    else
+        openUnzipEditor(false, currentScriptFile_);
+}
+
+void MainWindow::openUnzipEditor(bool adding, const QString& file) {
+    UnzipScriptEditor editor(EditorContext{settings_, dialogs_, *listAdapter_}, adding, file, this);
+    editor.exec();
+}
+
+void MainWindow::openZipEditor(bool adding, const QString& file) {
+    ZipScriptEditor editor(EditorContext{settings_, dialogs_, *listAdapter_}, adding, file, this);
+    editor.exec();
+}
+
+void MainWindow::deleteScript() {
+    const int row = rowOfExistingScript();
+    if (row < 0)
+        return;
+    if (!dialogs_.confirm(this,
+                          QStringLiteral("Are you sure you want to delete the selected script?")))
+        return;
+    // The row goes only with its file; a file that stays is reported.
+    const QString path = scriptPath(currentScriptFile_);
+    PlatformError error;
+    if (!RemoveFile(path, error)) {
+        ReportFileError(dialogs_, this, QStringLiteral("Unable to delete file ") + path, error);
+        return;
+    }
+    model_->removeScriptRow(row);
+    if (model_->rowCount() == 0) {
+        afterRowsChanged();
+        ui_->runButton->setEnabled(false);
+        return;
+    }
+    // The row that took the removed one's place.
+    const QModelIndex next = model_->index(qMin(row, model_->rowCount() - 1), kFileNameColumn);
+    ui_->scriptList->setCurrentIndex(next);
+    WaitCursor wait;
+    updateRunButton();
+}
+
+void MainWindow::copyScript() {
+    const int row = rowOfExistingScript();
+    if (row < 0)
+        return;
+    const QString source = currentScriptFile_;
+    const QString sourcePath = scriptPath(source);
+    const bool zip = ScriptKindOfName(source) == ScriptKind::Zip;
+    const QString extension = ScriptEnding(zip ? ScriptKind::Zip : ScriptKind::Unzip);
+    const QString description =
+        ReadIni(QStringLiteral("Options"), QStringLiteral("Description"), {}, sourcePath);
+    for (;;) {
+        QString name = dialogs_
+                           .askText(this, QStringLiteral("File Name (Don't include extention)"),
+                                    QStringLiteral("Copy from file ") + source, {})
+                           .value_or(QString())
+                           .trimmed();
+        if (name.isEmpty())
+            return;
+        // A name is a file in the script folder, never a path elsewhere.
+        if (name.contains(u'/') || name.contains(kPathSeparator)) {
+            dialogs_.reportError(this, QStringLiteral("File name ") + name +
+                                           QStringLiteral(" is not valid."));
+            continue;
+        }
+        if (!name.endsWith(extension, Qt::CaseInsensitive))
+            name += extension;
+        const QString target = scriptPath(name);
+        if (ScriptFileExists(target)) {
+            dialogs_.reportError(this, QStringLiteral("File ") + target +
+                                           QStringLiteral(" already exists."));
+            continue;
+        }
+        // Complete or not at all; an empty file of that name is replaced.
+        PlatformError error;
+        if (!CopyFileOwnerOnly(sourcePath, target, error)) {
+            ReportFileError(dialogs_, this,
+                            QStringLiteral("Unable to copy file ") + sourcePath +
+                                QStringLiteral(" to ") + target,
+                            error);
+            continue;
+        }
+        // That empty file may have a row already: it is replaced, not doubled.
+        for (int i = model_->rowCount() - 1; i >= 0; --i) {
+            if (model_->row(i).fileName == name)
+                model_->removeScriptRow(i);
+        }
+        ScriptRow copy;
+        copy.fileName = name;
+        copy.type = zip ? kZipType : kUnzipType;
+        copy.description = description;
+        model_->addRow(std::move(copy));
+    }
+}
+
+void MainWindow::openScript() {
+    if (rowOfExistingScript() < 0)
+        return;
+    openInTextViewer(scriptPath(currentScriptFile_));
+}
+
+void MainWindow::showHelp() {
+    openInTextViewer(settings_.helpFile);
+}
+
+void MainWindow::openInTextViewer(const QString& path) {
+    // Without a line here a desktop with no viewer for text files would
+    // leave the key or button looking dead.
+    if (viewer_->open(path))
+        return;
+    QString line = QStringLiteral("No text viewer could be started for ") + path + u'.';
+    // The welcome text has no line end of its own.
+    const QString shown = ui_->messagesBox->toPlainText();
+    if (!shown.isEmpty() && !shown.endsWith(u'\n'))
+        line.prepend(u'\n');
+    appendLine(line);
+}
+
+void MainWindow::showOptions() {
+    OptionsDialog options(settings_, dialogs_, settingsFile_, this);
+    options.exec();
+    if (options.scriptFolderChanged())
+        refresh();
+}
+
+// ---- Selection ---------------------------------------------------------------
+
+void MainWindow::selectRow() {
+    const int row = highlightedRow();
+    if (row < 0)
+        return;
+    model_->setMarked(row, true);
+    ui_->runButton->setEnabled(true);
+}
+
+void MainWindow::deselectRow() {
+    WaitCursor wait;
+    ui_->runButton->setEnabled(false);
+    if (const int row = highlightedRow(); row >= 0)
+        model_->setMarked(row, false);
+    updateRunButton();
+}
+
+void MainWindow::selectAll() {
+    WaitCursor wait;
+    model_->setAllMarked(true);
+    updateRunButton();
+}
+
+void MainWindow::deselectAll() {
+    WaitCursor wait;
+    model_->setAllMarked(false);
+    ui_->runButton->setEnabled(false);
+}
+
+void MainWindow::selectOpposite() {
+    WaitCursor wait;
+    model_->invertMarks();
+    updateRunButton();
+}
+
+void MainWindow::openAdvancedSelect() {
+    auto* dialog = new AdvancedSelectDialog(settings_.lastFileSpec, this);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this,
+            [this, dialog] { applyAdvancedSelect(dialog->selection()); });
+    dialog->open();
+}
+
+void MainWindow::applyAdvancedSelect(const AdvancedSelection& selection) {
+    WaitCursor wait;
+    if (selection.deselectFirst)
+        model_->setAllMarked(false);
+    if (selection.mode == AdvancedSelection::Mode::Pattern) {
+        settings_.lastFileSpec = selection.pattern;
+        const QString& folder = settings_.scriptFilePath;
+        const QDir dir(folder.isEmpty() ? QString(kPathSeparator) : folder);
+        for (const QString& name :
+             dir.entryList(QDir::Files | QDir::Hidden | QDir::NoDotAndDotDot, QDir::Name)) {
+            if (!MatchWildcard(selection.pattern, name, Qt::CaseInsensitive))
+                continue;
+            for (int row = 0; row < model_->rowCount(); ++row) {
+                if (model_->row(row).fileName.compare(name, Qt::CaseInsensitive) == 0)
+                    model_->setMarked(row, true);
+            }
+        }
+    } else {
+        const QString& type =
+            selection.mode == AdvancedSelection::Mode::Zip ? kZipType : kUnzipType;
+        for (int row = 0; row < model_->rowCount(); ++row) {
+            if (model_->row(row).type == type)
+                model_->setMarked(row, true);
+        }
+    }
+    updateRunButton();
+}
+
+// ---- Runs --------------------------------------------------------------------
+
+void MainWindow::runMarked() {
+    if (scriptRunning())
+        return;
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    ui_->messagesBox->clear();
+    runInProgress_ = true;
+    runKind_ = RunKind::Marked;
+    for (QWidget* w : controls())
+        w->setEnabled(false);
+    QList<RunJob> jobs;
+    for (int row = 0; row < model_->rowCount(); ++row) {
+        const ScriptRow& r = model_->row(row);
+        if (r.marker == kSelectionMarker)
+            jobs.append({r.id, r.fileName});
+    }
+    setProgress(0);
+    ui_->runProgress->show();
+    ui_->runButton->hide();
+    ui_->messagesBox->setEnabled(true);
+    ui_->terminateButton->show();
+    ui_->terminateButton->setEnabled(true);
+    runner_->start(jobs);
+}
+
+void MainWindow::terminateRun() {
+    if (runKind_ == RunKind::Marked)
+        runner_->requestTerminate();
+}
+
+void MainWindow::onListDoubleClicked(const QModelIndex& index) {
+    if (!index.isValid() || scriptRunning())
+        return;
+    const ScriptRow row = model_->row(index.row());
+    currentScriptFile_ = row.fileName;
+    const QString path = scriptPath(row.fileName);
+    if (!ScriptFileExists(path)) {
+        dialogs_.reportError(this, QStringLiteral("Script file ") + path +
+                                       QStringLiteral(" does not exist."));
+        return;
+    }
+    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
+    runKind_ = RunKind::Single;
+    // The window stays as it is, but nothing may start a second run, change
+    // the list or close the window under the running script.
+    enabledBeforeRun_.clear();
+    for (QWidget* w : controls()) {
+        enabledBeforeRun_.insert(w, w->isEnabled());
+        if (w != ui_->messagesBox)
+            w->setEnabled(false);
+    }
+    runner_->start({{row.id, row.fileName}});
+}
+
+void MainWindow::onJobStarting(const RunJob& job) {
+    const QString start = now();
+    const QString line =
+        QStringLiteral("Script ") + job.fileName + QStringLiteral(" started ") + start + u'.';
+    if (runKind_ == RunKind::Marked)
+        appendLine(line);
+    else
+        ui_->messagesBox->setPlainText(line + u'\n');
+    model_->setLastRun(model_->rowOfId(job.rowId), start);
+}
+
+void MainWindow::onJobFinished(const RunJob& job, quint16 result, int processed, int total) {
+    const int row = model_->rowOfId(job.rowId);
+    const QString head = QStringLiteral("Script ") + job.fileName;
+    switch (result) {
+    case kRunFinished:
+        model_->setError(row, QString());
+        appendLine(head + QStringLiteral(" finished ") + now() + u'.');
+        break;
+    case kRunScriptMissing:
+        // The file is not there to take the mark.
+        model_->setError(row, kSelectionMarker);
+        appendLine(head + QStringLiteral(" aborted ") + now() +
+                   QStringLiteral(". Script file does not exist."));
+        break;
+    case kRunAborted:
+        model_->setError(row, kSelectionMarker);
+        appendLine(head + QStringLiteral(" aborted due to error at ") + now() +
+                   QStringLiteral(". Review file ") +
+                   JoinPath(settings_.errorFilePath, QStringLiteral("errors.txt")) + u'.');
+        break;
+    default:
+        break;
+    }
+    if (runKind_ == RunKind::Marked && total > 0)
+        setProgress(processed * 100.0 / total);
+}
+
+void MainWindow::onRunEnded(bool terminated) {
+    if (runKind_ == RunKind::Marked) {
+        if (terminated)
+            appendText(kTerminatedLine);
+        for (QWidget* w : controls())
+            w->setEnabled(true);
+        setProgress(0);
+        ui_->runProgress->hide();
+        ui_->runButton->show();
+        ui_->terminateButton->hide();
+        ui_->terminateButton->setEnabled(false);
+        runInProgress_ = false;
+    } else if (runKind_ == RunKind::Single) {
+        for (auto it = enabledBeforeRun_.cbegin(); it != enabledBeforeRun_.cend(); ++it)
+            it.key()->setEnabled(it.value());
+        enabledBeforeRun_.clear();
+    }
+    if (runKind_ != RunKind::None) {
+        runKind_ = RunKind::None;
+        QGuiApplication::restoreOverrideCursor();
+    }
+}
+
+void MainWindow::setProgress(double percent) {
+    // The bar counts tenths of a percent; the exact share stays in "percent".
+    ui_->runProgress->setProperty("percent", percent);
+    ui_->runProgress->setValue(qRound(percent * 10));
+}
+
+void MainWindow::appendText(const QString& text) {
+    QTextCursor cursor(ui_->messagesBox->document());
+    cursor.movePosition(QTextCursor::End);
+    cursor.insertText(text);
+    QScrollBar* bar = ui_->messagesBox->verticalScrollBar();
+    bar->setValue(bar->maximum());
+}
+
+// ---- Closing and the tray ------------------------------------------------------
+
+void MainWindow::closeEvent(QCloseEvent* event) {
+    if (scriptRunning()) {
+        event->ignore();
+        return;
+    }
+    tray_->hide();
+    event->accept();
+    emit closed();
+}
+
+void MainWindow::setUpTray() {
+    trayMenu_ = new QMenu(QStringLiteral("Popup"), this);
+    trayMenu_->setObjectName(QStringLiteral("trayMenu"));
+    QAction* restore = trayMenu_->addAction(QStringLiteral("Restore"));
+    restore->setObjectName(QStringLiteral("trayRestoreItem"));
+    QAction* closeItem = trayMenu_->addAction(QStringLiteral("Close"));
+    closeItem->setObjectName(QStringLiteral("trayCloseItem"));
+    connect(restore, &QAction::triggered, this, &MainWindow::restoreFromTray);
+    connect(closeItem, &QAction::triggered, this, [this] { close(); });
+
+    tray_ = new QSystemTrayIcon(windowIcon(), this);
+    tray_->setObjectName(QStringLiteral("trayIcon"));
+    tray_->setContextMenu(trayMenu_);
+    tray_->setToolTip(QStringLiteral("Tarvik"));
+    connect(tray_, &QSystemTrayIcon::activated, this, [this](QSystemTrayIcon::ActivationReason r) {
+        if (r == QSystemTrayIcon::Trigger)
+            restoreFromTray();
+    });
+    tray_->show();
+}
+
+void MainWindow::changeEvent(QEvent* event) {
+    QWidget::changeEvent(event);
+    if (event->type() != QEvent::WindowStateChange || !isMinimized())
+        return;
+    // Without a tray nothing could bring a hidden window back: it stays a
+    // normal minimised window then.
+    if (!tray_ || !tray_->isVisible() || !trayAvailable_())
+        return;
+    stateBeforeTray_ =
+        static_cast<QWindowStateChangeEvent*>(event)->oldState() & ~Qt::WindowMinimized;
+    // Hiding inside the state change itself confuses some window managers.
+    QTimer::singleShot(0, this, [this] {
+        if (isMinimized())
+            hide();
+    });
+}
+
+void MainWindow::restoreFromTray() {
+    if (isHidden() || isMinimized()) {
+        setWindowState((windowState() & ~Qt::WindowMinimized) | stateBeforeTray_);
+        show();
+    }
+    raise();
+    activateWindow();
+}
+
+} // namespace tarvik
