@@ -149,7 +149,12 @@ bool CheckNameLength(const QString& path, PlatformError& error) {
     return true;
 }
 
-bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error) {
+namespace {
+
+// The copy through a synced temporary sibling; `mode` when given, else what
+// inspectTarget decides.
+bool copyReplacing(const QString& source, const QString& target, std::optional<mode_t> mode,
+                   PlatformError& error) {
     Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return fail(error);
@@ -158,10 +163,10 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
         return false;
     QByteArray temp =
         to.folder + native(TemporarySiblingPrefix(QFileInfo(target).fileName())) + "XXXXXX";
-    Fd out(::mkstemp(temp.data()));
+    Fd out(::mkstemp(temp.data())); // created 0600: nobody else reads a half copy
     if (out.get() < 0)
         return fail(error);
-    if (!copyContent(in.get(), out.get()) || ::fchmod(out.get(), to.mode) != 0 ||
+    if (!copyContent(in.get(), out.get()) || ::fchmod(out.get(), mode.value_or(to.mode)) != 0 ||
         ::fsync(out.get()) != 0 || !out.closeChecked()) {
         const int saved = errno;
         ::unlink(temp.constData());
@@ -169,6 +174,12 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
         return false;
     }
     return commit(temp, to, error);
+}
+
+} // namespace
+
+bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error) {
+    return copyReplacing(source, target, std::nullopt, error);
 }
 
 bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error) {
@@ -274,28 +285,8 @@ void RemoveUnfinishedFiles(const QString& folder, const QString& prefix) {
     ::closedir(dir);
 }
 
-} // namespace tarvik
-
-namespace tarvik {
-
 bool CopyFileOwnerOnly(const QString& source, const QString& target, PlatformError& error) {
-    Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
-    if (in.get() < 0)
-        return fail(error);
-    QByteArray temp = native(target) + ".tarvik-XXXXXX";
-    Fd out(::mkstemp(temp.data())); // mkstemp creates it 0600
-    if (out.get() < 0)
-        return fail(error);
-    const bool ok = copyContent(in.get(), out.get()) &&
-                    ::fchmod(out.get(), S_IRUSR | S_IWUSR) == 0 && ::fsync(out.get()) == 0 &&
-                    out.closeChecked() &&
-                    ::rename(temp.constData(), native(target).constData()) == 0;
-    if (!ok) {
-        const int saved = errno;
-        ::unlink(temp.constData());
-        error = ErrorFromErrno(saved);
-    }
-    return ok;
+    return copyReplacing(source, target, S_IRUSR | S_IWUSR, error);
 }
 
 } // namespace tarvik

@@ -62,15 +62,8 @@ bool RemoveFile(const QByteArray& path, PlatformError& error);
 // fills in). Only for names no running writer can be using.
 void RemoveUnfinishedFiles(const QString& folder, const QString& prefix);
 
-} // namespace tarvik
-
-namespace tarvik {
-
-// Copies `source` to `target` as a file readable and writable by its owner
-// only (0600), as every new script file is (a script may hold a password).
-// The copy is made in a temporary sibling, created with that mode, synced and
-// renamed into place only when complete: a failed copy leaves no file, and
-// whatever stood under `target` (an empty file) stays until the copy replaces it.
+// CopyFileReplacing for a copy readable and writable by its owner only (0600),
+// as every new script file is (a script may hold a password).
 bool CopyFileOwnerOnly(const QString& source, const QString& target, PlatformError& error);
 
 } // namespace tarvik
