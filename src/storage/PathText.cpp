@@ -17,6 +17,16 @@ QString FolderOfPath(const QString& path) {
     return at < 0 ? QString() : path.left(at);
 }
 
+std::optional<QChar> FirstUnusableNameCharacter(QStringView name) {
+    for (QChar c : name) {
+        if (c == u'/' || c == u'\\' || c == QChar(0))
+            return c;
+    }
+    if (name == u"." || name == u"..")
+        return QChar(u'.');
+    return std::nullopt;
+}
+
 QString TrimAtNul(const QString& text) {
     const qsizetype at = text.indexOf(QChar(0));
     return at < 0 ? text : text.left(at);

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QString>
+#include <QStringView>
+#include <optional>
 
 namespace tarvik {
 
@@ -21,6 +23,11 @@ QString StripTrailingSeparator(const QString& folder);
 
 // The text before the last separator of the path ("/data/a.zip" gives "/data").
 QString FolderOfPath(const QString& path);
+
+// The first character a plain file name (one name inside a folder) cannot
+// hold: a separator ("/", or "\" which Windows reads as one) or a NUL; also
+// "." for the names "." and "..", which name folders.
+std::optional<QChar> FirstUnusableNameCharacter(QStringView name);
 
 // The text before its first NUL character, or the whole text.
 QString TrimAtNul(const QString& text);

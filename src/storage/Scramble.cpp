@@ -1,7 +1,23 @@
 #include "storage/Scramble.h"
 
+#include <QList>
+
 namespace tarvik {
 namespace {
+
+// Unicode scalar values in a row without the surrogate gap, so that a shift
+// always lands on a character UTF-8 can hold.
+constexpr char32_t kSurrogateStart = 0xD800;
+constexpr char32_t kSurrogateCount = 0x800;
+constexpr qint64 kScalarCount = 0x110000 - kSurrogateCount;
+
+qint64 indexOf(char32_t c) {
+    return c < kSurrogateStart ? c : c - kSurrogateCount;
+}
+
+char32_t scalarAt(qint64 index) {
+    return char32_t(index < kSurrogateStart ? index : index + kSurrogateCount);
+}
 
 int keyNumber(QStringView key) {
     int sum = 0;
@@ -28,20 +44,19 @@ int scrambleShift(qsizetype position, int k) {
     }
 }
 
-// Applies the shift (negated for unscrambling); characters that leave 0-255
-// are reported through `lost`.
-QString shift(QStringView text, QStringView key, int sign, bool& lost) {
+// Shifts each character (a code point, as the UTF-8 file holds it) by its
+// position's amount, negated for unscrambling, wrapping around the scalar
+// values. Characters and results within 0-255 come out as they always did.
+QString shift(QStringView text, QStringView key, int sign) {
     const int k = keyNumber(key);
+    const QList<uint> points = text.toUcs4();
     QString out;
     out.reserve(text.size());
-    lost = false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const int code = text[i].unicode() + sign * scrambleShift(i + 1, k);
-        if (text[i].unicode() > 255 || code < 0 || code > 255) {
-            lost = true;
-            continue;
-        }
-        out.append(QChar(code));
+    for (qsizetype i = 0; i < points.size(); ++i) {
+        const qint64 moved =
+            (indexOf(points[i]) + sign * scrambleShift(i + 1, k) + kScalarCount) % kScalarCount;
+        const char32_t c = scalarAt(moved);
+        out.append(QStringView(QChar::fromUcs4(c)));
     }
     return out;
 }
@@ -49,16 +64,15 @@ QString shift(QStringView text, QStringView key, int sign, bool& lost) {
 } // namespace
 
 std::optional<QString> Scramble(QStringView text, QStringView key) {
-    bool lost = false;
-    QString out = shift(text, key, +1, lost);
-    if (lost)
+    QString out = shift(text, key, +1);
+    // A stored value cannot hold a line break or a NUL.
+    if (out.contains(u'\r') || out.contains(u'\n') || out.contains(QChar(0)))
         return std::nullopt;
     return out;
 }
 
 QString Unscramble(QStringView scrambled, QStringView key) {
-    bool lost = false;
-    return shift(scrambled, key, -1, lost);
+    return shift(scrambled, key, -1);
 }
 
 } // namespace tarvik

@@ -13,6 +13,15 @@ bool KeepOpenToSave(DialogService& dialogs, QWidget* owner) {
            MessageAnswer::Yes;
 }
 
+QString UnusableNameText(const QString& what, QChar character) {
+    const QString shown =
+        character.isPrint()
+            ? u'"' + QString(character) + u'"'
+            : QStringLiteral("U+%1").arg(uint(character.unicode()), 4, 16, QChar(u'0'));
+    return what + QStringLiteral(" cannot hold the character ") + shown +
+           QStringLiteral(". Please enter a different name.");
+}
+
 void ReportFileError(DialogService& dialogs, QWidget* owner, const QString& what,
                      const PlatformError& error) {
     dialogs.reportError(owner, what + QStringLiteral(". Error ") + QString::number(error.number) +

@@ -10,6 +10,7 @@
 #include "storage/UnzipScript.h"
 #include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/editors/ListRows.h"
 #include "ui/editors/ScriptFileName.h"
 #include "ui_UnzipScriptEditor.h"
@@ -42,7 +43,8 @@ UnzipScriptEditor::UnzipScriptEditor(EditorContext context, bool addingNewScript
       adding_(addingNewScript), file_(ScriptKind::Unzip, context.settings.scriptFilePath) {
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
     ui_->saveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     ui_->closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     ui_->scriptNameBox->installEventFilter(this);
@@ -56,12 +58,19 @@ UnzipScriptEditor::UnzipScriptEditor(EditorContext context, bool addingNewScript
         loadExisting(currentScriptFile);
     connectControls();
     ui_->saveButton->setEnabled(false);
-    // 11550 by 6630 twips, grown when the fonts need more room.
-    const QSize hint = sizeHint();
-    setFixedSize(qMax(770, hint.width()), qMax(442, hint.height()));
+    // Starts at 11550 by 6630 twips, the size it was drawn at, or larger when
+    // a wider font needs more room. The lists take any room added.
+    placement_ = std::make_unique<WindowPlacement>(this, QStringLiteral("UnzipScriptEditor"),
+                                                   context.settings.settingsFile, QSize(770, 442));
+    placement_->restore(parent);
 }
 
 UnzipScriptEditor::~UnzipScriptEditor() = default;
+
+void UnzipScriptEditor::done(int result) {
+    placement_->save();
+    QDialog::done(result);
+}
 
 void UnzipScriptEditor::loadNew() {
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Add a new unzip script file"));
@@ -278,8 +287,14 @@ void UnzipScriptEditor::save() {
     // The missing-fields message shows under the normal pointer.
     if (!requiredFieldsPresent())
         return;
-    std::optional<WaitCursor> wait(std::in_place);
     const QString name = ui_->scriptNameBox->text();
+    // A separator would put the script outside the script folder.
+    if (const auto c = FirstUnusableNameCharacter(name)) {
+        refuse(UnusableNameText(QStringLiteral("A script file name"), *c));
+        ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
+        return;
+    }
+    std::optional<WaitCursor> wait(std::in_place);
     const QString path = file_.path(name);
     const bool renamed = file_.isRename(name);
     if ((adding_ || renamed) && ScriptFileExists(path)) {

@@ -15,6 +15,8 @@ class UnzipScriptEditor;
 
 namespace tarvik {
 
+class WindowPlacement;
+
 // The unzip script editor: creates a new unzip script (`addingNewScript`) or
 // changes the one named `currentScriptFile` in the script folder, and keeps
 // the main window's list in step with what it saved.
@@ -27,6 +29,8 @@ public:
 
     // Closing asks first while there are unsaved changes.
     void reject() override;
+    // Every way of closing keeps the window's size and place for the next time.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -56,6 +60,7 @@ private:
     QString loadedDescription_;
     bool fileSpecsChanged_ = false;
     bool directoriesChanged_ = false;
+    std::unique_ptr<WindowPlacement> placement_;
 };
 
 } // namespace tarvik

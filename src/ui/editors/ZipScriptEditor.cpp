@@ -12,6 +12,7 @@
 #include "storage/ZipScript.h"
 #include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/editors/EmailSettingsDialog.h"
 #include "ui/editors/ListRows.h"
 #include "ui/editors/ScriptFileName.h"
@@ -63,11 +64,14 @@ ZipScriptEditor::ZipScriptEditor(EditorContext context, bool addingNewScript,
     initUiEditorsResources();
     ui_->setupUi(this);
     setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
-    // A font wider than the one the window was drawn for may need more room:
-    // captions are never cut.
-    const QSize needed = minimumSizeHint();
-    setFixedSize(std::max(kClientWidth, needed.width()), std::max(kClientHeight, needed.height()));
+                   Qt::WindowMaximizeButtonHint | Qt::WindowCloseButtonHint);
+    setSizeGripEnabled(true);
+    // Starts at the size it was drawn at, or larger when a wider font needs
+    // more room: captions are never cut. The lists take any room added.
+    placement_ = std::make_unique<WindowPlacement>(this, QStringLiteral("ZipScriptEditor"),
+                                                   context.settings.settingsFile,
+                                                   QSize(kClientWidth, kClientHeight));
+    placement_->restore(parent);
     for (QWidget* box :
          {static_cast<QWidget*>(ui_->zipFileBox), static_cast<QWidget*>(ui_->passwordBox),
           static_cast<QWidget*>(ui_->scriptNameBox)})
@@ -92,6 +96,11 @@ ZipScriptEditor::ZipScriptEditor(EditorContext context, bool addingNewScript,
 }
 
 ZipScriptEditor::~ZipScriptEditor() = default;
+
+void ZipScriptEditor::done(int result) {
+    placement_->save();
+    QDialog::done(result);
+}
 
 void ZipScriptEditor::connectControls() {
     const auto click = [this](QAbstractButton* button, void (ZipScriptEditor::*handler)()) {
@@ -306,12 +315,16 @@ bool ZipScriptEditor::requiredFieldsPresent() {
 
 bool ZipScriptEditor::scriptNameUsable() {
     const QString name = ui_->scriptNameBox->text();
-    // A pasted separator would put the script outside the script folder.
-    if (name.contains(u'/') || name.contains(u'\\') || name.contains(QChar(0))) {
-        refuse(QStringLiteral("A script file name cannot hold \"/\" or \"\\\". Please enter a "
-                              "different file name."));
-        ui_->scriptNameBox->setFocus(Qt::OtherFocusReason);
-        return false;
+    // A separator would put the script outside the script folder, or make
+    // every run of it fail: both names are checked before anything is saved.
+    const std::pair<QLineEdit*, const char*> names[] = {{ui_->scriptNameBox, "A script file name"},
+                                                        {ui_->zipFileBox, "A zip file name"}};
+    for (const auto& [box, what] : names) {
+        if (const auto c = FirstUnusableNameCharacter(box->text())) {
+            refuse(UnusableNameText(QString::fromLatin1(what), *c));
+            box->setFocus(Qt::OtherFocusReason);
+            return false;
+        }
     }
     const bool newName = adding_ ? !ui_->scriptNameBox->isReadOnly() : file_.isRename(name);
     if (newName && ScriptFileExists(scriptPath())) {

@@ -16,6 +16,8 @@ class ZipScriptEditor;
 
 namespace tarvik {
 
+class WindowPlacement;
+
 struct ZipScriptOptions;
 
 // The zip script editor. In add mode it creates a new script (and a row of the
@@ -32,6 +34,8 @@ public:
     // Every way of closing (Close, Esc, the close box) asks about unsaved
     // changes first.
     void reject() override;
+    // Every way of closing keeps the window's size and place for the next time.
+    void done(int result) override;
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
@@ -75,6 +79,7 @@ private:
     bool directoriesChanged_ = false;
     bool scriptNameChanged_ = false;
     QDate lastAcceptedDate_;
+    std::unique_ptr<WindowPlacement> placement_;
 };
 
 } // namespace tarvik

@@ -12,6 +12,7 @@
 #include "storage/TempFolder.h"
 #include "storage/Wildcard.h"
 #include "ui/common/WindowMessages.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/editors/UnzipScriptEditor.h"
 #include "ui/editors/ZipScriptEditor.h"
 #include "ui/main/AboutBox.h"
@@ -28,6 +29,7 @@
 #include <QMenu>
 #include <QScrollBar>
 #include <QShortcut>
+#include <QStyle>
 #include <QSystemTrayIcon>
 #include <QTextCursor>
 #include <QTimer>
@@ -43,14 +45,17 @@ namespace {
 const QString kListToolTip = QStringLiteral(" Double-click on script to execute ");
 const QString kTerminatedLine = QStringLiteral("Script execution terminated by user.");
 
+// The size the window was drawn at: where it starts, and its smallest.
+constexpr QSize kDesignedSize(860, 560);
+
 bool noShiftCtrlAlt(const QKeyEvent* key) {
     return !(key->modifiers() & (Qt::ShiftModifier | Qt::ControlModifier | Qt::AltModifier));
 }
 
 } // namespace
 
-MainWindow::MainWindow(ProgramSettings& settings, DialogService& dialogs,
-                       MainWindowOptions options, QWidget* parent)
+MainWindow::MainWindow(ProgramSettings& settings, DialogService& dialogs, MainWindowOptions options,
+                       QWidget* parent)
     : QWidget(parent), ui_(std::make_unique<Ui::MainWindow>()), settings_(settings),
       dialogs_(dialogs), clock_(std::move(options.clock)),
       trayAvailable_(std::move(options.trayAvailable)) {
@@ -71,6 +76,11 @@ MainWindow::MainWindow(ProgramSettings& settings, DialogService& dialogs,
     // The Terminate button takes the Run button's place while a run goes on.
     ui_->terminateButton->setFixedSize(ui_->runButton->sizeHint());
     ui_->terminateButton->hide();
+    // The bar's room stays when it is hidden: the list keeps its height
+    // when a run starts and ends.
+    QSizePolicy barPolicy = ui_->runProgress->sizePolicy();
+    barPolicy.setRetainSizeWhenHidden(true);
+    ui_->runProgress->setSizePolicy(barPolicy);
     ui_->runProgress->hide();
     setProgress(0);
 
@@ -101,6 +111,9 @@ MainWindow::MainWindow(ProgramSettings& settings, DialogService& dialogs,
                            QIcon(QStringLiteral(":/tarvik/sort-down.png")));
     connectCommands();
     setUpShortcuts();
+    placement_ = std::make_unique<WindowPlacement>(this, QStringLiteral("MainWindow"),
+                                                   settingsFile_, kDesignedSize);
+    placement_->restore(nullptr);
 }
 
 MainWindow::~MainWindow() {
@@ -134,6 +147,15 @@ void MainWindow::setUpColumns() {
     header->setDefaultAlignment(Qt::AlignLeft | Qt::AlignVCenter);
     for (int column = 0; column < kScriptColumnCount; ++column)
         header->resizeSection(column, TwipsToPixels(kColumnTwips[column]));
+    // The designed widths are for the font the window was drawn with: a
+    // wider one must not cut a time stamp.
+    const QFontMetrics metrics(ui_->scriptList->font());
+    const int stamp = metrics.horizontalAdvance(FormatTimeStamp(
+        QDateTime(QDate(2000, 12, 28), QTime(20, 58, 58)), settings_.timeStampFormat));
+    const int margin = 2 * ui_->scriptList->style()->pixelMetric(QStyle::PM_FocusFrameHMargin) +
+                       metrics.horizontalAdvance(u'0') * 2;
+    header->resizeSection(kLastRunColumn,
+                          std::max(header->sectionSize(kLastRunColumn), stamp + margin));
     connect(header, &QHeaderView::sectionClicked, this, &MainWindow::onHeaderClicked);
 }
 
@@ -650,6 +672,7 @@ void MainWindow::closeEvent(QCloseEvent* event) {
         return;
     }
     tray_->hide();
+    placement_->save();
     event->accept();
     emit closed();
 }

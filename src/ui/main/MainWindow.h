@@ -18,6 +18,8 @@ class MainWindow;
 
 namespace tarvik {
 
+class WindowPlacement;
+
 class DialogService;
 class ScriptListAdapter;
 class TextViewer;
@@ -39,8 +41,8 @@ struct MainWindowOptions {
 class MainWindow : public QWidget {
     Q_OBJECT
 public:
-    MainWindow(ProgramSettings& settings, DialogService& dialogs,
-               MainWindowOptions options = {}, QWidget* parent = nullptr);
+    MainWindow(ProgramSettings& settings, DialogService& dialogs, MainWindowOptions options = {},
+               QWidget* parent = nullptr);
     ~MainWindow() override;
 
     // A Run-button run is under way.
@@ -139,6 +141,7 @@ private:
     TextViewer* viewer_ = nullptr;
     QString settingsFile_;
     std::unique_ptr<ScriptListAdapter> listAdapter_;
+    std::unique_ptr<WindowPlacement> placement_;
     Qt::WindowStates stateBeforeTray_ = Qt::WindowNoState;
 };
 
