@@ -45,6 +45,13 @@ public:
     // cancelled. Callers go through PickOpenFile.
     virtual QString chooseFile(QWidget* parent, const QString& title, const QString& startFolder,
                                const QString& qtFilter) = 0;
+    // The file dialog for a file that need not exist yet: an existing file,
+    // or a new name typed in a folder. Scripted services answer it as a
+    // chooseFile. Callers go through PickFileRememberingOrNew.
+    virtual QString chooseFileOrNewName(QWidget* parent, const QString& title,
+                                        const QString& startFolder, const QString& qtFilter) {
+        return chooseFile(parent, title, startFolder, qtFilter);
+    }
     // The folder browser, starting at `startFolder`. Empty when cancelled.
     // Callers go through PickFolder.
     virtual QString chooseFolder(QWidget* parent, const QString& title,

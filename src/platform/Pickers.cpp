@@ -10,18 +10,6 @@
 namespace tarvik {
 namespace {
 
-// "*.zip" -> "*.[zZ][iI][pP]", so the dialog lists BACKUP.ZIP too.
-QString anyCase(const QString& pattern) {
-    QString out;
-    for (const QChar c : pattern) {
-        if (c.isLetter() && c.toLower() != c.toUpper())
-            out += u'[' + c.toLower() + c.toUpper() + u']';
-        else
-            out += c;
-    }
-    return out;
-}
-
 // "Zip Files (*.zip)" -> "Zip Files": Qt adds the patterns it really uses.
 QString withoutPatternNote(const QString& description) {
     const QString trimmed = description.trimmed();
@@ -46,7 +34,7 @@ QString QtFileFilter(const QString& filter) {
         QStringList patterns;
         for (const QString& pattern : given.split(u';', Qt::SkipEmptyParts)) {
             const QString p = pattern.trimmed();
-            patterns.append(p == u"*.*" ? QStringLiteral("*") : anyCase(p));
+            patterns.append(p == u"*.*" ? QStringLiteral("*") : p);
         }
         if (patterns.isEmpty())
             patterns.append(QStringLiteral("*"));
@@ -59,6 +47,17 @@ QString QtFileFilter(const QString& filter) {
 QString PickOpenFile(DialogService& dialogs, QWidget* owner, const QString& filter,
                      const QString& title, const QString& startFolder) {
     return dialogs.chooseFile(owner, title, startFolder, QtFileFilter(filter)).trimmed();
+}
+
+QString PickFileRememberingOrNew(DialogService& dialogs, QWidget* owner, ProgramSettings& settings,
+                                 const QString& filter, const QString& title) {
+    const QString picked = TrimAtNul(
+        dialogs.chooseFileOrNewName(owner, title, settings.lastFolder, QtFileFilter(filter))
+            .trimmed());
+    if (picked.isEmpty())
+        return {};
+    settings.lastFolder = FolderOfPath(picked);
+    return ToUncPath(picked, settings.uncPaths);
 }
 
 QString PickFolder(DialogService& dialogs, QWidget* owner, const QString& title,

@@ -82,6 +82,9 @@ MessageAnswer QtDialogService::showMessage(QWidget* parent, const MessageRequest
     QMessageBox box(boxIcon(request.icon), QString::fromUtf16(kDialogTitle), request.text,
                     boxButtons(request.buttons), parent);
     box.setTextFormat(Qt::PlainText);
+    // A message box cannot be resized: it offers no minimise or maximise button.
+    box.setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                       Qt::WindowCloseButtonHint);
     box.setDefaultButton(boxButton(request.defaultButton));
     return answerOf(box.exec(), request.buttons);
 }
@@ -102,9 +105,38 @@ void QtDialogService::beep() {
     QApplication::beep();
 }
 
+namespace {
+
+// Qt's own file dialog everywhere: it matches the filter's patterns without
+// regard to letter case (BACKUP.ZIP under "*.zip"), which not every desktop's
+// dialog does.
+QString pickFile(QWidget* parent, const QString& title, const QString& startFolder,
+                 const QString& qtFilter, bool mayBeNew) {
+    QFileDialog dialog(parent, title, startFolder, qtFilter);
+    dialog.setOption(QFileDialog::DontUseNativeDialog);
+    if (mayBeNew) {
+        dialog.setAcceptMode(QFileDialog::AcceptSave);
+        dialog.setFileMode(QFileDialog::AnyFile);
+        dialog.setOption(QFileDialog::DontConfirmOverwrite);
+        dialog.setLabelText(QFileDialog::Accept, QStringLiteral("&Select"));
+    } else {
+        dialog.setFileMode(QFileDialog::ExistingFile);
+    }
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace
+
 QString QtDialogService::chooseFile(QWidget* parent, const QString& title,
                                     const QString& startFolder, const QString& qtFilter) {
-    return QFileDialog::getOpenFileName(parent, title, startFolder, qtFilter);
+    return pickFile(parent, title, startFolder, qtFilter, false);
+}
+
+QString QtDialogService::chooseFileOrNewName(QWidget* parent, const QString& title,
+                                             const QString& startFolder, const QString& qtFilter) {
+    return pickFile(parent, title, startFolder, qtFilter, true);
 }
 
 QString QtDialogService::chooseFolder(QWidget* parent, const QString& title,

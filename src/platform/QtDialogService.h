@@ -14,6 +14,8 @@ public:
     void beep() override;
     QString chooseFile(QWidget* parent, const QString& title, const QString& startFolder,
                        const QString& qtFilter) override;
+    QString chooseFileOrNewName(QWidget* parent, const QString& title, const QString& startFolder,
+                                const QString& qtFilter) override;
     QString chooseFolder(QWidget* parent, const QString& title,
                          const QString& startFolder) override;
 };

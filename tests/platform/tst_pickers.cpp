@@ -35,9 +35,9 @@ void PickersTest::filter_data() {
     QTest::newRow("all files") << u"All Files (*.*)|*.*"_s << u"All Files (*)"_s;
     QTest::newRow("trailing bar") << u"All Files (*.*)|*.*|"_s << u"All Files (*)"_s;
     QTest::newRow("zip, any case")
-        << u"Zip Files (*.zip)|*.zip"_s << u"Zip Files (*.[zZ][iI][pP])"_s;
+        << u"Zip Files (*.zip)|*.zip"_s << u"Zip Files (*.zip)"_s;
     QTest::newRow("two pairs") << u"Text|*.txt;*.fil|All|*.*"_s
-                               << u"Text (*.[tT][xX][tT] *.[fF][iI][lL]);;All (*)"_s;
+                               << u"Text (*.txt *.fil);;All (*)"_s;
     QTest::newRow("no pattern") << u"Anything|"_s << u"Anything (*)"_s;
 }
 

@@ -2,6 +2,7 @@
 
 #include "storage/ProfileFile.h"
 
+#include <QDialog>
 #include <QGuiApplication>
 #include <QScreen>
 #include <QStringList>
@@ -50,14 +51,22 @@ void WindowPlacement::restore(const QWidget* over) {
     }
 }
 
+void FixDialogSize(QDialog* dialog, QSize atLeast) {
+    dialog->setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                           Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
+    dialog->setFixedSize(dialog->sizeHint().expandedTo(atLeast));
+}
+
 void WindowPlacement::save() const {
     if (settingsFile_.isEmpty())
         return;
     const QRect normal =
         window_->normalGeometry().isValid() ? window_->normalGeometry() : window_->geometry();
+    // Stored as move() takes it: the frame's corner, not the inside's.
+    const QPoint frame = normal.topLeft() - (window_->geometry().topLeft() - window_->pos());
     QString value = QStringLiteral("%1,%2,%3,%4")
-                        .arg(normal.x())
-                        .arg(normal.y())
+                        .arg(frame.x())
+                        .arg(frame.y())
                         .arg(normal.width())
                         .arg(normal.height());
     if (window_->isMaximized())

@@ -3,6 +3,7 @@
 #include <QSize>
 #include <QString>
 
+class QDialog;
 class QWidget;
 
 namespace tarvik {
@@ -29,5 +30,10 @@ private:
     QString key_;
     QString settingsFile_;
 };
+
+// A dialog that does not resize: its size is what its layout needs (and at
+// least `atLeast`), and it asks the window manager for no minimise or
+// maximise button, only the close box.
+void FixDialogSize(QDialog* dialog, QSize atLeast = {});
 
 } // namespace tarvik

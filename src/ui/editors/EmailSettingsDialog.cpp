@@ -9,6 +9,7 @@
 #include "storage/ScriptKeys.h"
 #include "storage/ZipScript.h"
 #include "ui/common/WindowMessages.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui/editors/ListRows.h"
 #include "ui_EmailSettingsDialog.h"
 
@@ -42,14 +43,12 @@ EmailSettingsDialog::EmailSettingsDialog(DialogService& dialogs, const QString& 
       scriptFile_(scriptFile) {
     initUiEditorsResources();
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint | Qt::MSWindowsFixedSizeDialogHint);
     setWindowTitle(QStringLiteral("Tarvik") + QStringLiteral(" - Email Settings Screen"));
     ui_->bodyBox->installEventFilter(this);
     load(directories);
     // Connected only now: loading is not a change, so Save starts disabled.
     connectControls();
-    setFixedSize(sizeHint());
+    FixDialogSize(this);
 }
 
 EmailSettingsDialog::~EmailSettingsDialog() = default;

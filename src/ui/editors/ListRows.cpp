@@ -76,4 +76,21 @@ bool DeleteAllRows(DialogService& dialogs, QWidget* owner, QListWidget* list) {
     return true;
 }
 
+AddedRows AddUniqueRows(QListWidget* list, const QStringList& texts, bool checkable) {
+    AddedRows rows;
+    for (const QString& text : texts) {
+        QListWidgetItem* item = AddUniqueRow(list, text);
+        if (!item) {
+            ++rows.duplicates;
+            continue;
+        }
+        if (checkable) {
+            item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+            item->setCheckState(Qt::Unchecked);
+        }
+        ++rows.added;
+    }
+    return rows;
+}
+
 } // namespace tarvik

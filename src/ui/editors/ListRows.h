@@ -32,6 +32,15 @@ QStringList RowTexts(const QListWidget* list);
 // nullptr for a duplicate.
 QListWidgetItem* AddUniqueRow(QListWidget* list, const QString& text);
 
+// AddUniqueRow for each text, in order (dropped files): how many lines were
+// added and how many were refused as duplicates. Lines of a checkable list
+// come unchecked.
+struct AddedRows {
+    int added = 0;
+    int duplicates = 0;
+};
+AddedRows AddUniqueRows(QListWidget* list, const QStringList& texts, bool checkable);
+
 enum class RowEdit { Unchanged, Changed, Duplicate };
 
 // Asks for the current line's new text in an input box that starts with the

@@ -3,6 +3,7 @@
 #include "platform/DialogService.h"
 #include "platform/ListWidth.h"
 #include "platform/Pickers.h"
+#include "platform/UncPath.h"
 #include "platform/WaitCursor.h"
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
@@ -11,11 +12,13 @@
 #include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
 #include "ui/common/WindowPlacement.h"
+#include "ui/editors/FileDrops.h"
 #include "ui/editors/ListRows.h"
 #include "ui/editors/ScriptFileName.h"
 #include "ui_UnzipScriptEditor.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QKeyEvent>
 #include <QStyle>
 
@@ -57,6 +60,7 @@ UnzipScriptEditor::UnzipScriptEditor(EditorContext context, bool addingNewScript
     else
         loadExisting(currentScriptFile);
     connectControls();
+    acceptDrops();
     ui_->saveButton->setEnabled(false);
     // Starts at 11550 by 6630 twips, the size it was drawn at, or larger when
     // a wider font needs more room. The lists take any room added.
@@ -162,7 +166,7 @@ void UnzipScriptEditor::connectControls() {
     connect(u.closeButton, &QAbstractButton::clicked, this, &UnzipScriptEditor::reject);
     connect(u.clearMessagesButton, &QAbstractButton::clicked, u.messagesBox,
             &QPlainTextEdit::clear);
-    for (QLineEdit* edit : {u.passwordBox, u.scriptNameBox, u.descriptionBox})
+    for (QLineEdit* edit : {u.zipFileBox, u.passwordBox, u.scriptNameBox, u.descriptionBox})
         connect(edit, &QLineEdit::textChanged, this, &UnzipScriptEditor::setModified);
     for (QAbstractButton* option :
          {u.overwriteYes, u.overwriteNo, u.extractNewer, u.extractAll, u.deleteZipFileYes,
@@ -203,9 +207,11 @@ bool UnzipScriptEditor::eventFilter(QObject* watched, QEvent* event) {
 // ---- The archive and the two lists ---------------------------------------------
 
 void UnzipScriptEditor::chooseArchive() {
-    const QString picked = PickFileRemembering(context_.dialogs, this, context_.settings,
-                                               QString::fromUtf16(kZipFilesFilter),
-                                               QStringLiteral("Select a file to unzip"));
+    // The archive need not exist yet: a restore job can be set up before the
+    // backup that makes its archive first runs.
+    const QString picked = PickFileRememberingOrNew(context_.dialogs, this, context_.settings,
+                                                    QString::fromUtf16(kZipFilesFilter),
+                                                    QStringLiteral("Select a file to unzip"));
     if (picked.isEmpty())
         return;
     ui_->zipFileBox->setText(WithoutZipEnding(picked));
@@ -234,6 +240,28 @@ void UnzipScriptEditor::addDirectory() {
         listChanged(ui_->directoryList);
     else
         refuse(QString::fromUtf16(kItemExists));
+}
+
+// A .zip dropped anywhere on the window becomes its archive; folders dropped
+// on the directory list become lines, with the same refusal of duplicates.
+void UnzipScriptEditor::acceptDrops() {
+    const auto takeArchive = [this](const QStringList& paths) {
+        ui_->zipFileBox->setText(
+            WithoutZipEnding(ToUncPath(paths.first(), context_.settings.uncPaths)));
+        setModified();
+    };
+    new FileDrops(this, IsZipFile, takeArchive);
+    new FileDrops(ui_->zipFileBox, IsZipFile, takeArchive);
+    new FileDrops(ui_->directoryList->viewport(), IsFolder, [this](const QStringList& paths) {
+        QStringList folders;
+        for (const QString& path : paths)
+            folders.append(ToUncPath(path, context_.settings.uncPaths));
+        const AddedRows rows = AddUniqueRows(ui_->directoryList, folders, false);
+        if (rows.added > 0)
+            listChanged(ui_->directoryList);
+        if (rows.duplicates > 0)
+            refuse(QString::fromUtf16(kItemExists));
+    });
 }
 
 void UnzipScriptEditor::listChanged(QListWidget* list) {
@@ -268,7 +296,7 @@ bool UnzipScriptEditor::requiredFieldsPresent() {
 
 bool UnzipScriptEditor::writeScript(const QString& path, bool listsChanged) const {
     UnzipScript script;
-    script.zipFile = ui_->zipFileBox->text();
+    script.zipFile = ui_->zipFileBox->text().trimmed();
     script.fileSpecs = RowTexts(ui_->fileSpecList);
     script.directories = RowTexts(ui_->directoryList);
     script.password = ui_->passwordBox->text();
@@ -287,6 +315,13 @@ void UnzipScriptEditor::save() {
     // The missing-fields message shows under the normal pointer.
     if (!requiredFieldsPresent())
         return;
+    // A typed archive is found from any folder only by its full path.
+    if (!QDir::isAbsolutePath(ui_->zipFileBox->text().trimmed())) {
+        refuse(QStringLiteral("Please enter the file to unzip with its full path, starting with "
+                              "\"/\"."));
+        ui_->zipFileBox->setFocus(Qt::OtherFocusReason);
+        return;
+    }
     const QString name = ui_->scriptNameBox->text();
     // A separator would put the script outside the script folder.
     if (const auto c = FirstUnusableNameCharacter(name)) {

@@ -49,6 +49,7 @@ private:
     void addDirectory();
     // A line of `list` was added or removed.
     void listChanged(QListWidget* list);
+    void acceptDrops();
     void save();
     bool requiredFieldsPresent();
     bool writeScript(const QString& path, bool listsChanged) const;

@@ -14,6 +14,7 @@
 #include "ui/common/WindowMessages.h"
 #include "ui/common/WindowPlacement.h"
 #include "ui/editors/EmailSettingsDialog.h"
+#include "ui/editors/FileDrops.h"
 #include "ui/editors/ListRows.h"
 #include "ui/editors/ScriptFileName.h"
 #include "ui_ZipScriptEditor.h"
@@ -41,7 +42,7 @@ constexpr int kClientHeight = 7350 / kTwipsPerPixel;
 const QDate kEarliestDate(1980, 1, 1);
 const QString kSpecsTitle = QStringLiteral("File Specs to Zip");
 const QString kSpecPrompt = QStringLiteral("Enter file spec (valid wildcard characters are ? and "
-                                           "*)\nExample: c:\\Windows\\s???.*");
+                                           "*)\nExample: /home/me/reports/s???.*");
 
 QListWidgetItem* specItem(const FileSpecEntry& entry) {
     auto* item = new QListWidgetItem(entry.spec);
@@ -93,6 +94,7 @@ ZipScriptEditor::ZipScriptEditor(EditorContext context, bool addingNewScript,
     loadedDescription_ = ui_->descriptionBox->text();
     // Connected only now: loading is not a change, so Save starts disabled.
     connectControls();
+    acceptDrops();
 }
 
 ZipScriptEditor::~ZipScriptEditor() = default;
@@ -100,6 +102,14 @@ ZipScriptEditor::~ZipScriptEditor() = default;
 void ZipScriptEditor::done(int result) {
     placement_->save();
     QDialog::done(result);
+}
+
+void ZipScriptEditor::acceptDrops() {
+    new FileDrops(
+        ui_->fileSpecList->viewport(), [](const QString&) { return true; },
+        [this](const QStringList& paths) { addDropped(ui_->fileSpecList, paths); });
+    new FileDrops(ui_->directoryList->viewport(), IsFolder,
+                  [this](const QStringList& paths) { addDropped(ui_->directoryList, paths); });
 }
 
 void ZipScriptEditor::connectControls() {
@@ -271,6 +281,20 @@ void ZipScriptEditor::addDirectory() {
     if (AddUniqueRow(ui_->directoryList, folder))
         listChanged(ui_->directoryList);
     else
+        refuse(QString::fromUtf16(kItemExists));
+}
+
+// Files and folders dropped on a list become lines as if added one by one,
+// with the same refusal of duplicates.
+void ZipScriptEditor::addDropped(QListWidget* list, const QStringList& paths) {
+    QStringList texts;
+    for (const QString& path : paths)
+        texts.append(ToUncPath(list == ui_->fileSpecList ? FileSpecOfDropped(path) : path,
+                               context_.settings.uncPaths));
+    const AddedRows rows = AddUniqueRows(list, texts, list == ui_->fileSpecList);
+    if (rows.added > 0)
+        listChanged(list);
+    if (rows.duplicates > 0)
         refuse(QString::fromUtf16(kItemExists));
 }
 

@@ -49,6 +49,8 @@ private:
     void addDirectory();
     // A line of `list` was added or removed.
     void listChanged(QListWidget* list);
+    void acceptDrops();
+    void addDropped(QListWidget* list, const QStringList& paths);
     void dateChanged(QDate date);
 
     void save();

@@ -1,5 +1,6 @@
 #include "ui/main/AboutBox.h"
 
+#include "ui/common/WindowPlacement.h"
 #include "ui_AboutBox.h"
 
 namespace tarvik {
@@ -12,6 +13,7 @@ AboutBox::AboutBox(QWidget* parent) : QDialog(parent), ui_(std::make_unique<Ui::
     ui_->titleLabel->setFont(title);
     ui_->versionLabel->setText(QStringLiteral("Version ") + QString::fromLatin1(TARVIK_VERSION));
     connect(ui_->okButton, &QAbstractButton::clicked, this, &QDialog::accept);
+    FixDialogSize(this);
 }
 
 AboutBox::~AboutBox() = default;

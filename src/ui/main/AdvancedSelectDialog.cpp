@@ -1,5 +1,6 @@
 #include "ui/main/AdvancedSelectDialog.h"
 
+#include "ui/common/WindowPlacement.h"
 #include "ui_AdvancedSelectDialog.h"
 
 #include <QEvent>
@@ -18,6 +19,7 @@ AdvancedSelectDialog::AdvancedSelectDialog(const QString& lastFileSpec, QWidget*
     });
     connect(ui_->okButton, &QAbstractButton::clicked, this, &QDialog::accept);
     connect(ui_->cancelButton, &QAbstractButton::clicked, this, &QDialog::reject);
+    FixDialogSize(this);
 }
 
 AdvancedSelectDialog::~AdvancedSelectDialog() = default;

@@ -1,5 +1,6 @@
 #include "ui/main/ScriptTypeChooser.h"
 
+#include "ui/common/WindowPlacement.h"
 #include "ui_ScriptTypeChooser.h"
 
 namespace tarvik {
@@ -8,12 +9,10 @@ ScriptTypeChooser::ScriptTypeChooser(std::function<void(bool zip)> openEditor, Q
     : QDialog(parent), ui_(std::make_unique<Ui::ScriptTypeChooser>()),
       openEditor_(std::move(openEditor)) {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
     connect(ui_->okButton, &QAbstractButton::clicked, this,
             [this] { openEditor_(ui_->zipChoice->isChecked()); });
     connect(ui_->cancelButton, &QAbstractButton::clicked, this, &QDialog::reject);
-    setFixedSize(sizeHint().expandedTo(QSize(300, 0)));
+    FixDialogSize(this, QSize(300, 0));
 }
 
 ScriptTypeChooser::~ScriptTypeChooser() = default;

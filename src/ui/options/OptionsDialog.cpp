@@ -10,6 +10,7 @@
 #include "storage/ScriptKeys.h"
 #include "ui/common/TypingLimit.h"
 #include "ui/common/WindowMessages.h"
+#include "ui/common/WindowPlacement.h"
 #include "ui_OptionsDialog.h"
 
 #include <QKeyEvent>
@@ -41,8 +42,6 @@ OptionsDialog::OptionsDialog(ProgramSettings& settings, DialogService& dialogs,
     : QDialog(parent), ui_(std::make_unique<Ui::OptionsDialog>()), settings_(settings),
       dialogs_(dialogs), settingsFile_(settingsFile) {
     ui_->setupUi(this);
-    setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
-                   Qt::WindowCloseButtonHint);
     ui_->saveButton->setIcon(style()->standardIcon(QStyle::SP_DialogSaveButton));
     ui_->closeButton->setIcon(style()->standardIcon(QStyle::SP_DialogCloseButton));
     for (QLineEdit* edit : {ui_->zipScriptNameBox, ui_->unzipScriptNameBox, ui_->zipFileBox,
@@ -54,7 +53,7 @@ OptionsDialog::OptionsDialog(ProgramSettings& settings, DialogService& dialogs,
         LimitTyping(edit);
     connectControls();
     load();
-    setFixedSize(sizeHint().expandedTo(QSize(620, 0)));
+    FixDialogSize(this, QSize(620, 0));
 }
 
 OptionsDialog::~OptionsDialog() = default;
