@@ -1,5 +1,6 @@
 #include "runner/BatchMode.h"
 
+#include "runner/FailureAlert.h"
 #include "runner/RunLog.h"
 #include "runner/UnzipRunner.h"
 #include "runner/ZipRunner.h"
@@ -50,6 +51,7 @@ int RunBatch(const Command& command, RunContext& context) {
     // A scheduler mails or journals what a job prints: an aborted run's log
     // lines go to standard error as well, a finished run prints nothing.
     QStringList lines;
+    RunReport report;
     context.logged = [&lines](const QString& line) { lines.append(line); };
     for (const QString& name : names) {
         lines.clear();
@@ -63,6 +65,7 @@ int RunBatch(const Command& command, RunContext& context) {
             continue;
         }
         const quint16 result = RunScript(name, kind, context);
+        report.add(name, result, lines);
         if (result == kRunAborted) {
             for (const QString& line : std::as_const(lines))
                 std::fprintf(stderr, "%s\n", EscapeControls(line).toUtf8().constData());
@@ -72,6 +75,7 @@ int RunBatch(const Command& command, RunContext& context) {
         nameProblem = nameProblem || result == kRunScriptMissing;
     }
     context.logged = nullptr;
+    SendFailureAlert(report, context);
     if (aborted)
         return kExitAborted;
     return nameProblem ? kExitNameProblem : kExitAllFinished;

@@ -60,6 +60,8 @@ ProgramSettings LoadProgramSettings(const QString& programFolder, const ProgramL
     s.programFolder = StripTrailingSeparator(programFolder);
     s.settingsFile = where.settingsFile;
     s.helpFile = where.helpFile;
+    s.defaultScriptFolder = where.defaultScriptFolder;
+    s.defaultLogFolder = where.defaultLogFolder;
     // Pickers start where the user's files are: beside a portable copy, at
     // home for an installed one.
     s.lastFolder = where.installed ? StripTrailingSeparator(QDir::homePath()) : s.programFolder;
@@ -84,6 +86,7 @@ ProgramSettings LoadProgramSettings(const QString& programFolder, const ProgramL
     s.mailServer = read(keys::kMailServer, s.mailServer);
     if (const auto port = ParsePort(read(keys::kMailServerPort, QString::number(s.mailServerPort))))
         s.mailServerPort = *port;
+    s.alertAddress = read(keys::kAlertAddress, {});
     return s;
 }
 
@@ -101,6 +104,7 @@ bool SaveProgramSettings(ProgramSettings& settings, const ProgramSettings& v,
     next.scriptFilePath = v.scriptFilePath;
     next.errorFilePath = v.errorFilePath;
     next.mailServer = v.mailServer;
+    next.alertAddress = v.alertAddress;
     if (const auto port = ParsePort(portText))
         next.mailServerPort = *port;
 
@@ -115,7 +119,8 @@ bool SaveProgramSettings(ProgramSettings& settings, const ProgramSettings& v,
                WriteText(doc, keys::kScriptFilePath, next.scriptFilePath) &&
                WriteText(doc, keys::kErrorFilePath, next.errorFilePath) &&
                WriteText(doc, keys::kMailServer, next.mailServer) &&
-               WriteText(doc, keys::kMailServerPort, QString::number(next.mailServerPort));
+               WriteText(doc, keys::kMailServerPort, QString::number(next.mailServerPort)) &&
+               WriteText(doc, keys::kAlertAddress, next.alertAddress);
     });
     if (written)
         settings = next;

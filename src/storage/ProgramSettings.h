@@ -20,10 +20,14 @@ struct ProgramSettings {
     QString errorFilePath;  // no trailing separator
     QString mailServer;
     qint16 mailServerPort = 0;
+    QString alertAddress; // where failed runs are reported; empty: nowhere
 
     QString programFolder; // the executable's folder, no trailing separator
     QString settingsFile;  // where these settings are kept
-    QString helpFile;      // the help text F1 opens
+    // Where scripts and the run log go when the settings name no folder.
+    QString defaultScriptFolder;
+    QString defaultLogFolder;
+    QString helpFile; // the help text F1 opens
     QString timeStampFormat = QStringLiteral("yyyy/mm/dd hh:mm:ss");
     QString lastFolder;
     QString lastFileSpec = QStringLiteral("*.*");
@@ -47,9 +51,9 @@ ProgramSettings LoadProgramSettings(const QString& programFolder, const ProgramL
 // The same for a portable copy whose settings file is `settingsFile`.
 ProgramSettings LoadProgramSettings(const QString& programFolder, const QString& settingsFile);
 
-// Writes all eleven keys in order (empty texts remove their key) and updates
-// `settings`. `portText` is the Options screen's field; text that does not
-// convert keeps the port. Returns false when the file could not be written.
+// Writes every key in order (empty texts remove their key, so AlertAddress
+// appears only when set) and updates `settings`. `portText` is the Options screen's field; text
+// that does not convert keeps the port. Returns false when the file could not be written.
 bool SaveProgramSettings(ProgramSettings& settings, const ProgramSettings& values,
                          const QString& portText, const QString& settingsFile);
 

@@ -49,5 +49,6 @@ inline constexpr QLatin1String kScriptFilePath{"ScriptFilePath"};
 inline constexpr QLatin1String kErrorFilePath{"ErrorFilePath"};
 inline constexpr QLatin1String kMailServer{"MailServer"};
 inline constexpr QLatin1String kMailServerPort{"MailServerPort"};
+inline constexpr QLatin1String kAlertAddress{"AlertAddress"};
 
 } // namespace tarvik::keys

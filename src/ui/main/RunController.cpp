@@ -14,11 +14,19 @@ ScriptWorker::ScriptWorker(const ProgramSettings& settings, const QString& tempF
     // Called on the worker thread; the signal carries the line to the window.
     context_.messages = [this](const QString& line) { emit message(line); };
     context_.email = MakeEmailStep(context_);
+    context_.logged = [this](const QString& line) { lines_.append(line); };
 }
 
 void ScriptWorker::run(quint64 ticket, const QString& fileName) {
+    lines_.clear();
     const quint16 result = RunScript(fileName, ScriptKindOfName(fileName), context_);
+    report_.add(fileName, result, lines_);
     emit done(ticket, result);
+}
+
+void ScriptWorker::endRun() {
+    SendFailureAlert(report_, context_);
+    report_ = {};
 }
 
 RunController::RunController(const ProgramSettings& settings, const QString& tempFolder,
@@ -54,10 +62,18 @@ void RunController::requestTerminate() {
         terminateRequested_ = true;
 }
 
+void RunController::endRun(bool terminated) {
+    running_ = false;
+    // The alert's mail goes out on the worker thread, after the last script.
+    ScriptWorker* worker = worker_;
+    QMetaObject::invokeMethod(
+        worker_, [worker] { worker->endRun(); }, Qt::QueuedConnection);
+    emit runEnded(terminated);
+}
+
 void RunController::startNext() {
     if (next_ >= jobs_.size()) {
-        running_ = false;
-        emit runEnded(false);
+        endRun(false);
         return;
     }
     const RunJob job = jobs_.at(next_);
@@ -77,8 +93,7 @@ void RunController::onDone(quint64 ticket, quint16 result) {
     emit jobFinished(job, result, next_, int(jobs_.size()));
     if (terminateRequested_) {
         terminateRequested_ = false;
-        running_ = false;
-        emit runEnded(true);
+        endRun(true);
         return;
     }
     startNext();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "runner/FailureAlert.h"
 #include "runner/RunContext.h"
 
 #include <QDateTime>
@@ -27,6 +28,9 @@ public:
 
     // Runs the script with the zip or the unzip runner and reports `done`.
     void run(quint64 ticket, const QString& fileName);
+    // Sends the failure alert for the scripts run since the last call, if
+    // any aborted, and starts a new report.
+    void endRun();
 
 signals:
     void message(const QString& line); // the e-mail step's lines
@@ -34,6 +38,8 @@ signals:
 
 private:
     RunContext context_;
+    RunReport report_;
+    QStringList lines_; // the running script's run log lines
 };
 
 // Hands scripts to the worker strictly one after another. A terminate request
@@ -63,6 +69,7 @@ signals:
 
 private:
     void startNext();
+    void endRun(bool terminated);
     void onDone(quint64 ticket, quint16 result);
 
     QThread thread_;

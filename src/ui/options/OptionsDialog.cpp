@@ -75,10 +75,12 @@ void OptionsDialog::load() {
     SetWholeText(ui_->unzipScriptNameBox, read(keys::kUnzipScriptFile, {}));
     SetWholeText(ui_->zipFileBox, read(keys::kZipFile, {}));
     ui_->unzipFileBox->setText(read(keys::kUnzipFile, {}));
-    ui_->scriptFolderBox->setText(read(keys::kScriptFilePath, settings_.programFolder));
-    ui_->errorFolderBox->setText(read(keys::kErrorFilePath, settings_.programFolder));
+    ui_->scriptFolderBox->setText(read(keys::kScriptFilePath, settings_.defaultScriptFolder));
+    ui_->errorFolderBox->setText(read(keys::kErrorFilePath, settings_.defaultLogFolder));
     ui_->mailServerBox->setText(read(keys::kMailServer, settings_.mailServer));
     SetWholeText(ui_->mailPortBox, read(keys::kMailServerPort, QStringLiteral("25")));
+    ui_->alertAddressBox->setText(read(keys::kAlertAddress, {}));
+    ui_->settingsFileLabel->setText(QStringLiteral("Settings file: ") + settingsFile_);
     ui_->saveButton->setEnabled(false);
     scriptFolderAtLoad_ = ui_->scriptFolderBox->text();
 }
@@ -87,8 +89,9 @@ void OptionsDialog::connectControls() {
     const Ui::OptionsDialog& u = *ui_;
     for (QAbstractButton* check : {u.uncPathsCheck, u.newErrorFileCheck, u.militaryTimeCheck})
         connect(check, &QAbstractButton::clicked, this, &OptionsDialog::setModified);
-    for (QLineEdit* edit : {u.zipScriptNameBox, u.unzipScriptNameBox, u.zipFileBox, u.unzipFileBox,
-                            u.scriptFolderBox, u.errorFolderBox, u.mailServerBox, u.mailPortBox})
+    for (QLineEdit* edit :
+         {u.zipScriptNameBox, u.unzipScriptNameBox, u.zipFileBox, u.unzipFileBox, u.scriptFolderBox,
+          u.errorFolderBox, u.mailServerBox, u.mailPortBox, u.alertAddressBox})
         connect(edit, &QLineEdit::textChanged, this, &OptionsDialog::setModified);
     connect(u.chooseUnzipFileButton, &QAbstractButton::clicked, this,
             &OptionsDialog::chooseUnzipFile);
@@ -167,6 +170,7 @@ void OptionsDialog::save() {
     values.scriptFilePath = ui_->scriptFolderBox->text();
     values.errorFilePath = ui_->errorFolderBox->text();
     values.mailServer = ui_->mailServerBox->text();
+    values.alertAddress = ui_->alertAddressBox->text().trimmed();
     if (!SaveProgramSettings(settings_, values, ui_->mailPortBox->text(), settingsFile_)) {
         // The changes stay unsaved rather than being lost without a word.
         dialogs_.reportError(this, QStringLiteral("The settings file ") + settingsFile_ +

@@ -6,6 +6,7 @@
 #include "ui/options/OptionsDialog.h"
 
 #include <QCheckBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -27,6 +28,8 @@ struct OptionsFixture {
         settings.programFolder = root.path();
         settings.scriptFilePath = root.path();
         settings.errorFilePath = root.path();
+        settings.defaultScriptFolder = root.path();
+        settings.defaultLogFolder = root.filePath(u"state"_s); // as an installed copy's
     }
     void write(const QString& key, const QString& value) const {
         WriteIni(u"Options"_s, key, value, file);
@@ -68,7 +71,9 @@ void OptionsDialogTest::showsTheFile() {
     OptionsDialog& form = f.open();
     QCOMPARE(form.windowTitle(), u"Tarvik - Options Screen"_s);
     QCOMPARE(f.text(u"scriptFolderBox"_s), u"/data/scripts/"_s);
-    QCOMPARE(f.text(u"errorFolderBox"_s), f.root.path());
+    QCOMPARE(f.text(u"errorFolderBox"_s), f.root.filePath(u"state"_s));
+    QCOMPARE(form.findChild<QLabel*>(u"settingsFileLabel"_s)->text(),
+             u"Settings file: "_s + f.file);
     QCOMPARE(f.text(u"mailPortBox"_s), u"25"_s);
     QVERIFY(form.findChild<QCheckBox*>(u"uncPathsCheck"_s)->isChecked());
     QVERIFY(form.findChild<QCheckBox*>(u"newErrorFileCheck"_s)->isChecked());
@@ -161,6 +166,7 @@ void OptionsDialogTest::save() {
     f.edit(u"zipScriptNameBox"_s)->clear();
     f.edit(u"unzipScriptNameBox"_s)->setText(u"restore"_s);
     f.edit(u"mailServerBox"_s)->setText(u"mail.example.org"_s);
+    f.edit(u"alertAddressBox"_s)->setText(u" ops@example.org,me@example.org "_s);
     f.edit(u"mailPortBox"_s)->clear(); // saved without leaving the field
     f.form->findChild<QCheckBox*>(u"militaryTimeCheck"_s)->click();
     f.button("saveButton")->click();
@@ -171,6 +177,8 @@ void OptionsDialogTest::save() {
     QCOMPARE(f.key(u"MilitaryTime"_s), u"No"_s);
     QCOMPARE(f.key(u"UNC_Paths"_s), u"Yes"_s);
     QCOMPARE(f.key(u"MailServer"_s), u"mail.example.org"_s);
+    QCOMPARE(f.settings.alertAddress, u"ops@example.org,me@example.org"_s);
+    QCOMPARE(f.key(u"AlertAddress"_s), f.settings.alertAddress);
     QCOMPARE(f.key(u"MailServerPort"_s), u"0"_s);
     QCOMPARE(f.key(u"ScriptFilePath"_s), folder);
     QCOMPARE(f.key(u"UnzipFile"_s), archive);
