@@ -14,9 +14,11 @@ namespace tarvik {
 // consistent (central directory against local headers).
 bool ArchiveCopyIsGood(int fd, qint64 expectedSize, PlatformError& error);
 
-// ArchiveCopyIsGood, and every member read back in full on all cores (threads
-// as in ZipRequest): decompressed, decrypted with `password` where encrypted,
-// and checked by its CRC, or an AE-2 member by its authentication code.
+// The copy has the expected size, libzip takes it for the same archive, every
+// member's local header agrees with its central entry, and every member reads
+// back in full, on all cores (threads as in ZipRequest): decompressed,
+// decrypted with `password` where encrypted, and checked by its size and CRC,
+// or an AE-2 member by its authentication code.
 bool ArchiveCopyReadsBack(int fd, qint64 expectedSize, const QString& password,
                           PlatformError& error, int threads = 0);
 
