@@ -5,6 +5,7 @@
 // preloaded; after every run the files on disk must still tell one story.
 #include "ReliabilityFixture.h"
 #include "storage/FileOps.h"
+#include "storage/Scramble.h"
 
 #include <cerrno>
 
@@ -319,17 +320,21 @@ void FaultInjectionTest::zipRun() {
 // for deletion stay, and the run says so and aborts.
 void FaultInjectionTest::damagedCopy_data() {
     QTest::addColumn<bool>("damaged");
-    QTest::newRow("copy as written") << false;
-    QTest::newRow("one byte of member data flipped") << true;
+    QTest::addColumn<QString>("password"); // AES members are checked by their code
+    QTest::newRow("copy as written") << false << QString();
+    QTest::newRow("one byte of member data flipped") << true << QString();
+    QTest::newRow("one byte of AES member data flipped") << true << u"pw"_s;
 }
 
 void FaultInjectionTest::damagedCopy() {
     QFETCH(bool, damaged);
+    QFETCH(QString, password);
     prepareZip();
     pf_.writeScript(u"one.zsc"_s, {{u"File1"_s, pf_.path(u"src/keep/*"_s)},
                                    {u"File2"_s, u"X,"_s + pf_.path(u"src/del/*.txt"_s)},
                                    {u"Dir1"_s, pf_.path(u"out/one"_s)},
                                    {u"ZipFile"_s, u"Backup"_s},
+                                   {u"Password"_s, Scramble(password).value()},
                                    {u"StorePaths"_s, u"No"_s}});
     const Fault fault{u"fsync"_s, 0, true, 1};
     QProcessEnvironment env = faultEnvironment(pf_, damaged ? &fault : nullptr);
