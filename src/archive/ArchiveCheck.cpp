@@ -30,8 +30,9 @@ namespace {
 // Members this large (compressed) are read before the others, so that no
 // thread is left with one of them at the end while the others idle.
 constexpr quint64 kLargeMember = 4 << 20;
-// Members a thread takes at a time.
-constexpr size_t kMembersPerTake = 16;
+// A thread takes neighbouring members up to this much data at a time, so the
+// blocks it reads are its own.
+constexpr quint64 kBytesPerTake = 1 << 20;
 constexpr size_t kChunk = 256 * 1024;
 constexpr quint32 kMax32 = 0xffffffff;
 constexpr qint64 kLocalHeaderSize = 30;
@@ -153,6 +154,7 @@ private:
     AesDirectory aes_;
     bool encrypted_ = false; // some member is
     std::vector<size_t> order_;
+    std::vector<size_t> takes_; // where each take starts in order_, and its end
     std::atomic<size_t> next_{0};
     std::atomic<int> failure_{0}; // errno of the first member that failed
 };
@@ -279,9 +281,11 @@ int ReadBack::check(Thread& thread, size_t index) const {
 
 void ReadBack::work(Thread& thread) {
     for (;;) {
-        const size_t first = next_.fetch_add(kMembersPerTake);
-        for (size_t n = first; n < first + kMembersPerTake; ++n) {
-            if (n >= order_.size() || failure_.load() != 0)
+        const size_t take = next_.fetch_add(1);
+        if (take + 1 >= takes_.size())
+            return;
+        for (size_t n = takes_[take]; n < takes_[take + 1]; ++n) {
+            if (failure_.load() != 0)
                 return;
             if (const int problem = check(thread, order_[n])) {
                 int none = 0;
@@ -308,6 +312,15 @@ int ReadBack::run(int threads) {
         return entries[a].packedSize > entries[b].packedSize;
     });
     order_.insert(order_.begin(), large.begin(), large.end());
+    quint64 taken = kBytesPerTake;
+    for (size_t n = 0; n < order_.size(); ++n) {
+        if (taken >= kBytesPerTake) {
+            takes_.push_back(n);
+            taken = 0;
+        }
+        taken += entries[order_[n]].packedSize + quint64(entries[order_[n]].name.size()) + 30;
+    }
+    takes_.push_back(order_.size());
     if (encrypted_ && !password_.isEmpty())
         aes_ = AesMembersOf(directory_);
 
@@ -320,7 +333,7 @@ int ReadBack::run(int threads) {
         }
     };
     std::vector<std::thread> helpers;
-    const size_t wanted = std::min(size_t(WorkerThreads(threads)), order_.size());
+    const size_t wanted = std::min(size_t(WorkerThreads(threads)), takes_.size() - 1);
     for (size_t t = 1; t < wanted; ++t) {
         try {
             helpers.emplace_back(helper);

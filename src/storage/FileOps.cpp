@@ -59,6 +59,8 @@ bool fail(PlatformError& error) {
 bool copyContent(int in, int out) {
     constexpr size_t kChunk = 1 << 20;
     QByteArray buffer(kChunk, Qt::Uninitialized);
+    BackgroundWriteback writeback(out);
+    qint64 copied = 0;
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), kChunk);
         if (got < 0 && errno == EINTR)
@@ -75,6 +77,8 @@ bool copyContent(int in, int out) {
                 return false;
             done += put;
         }
+        copied += got;
+        writeback.note(copied);
     }
 }
 
@@ -186,6 +190,18 @@ int createHiddenSibling(int folder, const Target& target, QByteArray* temp) {
 }
 
 } // namespace
+
+void BackgroundWriteback::note(qint64 end) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (end - started_ < kStep)
+        return;
+    // Starts the writes and returns; a failure shows at the sync.
+    ::sync_file_range(fd_, started_, end - started_, SYNC_FILE_RANGE_WRITE);
+    started_ = end;
+#else
+    Q_UNUSED(end);
+#endif
+}
 
 QString TemporarySiblingPrefix(const QString& fileName) {
     const QByteArray hash =

@@ -35,6 +35,19 @@ bool CopyFileReplacing(const QString& source, const QString& target, PlatformErr
 bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error,
                            const CopyCheck& check = {});
 
+// Writes a file's data to the disk in the background as it grows, so the sync
+// at its end finds little left to do: call note() after each write.
+class BackgroundWriteback {
+public:
+    explicit BackgroundWriteback(int fd) : fd_(fd) {}
+    void note(qint64 end); // the file's data now reaches `end`
+
+private:
+    static constexpr qint64 kStep = 8 << 20;
+    int fd_;
+    qint64 started_ = 0; // writeback was started for the data before this
+};
+
 // What tells a file from another that later took its name: device and inode,
 // and the size and modification time it had when it was looked at.
 struct FileIdentity {
