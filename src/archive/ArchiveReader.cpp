@@ -144,4 +144,16 @@ zip_t* OpenArchiveReader(int fd, int flags, zip_error_t* error) {
     return archive;
 }
 
+zip_t* OpenArchiveReader(int fd, int flags, int* failure) {
+    zip_error_t error;
+    zip_error_init(&error);
+    zip_t* archive = OpenArchiveReader(fd, flags, &error);
+    if (!archive) {
+        const int system = zip_error_code_system(&error);
+        *failure = zip_error_system_type(&error) == ZIP_ET_SYS && system != 0 ? system : EIO;
+    }
+    zip_error_fini(&error);
+    return archive;
+}
+
 } // namespace tarvik::zipio

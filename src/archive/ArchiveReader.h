@@ -12,5 +12,8 @@ namespace tarvik::zipio {
 // rather than a few each. An empty file is not an archive (ZIP_ER_NOZIP). NULL
 // with `error` set on failure.
 zip_t* OpenArchiveReader(int fd, int flags, zip_error_t* error);
+// The same, with the failure as an errno: the system's, or EIO for a file
+// libzip does not take for an archive.
+zip_t* OpenArchiveReader(int fd, int flags, int* failure);
 
 } // namespace tarvik::zipio
