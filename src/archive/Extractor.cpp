@@ -150,6 +150,9 @@ struct Task {
 // Members this large (compressed) are taken before all others, so that no
 // thread is left with one of them at the end while the others idle.
 constexpr zip_uint64_t kLargeMember = 4 << 20;
+// A thread takes up to this many neighbouring members, or this much data, at a time.
+constexpr size_t kMembersPerTake = 32;
+constexpr zip_uint64_t kBytesPerTake = 1 << 20;
 
 class Extraction {
 public:
@@ -347,19 +350,34 @@ void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
         if (!tasks[t].inOrder && tasks[t].packed < kLargeMember)
             order.push_back(t);
     }
+    // Neighbouring small members go to one thread together: they mostly share
+    // a folder, which that thread then has open, and two threads seldom make
+    // files in one folder at once.
+    std::vector<size_t> takes; // where each take starts in `order`, then its end
+    zip_uint64_t taken = kBytesPerTake;
+    for (size_t n = 0, members = 0; n < order.size(); ++n, ++members) {
+        if (taken >= kBytesPerTake || members == kMembersPerTake) {
+            takes.push_back(n);
+            taken = 0;
+            members = 0;
+        }
+        taken += tasks[order[n]].packed;
+    }
+    takes.push_back(order.size());
     std::atomic<size_t> next{0};
     std::atomic<size_t> stopAt{SIZE_MAX};
     const auto work = [&](Reader& reader) {
-        for (;;) {
-            const size_t n = next.fetch_add(1);
-            if (n >= order.size() || stopAt.load() != SIZE_MAX)
-                return;
-            Task& task = tasks[order[n]];
-            task.outcome = extractGuarded(reader, task.index);
-            task.ran = true;
-            if (task.outcome.stop) {
-                size_t seen = stopAt.load();
-                while (order[n] < seen && !stopAt.compare_exchange_weak(seen, order[n])) {
+        for (size_t take = next.fetch_add(1); take + 1 < takes.size(); take = next.fetch_add(1)) {
+            for (size_t n = takes[take]; n < takes[take + 1]; ++n) {
+                if (stopAt.load() != SIZE_MAX)
+                    return;
+                Task& task = tasks[order[n]];
+                task.outcome = extractGuarded(reader, task.index);
+                task.ran = true;
+                if (task.outcome.stop) {
+                    size_t seen = stopAt.load();
+                    while (order[n] < seen && !stopAt.compare_exchange_weak(seen, order[n])) {
+                    }
                 }
             }
         }
@@ -381,7 +399,7 @@ void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
         }
     };
 
-    const size_t threads = std::min(size_t(WorkerThreads(options_.threads)), order.size());
+    const size_t threads = std::min(size_t(WorkerThreads(options_.threads)), takes.size() - 1);
     std::vector<std::thread> helpers;
     for (size_t t = 1; t < threads; ++t) {
         try {
