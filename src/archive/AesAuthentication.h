@@ -1,8 +1,9 @@
 #pragma once
 
+#include "archive/CentralDirectory.h"
+
 #include <QByteArray>
 #include <QHash>
-#include <QString>
 #include <QtGlobal>
 
 namespace tarvik::zipio {
@@ -28,11 +29,14 @@ struct AesDirectory {
     QHash<quint64, AesMember> members; // by entry index: the AES members
 };
 
-// The AES members of the archive at `path`, from its central directory.
-AesDirectory ReadAesDirectory(const QString& path);
+// The AES members of the archive in the open file `fd`, from its central
+// directory (read with pread: the descriptor's offset does not move).
+AesDirectory ReadAesDirectory(int fd);
+// The same from a directory already read.
+AesDirectory AesMembersOf(const CentralDirectory& directory);
 
 // True when the member's stored authentication code is the one its encrypted
-// data gives under `password`.
-bool AesAuthenticates(const QString& path, const AesMember& member, const QByteArray& password);
+// data in the open file `fd` gives under `password`.
+bool AesAuthenticates(int fd, const AesMember& member, const QByteArray& password);
 
 } // namespace tarvik::zipio

@@ -1,37 +1,47 @@
 #include "archive/ArchiveCheck.h"
 
-#include "storage/FileOps.h"
+#include "archive/ArchiveReadBack.h"
+#include "archive/ArchiveReader.h"
 
-#include <QFile>
-#include <QFileInfo>
 #include <cerrno>
-#include <zip.h>
+#include <sys/stat.h>
 
 namespace tarvik {
 
-bool ArchiveCopyIsGood(const QString& copy, qint64 expectedSize, PlatformError& error) {
-    const QFileInfo info(copy);
-    if (!info.exists()) {
-        error = ErrorFromErrno(ENOENT);
-        return false;
+namespace {
+
+// 0 when the file `fd` has the expected size, else the errno to report.
+int SizeFailure(int fd, qint64 expectedSize) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0)
+        return errno;
+    return st.st_size == expectedSize ? 0 : EIO;
+}
+
+bool Checked(int failure, PlatformError& error) {
+    if (failure == 0)
+        return true;
+    error = ErrorFromErrno(failure);
+    return false;
+}
+
+} // namespace
+
+bool ArchiveCopyIsGood(int fd, qint64 expectedSize, PlatformError& error) {
+    int failure = SizeFailure(fd, expectedSize);
+    if (failure == 0) {
+        if (zip_t* archive = zipio::OpenArchiveReader(fd, ZIP_CHECKCONS, &failure))
+            zip_discard(archive);
     }
-    if (info.size() != expectedSize) {
-        error = ErrorFromErrno(EIO);
-        return false;
-    }
-    int code = 0;
-    zip_t* archive =
-        zip_open(QFile::encodeName(copy).constData(), ZIP_RDONLY | ZIP_CHECKCONS, &code);
-    if (!archive) {
-        zip_error_t ze;
-        zip_error_init_with_code(&ze, code);
-        const int system = zip_error_code_system(&ze);
-        error = ErrorFromErrno(system != 0 ? system : EIO);
-        zip_error_fini(&ze);
-        return false;
-    }
-    zip_discard(archive);
-    return true;
+    return Checked(failure, error);
+}
+
+bool ArchiveCopyReadsBack(int fd, qint64 expectedSize, const QString& password,
+                          PlatformError& error, int threads) {
+    int failure = SizeFailure(fd, expectedSize);
+    if (failure == 0)
+        failure = zipio::ReadArchiveBack(fd, expectedSize, password.toUtf8(), threads);
+    return Checked(failure, error);
 }
 
 } // namespace tarvik

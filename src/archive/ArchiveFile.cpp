@@ -10,6 +10,7 @@
 #include <cstring>
 #include <fcntl.h>
 #include <memory>
+#include <optional>
 #include <sys/stat.h>
 
 namespace tarvik::zipio {
@@ -30,6 +31,7 @@ struct ArchiveFileState {
     qint64 position = 0;    // where the next write goes
     qint64 end = 0;         // the archive's length so far
     qint64 fileOffset = 0;  // the descriptor's offset
+    std::optional<BackgroundWriteback> writeback;
 
     zip_int64_t fail(int zipError, int systemError) {
         zip_error_set(&error, zipError, systemError);
@@ -59,6 +61,9 @@ struct ArchiveFileState {
         if (buffered > 0 && !writeAt(buffer.get(), buffered, bufferStart))
             return false;
         buffered = 0;
+        // The archive is synced where it is delivered (often this very file,
+        // handed over under a new name): its data goes to the disk meanwhile.
+        writeback->note(end);
         return true;
     }
 
@@ -84,6 +89,7 @@ struct ArchiveFileState {
             buffer = std::make_unique_for_overwrite<char[]>(kBufferSize);
         bufferStart = position = end = fileOffset = 0;
         buffered = 0;
+        writeback.emplace(fd.get());
         return 0;
     }
 
@@ -99,6 +105,7 @@ struct ArchiveFileState {
                     return fail(ZIP_ER_WRITE, errno);
                 position += qint64(length);
                 end = std::max(end, position);
+                writeback->note(end);
                 return zip_int64_t(length);
             }
             bufferStart = position;

@@ -89,7 +89,7 @@ Attempt Failed(zip_error_t* error, const SourceFailure& failure = {}) {
 }
 
 Attempt WriteOnce(const QByteArray& path, const std::vector<SourceEntry>& entries,
-                  const WriteOptions& options) {
+                  const WriteOptions& options, std::unique_ptr<DeflatePool> pool) {
     zip_error_t openError;
     zip_error_init(&openError);
     zip_source_t* file = CreateArchiveFileSource(path, &openError);
@@ -106,13 +106,12 @@ Attempt WriteOnce(const QByteArray& path, const std::vector<SourceEntry>& entrie
     // Workers start deflating while the entries are added; libzip collects
     // their output in list order during zip_close. Stored entries need no
     // workers: libzip copies them from the files, read in large blocks.
-    std::unique_ptr<DeflatePool> pool;
     std::unique_ptr<ReadAhead> ahead;
-    if (options.level > 0)
+    if (options.level == 0)
+        ahead = std::make_unique<ReadAhead>();
+    else if (!pool || pool->entryCount() != entries.size())
         pool =
             std::make_unique<DeflatePool>(entries, options.level, WorkerThreads(options.threads));
-    else
-        ahead = std::make_unique<ReadAhead>();
     SourceFailure failure;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!AddEntry(archive.get(), entries[i], qsizetype(i), options, pool.get(), ahead.get(),
@@ -127,11 +126,11 @@ Attempt WriteOnce(const QByteArray& path, const std::vector<SourceEntry>& entrie
 } // namespace
 
 WriteOutcome WriteArchive(const QString& path, std::vector<SourceEntry>& entries,
-                          const WriteOptions& options) {
+                          const WriteOptions& options, std::unique_ptr<DeflatePool> started) {
     const QByteArray target = QFile::encodeName(path);
     WriteOutcome outcome;
     for (int round = 0;; ++round) {
-        const Attempt attempt = WriteOnce(target, entries, options);
+        const Attempt attempt = WriteOnce(target, entries, options, std::move(started));
         if (attempt.result == kOk) {
             outcome.written = true;
             outcome.result = outcome.skipped > 0 ? kFilesSkipped : kOk;

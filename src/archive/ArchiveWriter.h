@@ -1,11 +1,13 @@
 #pragma once
 
+#include "archive/DeflatePool.h"
 #include "archive/ResultCodes.h"
 #include "archive/SourceWalker.h"
 #include "storage/PlatformError.h"
 
 #include <QByteArray>
 #include <QString>
+#include <memory>
 #include <vector>
 
 namespace tarvik::zipio {
@@ -33,7 +35,10 @@ struct WriteOutcome {
 // unreadable) is left out of `entries` and the archive built again from the
 // rest; when no file entry is left nothing is written. On success `entries`
 // holds what the archive holds.
+// `started`, when given, is a closed pool of the same options already at work
+// on `entries` (filled while they were listed); else the writer starts one.
 WriteOutcome WriteArchive(const QString& path, std::vector<SourceEntry>& entries,
-                          const WriteOptions& options);
+                          const WriteOptions& options,
+                          std::unique_ptr<DeflatePool> started = nullptr);
 
 } // namespace tarvik::zipio

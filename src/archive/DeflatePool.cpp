@@ -105,33 +105,33 @@ struct DeflatePool::Worker {
     Worker& operator=(const Worker&) = delete;
 };
 
-DeflatePool::DeflatePool(const std::vector<SourceEntry>& entries, int level, int threads)
-    : entries_(entries), level_(level) {
-    firstJob_.reserve(entries.size() + 1);
-    for (size_t e = 0; e < entries.size(); ++e) {
-        firstJob_.push_back(jobs_.size());
-        const SourceEntry& entry = entries[e];
-        if (entry.isFolder)
-            continue;
-        qint64 offset = 0;
-        do {
-            const qint64 length = std::min(kPieceSize, entry.size - offset);
-            jobs_.push_back({e, offset, length, offset + length >= entry.size});
-            offset += length;
-        } while (offset < entry.size);
-    }
-    firstJob_.push_back(jobs_.size());
+namespace {
 
+// Small pieces are taken several at a time: one lock per batch, not per file.
+constexpr size_t kClaimBatch = 16;
+constexpr qint64 kClaimBytes = 64 * 1024;
+// The writer, once it caught up with the workers, sleeps until this many
+// pieces more are done.
+constexpr size_t kWriterBatch = 32;
+// Entries are handed to the workers this many at a time while the list grows.
+constexpr size_t kAddBatch = 16;
+// Output buffers up to this size stay with their slot for the next piece;
+// larger ones are freed, so the slots never hold more than a few MiB.
+constexpr size_t kKeptOutput = 8 * 1024;
+
+} // namespace
+
+DeflatePool::DeflatePool(int level, int threads) : level_(level), threadsWanted_(threads) {
     slots_.resize(kSlots);
-    for (int t = 0; t < threads && jobs_.size() > size_t(t); ++t) {
-        try {
-            threads_.emplace_back([this] { work(); });
-        } catch (const std::system_error&) {
-            break; // fewer workers; with none the writer deflates alone
-        }
-    }
-    if (threads_.empty())
+    if (threadsWanted_ <= 0)
         inlineWorker_ = std::make_unique<Worker>(level_);
+}
+
+DeflatePool::DeflatePool(const std::vector<SourceEntry>& entries, int level, int threads)
+    : DeflatePool(level, threads) {
+    for (const SourceEntry& entry : entries)
+        add(entry);
+    close();
 }
 
 DeflatePool::~DeflatePool() {
@@ -142,6 +142,64 @@ DeflatePool::~DeflatePool() {
     workAvailable_.notify_all();
     for (std::thread& thread : threads_)
         thread.join();
+}
+
+void DeflatePool::add(const SourceEntry& entry) {
+    pending_.push_back(entry);
+    if (pending_.size() >= kAddBatch)
+        flush();
+}
+
+void DeflatePool::flush() {
+    if (pending_.empty())
+        return;
+    bool wake = false;
+    {
+        const std::lock_guard lock(mutex_);
+        for (SourceEntry& added : pending_) {
+            const size_t e = entries_.size();
+            entries_.push_back(std::move(added));
+            firstJob_.push_back(jobs_.size());
+            const SourceEntry& entry = entries_.back();
+            if (entry.isFolder)
+                continue;
+            qint64 offset = 0;
+            do {
+                const qint64 length = std::min(kPieceSize, entry.size - offset);
+                jobs_.push_back({e, offset, length, offset + length >= entry.size});
+                offset += length;
+            } while (offset < entry.size);
+        }
+        wake = idle_ > 0;
+    }
+    pending_.clear();
+    if (wake)
+        workAvailable_.notify_all();
+    startWorkers();
+}
+
+// One worker per piece listed, up to the number wanted.
+void DeflatePool::startWorkers() {
+    while (!startFailed_ && threads_.size() < size_t(threadsWanted_) &&
+           threads_.size() < jobs_.size()) {
+        try {
+            threads_.emplace_back([this] { work(); });
+        } catch (const std::system_error&) {
+            startFailed_ = true; // fewer workers; with none the writer deflates alone
+        }
+    }
+}
+
+void DeflatePool::close() {
+    flush();
+    {
+        const std::lock_guard lock(mutex_);
+        firstJob_.push_back(jobs_.size());
+        closed_ = true;
+    }
+    workAvailable_.notify_all();
+    if (threads_.empty() && !inlineWorker_)
+        inlineWorker_ = std::make_unique<Worker>(level_);
 }
 
 // Whether the next job may be handed out: the writer always gets the job it
@@ -160,20 +218,36 @@ bool DeflatePool::roomy() const {
            inFlight_ + jobs_[next_].length <= kBudget / 2;
 }
 
-bool DeflatePool::claim(size_t& index) {
+bool DeflatePool::claim(std::vector<Claimed>& batch) {
+    batch.clear();
     std::unique_lock lock(mutex_);
     for (;;) {
-        if (stop_ || next_ >= jobs_.size())
+        if (stop_)
             return false;
-        if (claimable())
-            break;
-        ++sleepers_;
-        workAvailable_.wait(lock, [this] { return stop_ || roomy(); });
-        --sleepers_;
+        if (next_ < jobs_.size()) {
+            if (claimable())
+                break;
+            ++sleepers_;
+            workAvailable_.wait(lock, [this] { return stop_ || roomy(); });
+            --sleepers_;
+            continue;
+        }
+        if (closed_)
+            return false;
+        ++idle_;
+        workAvailable_.wait(lock, [this] { return stop_ || closed_ || next_ < jobs_.size(); });
+        --idle_;
     }
-    index = next_++;
-    inFlight_ += jobs_[index].length;
-    slot(index).done = false;
+    qint64 input = 0;
+    do {
+        const size_t index = next_++;
+        const DeflateJob& job = jobs_[index];
+        inFlight_ += job.length;
+        input += job.length;
+        slot(index).done = false;
+        batch.push_back({index, job, &entries_[job.entry]});
+    } while (batch.size() < kClaimBatch && input < kClaimBytes && next_ < jobs_.size() &&
+             claimable());
     return true;
 }
 
@@ -185,12 +259,13 @@ bool DeflatePool::doneUpTo(size_t end) const {
     return true;
 }
 
-void DeflatePool::finish(size_t index) {
+void DeflatePool::finish(const std::vector<Claimed>& batch) {
     bool wake = false;
     {
         const std::lock_guard lock(mutex_);
-        slot(index).done = true;
-        wake = index >= awaitedFrom_ && index < awaitedEnd_ && doneUpTo(awaitedEnd_);
+        for (const Claimed& claimed : batch)
+            slot(claimed.index).done = true;
+        wake = awaitedEnd_ != 0 && doneUpTo(awaitedEnd_);
     }
     if (wake)
         jobDone_.notify_one();
@@ -198,10 +273,11 @@ void DeflatePool::finish(size_t index) {
 
 void DeflatePool::work() {
     Worker worker(level_);
-    size_t index = 0;
-    while (claim(index)) {
-        run(worker, index);
-        finish(index);
+    std::vector<Claimed> batch;
+    while (claim(batch)) {
+        for (const Claimed& claimed : batch)
+            run(worker, claimed);
+        finish(batch);
     }
 }
 
@@ -209,7 +285,7 @@ const DeflateResult& DeflatePool::result(size_t index) {
     if (inlineWorker_) {
         while (next_ <= index) {
             const size_t job = next_++;
-            run(*inlineWorker_, job);
+            run(*inlineWorker_, {job, jobs_[job], &entries_[jobs_[job].entry]});
             slot(job).done = true;
         }
         return slot(index).result;
@@ -218,7 +294,7 @@ const DeflateResult& DeflatePool::result(size_t index) {
     awaitedFrom_ = index;
     if (!doneUpTo(index + 1)) {
         // Wake up once for a few pieces already handed out, not for each.
-        awaitedEnd_ = std::max(index + 1, std::min(index + 8, next_));
+        awaitedEnd_ = std::max(index + 1, std::min(index + kWriterBatch, next_));
         jobDone_.wait(lock, [&] { return doneUpTo(awaitedEnd_); });
         awaitedEnd_ = 0;
     }
@@ -231,9 +307,9 @@ void DeflatePool::release(size_t index) {
         const std::lock_guard lock(mutex_);
         for (; released_ <= index; ++released_) {
             inFlight_ -= jobs_[released_].length;
-            // Output of a large piece is not kept for the small ones after it.
+            // Output of a larger piece is not kept for the small ones after it.
             DeflateResult& result = slot(released_).result;
-            if (result.out.capacity() > 256 * 1024)
+            if (result.out.capacity() > kKeptOutput)
                 result.out = ByteBuffer();
         }
         wake = sleepers_ > 0 && roomy();
@@ -242,20 +318,20 @@ void DeflatePool::release(size_t index) {
         workAvailable_.notify_all();
 }
 
-void DeflatePool::run(Worker& worker, size_t index) {
+void DeflatePool::run(Worker& worker, const Claimed& claimed) {
     try {
-        deflatePiece(worker, index);
+        deflatePiece(worker, claimed);
     } catch (const std::bad_alloc&) {
-        DeflateResult& result = slot(index).result;
+        DeflateResult& result = slot(claimed.index).result;
         result.zipError = ZIP_ER_MEMORY;
         result.sysError = ENOMEM;
         result.changed = false;
     }
 }
 
-void DeflatePool::deflatePiece(Worker& worker, size_t index) {
-    const DeflateJob& job = jobs_[index];
-    DeflateResult& result = slot(index).result;
+void DeflatePool::deflatePiece(Worker& worker, const Claimed& claimed) {
+    const DeflateJob& job = claimed.job;
+    DeflateResult& result = slot(claimed.index).result;
     result.out.setSize(0);
     result.crc = crc32(0, nullptr, 0);
     result.zipError = 0;
@@ -271,9 +347,9 @@ void DeflatePool::deflatePiece(Worker& worker, size_t index) {
 
     UniqueFd fd;
     struct stat st {};
-    if (const int problem = OpenListedFile(entries_[job.entry], fd, st))
+    if (const int problem = OpenListedFile(*claimed.entry, fd, st))
         return fail(ZIP_ER_OPEN, problem, problem == kNotTheListedFile);
-    if (st.st_size != entries_[job.entry].size)
+    if (st.st_size != claimed.entry->size)
         return fail(ZIP_ER_READ, EIO, true); // grew or shrank since it was listed
 
     // The piece, after the 32 KiB before it for the dictionary.

@@ -4,6 +4,7 @@
 
 #include <condition_variable>
 #include <cstddef>
+#include <deque>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -54,25 +55,37 @@ struct DeflateResult {
 // stream. Where the cuts fall depends only on the file sizes, never on the
 // number of workers or on timing, so the compressed bytes do not either.
 //
-// Workers take pieces in list order, at most kSlots pieces and kBudget bytes
-// of input ahead of the writer, which collects them in order with result()
-// and hands each back with release(). Memory is therefore bounded by the
-// budget whatever the files. A worker that finds no room sleeps until half
-// the room is free again, and the writer waits for a few finished pieces at
-// a time, so small files do not cost a wake-up each.
+// The list is handed over entry by entry while it is still being made (the
+// folder walk), so workers start on the first files as soon as they are
+// listed. Workers take pieces in list order, a few small ones at a time, at
+// most kSlots pieces and kBudget bytes of input ahead of the writer, which
+// collects them in order with result() and hands each back with release()
+// once the list is closed. Memory is therefore bounded by the budget whatever
+// the files. A worker that finds no room sleeps until half the room is free
+// again, and the writer waits for a few finished pieces at a time, so small
+// files do not cost a wake-up each.
 class DeflatePool {
 public:
     static constexpr qint64 kPieceSize = 1 << 20;
     static constexpr int kDictionary = 32 * 1024;
-    static constexpr size_t kSlots = 64;
+    static constexpr size_t kSlots = 2048;
     static constexpr qint64 kBudget = 8 * kPieceSize;
 
     // `level` 1-9; `threads` workers (0: the writer deflates every piece
-    // itself when it needs it).
+    // itself when it needs it). Entries follow with add().
+    DeflatePool(int level, int threads);
+    // The pool of a complete list.
     DeflatePool(const std::vector<SourceEntry>& entries, int level, int threads);
     ~DeflatePool(); // stops and joins the workers
     DeflatePool(const DeflatePool&) = delete;
     DeflatePool& operator=(const DeflatePool&) = delete;
+
+    // Appends an entry to the list (the pool keeps a copy). Called from one
+    // thread, the one that later collects.
+    void add(const SourceEntry& entry);
+    // The list is complete; what follows needs it so.
+    void close();
+    size_t entryCount() const { return entries_.size(); }
 
     int level() const { return level_; }
     // The pieces of entry `entry` are jobs [firstJob(entry), firstJob(entry + 1)).
@@ -90,23 +103,37 @@ private:
         bool done = false;
         DeflateResult result;
     };
+    // A job a worker took, with the entry it reads.
+    struct Claimed {
+        size_t index = 0;
+        DeflateJob job;
+        const SourceEntry* entry = nullptr;
+    };
 
+    void flush();
+    void startWorkers();
     void work();
-    bool claim(size_t& index);
+    bool claim(std::vector<Claimed>& batch);
     bool claimable() const;
     bool roomy() const;
     bool doneUpTo(size_t end) const;
-    void finish(size_t index);
-    void run(Worker& worker, size_t index); // a failure, even no memory, goes into the result
-    void deflatePiece(Worker& worker, size_t index);
+    void finish(const std::vector<Claimed>& batch);
+    void run(Worker& worker,
+             const Claimed& claimed); // a failure, even no memory, goes into the result
+    void deflatePiece(Worker& worker, const Claimed& claimed);
     Slot& slot(size_t index) { return slots_[index % kSlots]; }
     const Slot& slot(size_t index) const { return slots_[index % kSlots]; }
 
-    const std::vector<SourceEntry>& entries_;
     const int level_;
+    const int threadsWanted_;
+    std::vector<SourceEntry> pending_; // added since the last flush (the adding thread's)
+    std::vector<Slot> slots_;
+
+    // Guarded by mutex_ while the list is open; fixed once it is closed.
+    // Entries in a deque: a worker's pointer into it survives later additions.
+    std::deque<SourceEntry> entries_;
     std::vector<DeflateJob> jobs_;
     std::vector<size_t> firstJob_;
-    std::vector<Slot> slots_;
 
     // Guarded by mutex_.
     std::mutex mutex_;
@@ -116,10 +143,13 @@ private:
     size_t released_ = 0;    // jobs before this are released
     qint64 inFlight_ = 0;    // input bytes of jobs handed out and not released
     size_t sleepers_ = 0;    // workers waiting for room
+    size_t idle_ = 0;        // workers waiting for more of the list
     size_t awaitedFrom_ = 0; // the writer waits for jobs [awaitedFrom_, awaitedEnd_)
     size_t awaitedEnd_ = 0;
+    bool closed_ = false;
     bool stop_ = false;
 
+    bool startFailed_ = false;
     std::unique_ptr<Worker> inlineWorker_; // when no thread could be started
     std::vector<std::thread> threads_;
 };

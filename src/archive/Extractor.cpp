@@ -1,8 +1,10 @@
 #include "archive/Extractor.h"
 
 #include "archive/AesAuthentication.h"
+#include "archive/ArchiveReader.h"
 #include "archive/ErrorMap.h"
 #include "archive/ExtraFields.h"
+#include "archive/MemberData.h"
 #include "archive/SafePath.h"
 #include "archive/SafeTarget.h"
 #include "archive/WorkerThreads.h"
@@ -12,7 +14,6 @@
 
 #include <QDir>
 #include <QFile>
-#include <QFileInfo>
 #include <QHash>
 #include <QSet>
 #include <algorithm>
@@ -21,9 +22,9 @@
 #include <fcntl.h>
 #include <memory>
 #include <new>
+#include <optional>
 #include <sys/stat.h>
 #include <sys/statvfs.h>
-#include <sys/time.h>
 #include <system_error>
 #include <thread>
 
@@ -89,34 +90,12 @@ private:
     quint64 taken_ = 0;
 };
 
-enum class Copy { Done, WrongPassword, Unsupported, Damaged, WriteFailed, CreateFailed, NoMemory };
-
-struct CopyResult {
-    Copy status = Copy::Done;
-    int error = 0;
-};
-
 struct Member {
     zip_uint64_t index = 0;
     zip_stat_t stat{};
     QStringList steps;
     quint32 unixMode = 0; // 0 when the archive holds no Unix mode
 };
-
-CopyResult FromZipError(int code) {
-    switch (code) {
-    case ZIP_ER_WRONGPASSWD:
-    case ZIP_ER_NOPASSWD:
-        return {Copy::WrongPassword, 0};
-    case ZIP_ER_ENCRNOTSUPP:
-    case ZIP_ER_COMPNOTSUPP:
-        return {Copy::Unsupported, 0};
-    case ZIP_ER_MEMORY:
-        return {Copy::NoMemory, ENOMEM};
-    default:
-        return {Copy::Damaged, 0};
-    }
-}
 
 bool WriteAll(int fd, const char* data, qint64 size) {
     while (size > 0) {
@@ -171,6 +150,9 @@ struct Task {
 // Members this large (compressed) are taken before all others, so that no
 // thread is left with one of them at the end while the others idle.
 constexpr zip_uint64_t kLargeMember = 4 << 20;
+// A thread takes up to this many neighbouring members, or this much data, at a time.
+constexpr size_t kMembersPerTake = 32;
+constexpr zip_uint64_t kBytesPerTake = 1 << 20;
 
 class Extraction {
 public:
@@ -185,14 +167,18 @@ private:
     Outcome extractGuarded(Reader& reader, zip_uint64_t index) const;
     Outcome extractFolder(const Member& member) const;
     Outcome extractFile(Reader& reader, const Member& member) const;
-    Outcome copyWithPasswords(Reader& reader, const Member& member, int folder,
-                              const QByteArray& leaf, const MemberTime& time) const;
-    CopyResult copy(Reader& reader, const Member& member, const char* password, int folder,
-                    const QByteArray& leaf, const MemberTime& time) const;
+    std::optional<Outcome> keptOrRefused(const struct stat& existing, const MemberTime& time) const;
+    Outcome copyWithPasswords(Reader& reader, const Member& member, const QByteArray& leaf,
+                              const MemberTime& time, bool exists) const;
+    CopyResult copy(Reader& reader, const Member& member, const char* password, TempFile& temp,
+                    SpaceClaim& claim) const;
+    Outcome place(TempFile& temp, int folder, const QByteArray& leaf, const MemberTime& time,
+                  bool exists) const;
     void apply(const Outcome& outcome);
 
     const ExtractRequest& options_;
     FileIdentity archive_;
+    UniqueFd archiveFd_; // every thread reads the archive through this one descriptor
     int extracted_ = 0;
     int keptByDate_ = 0;
     int keptExisting_ = 0;
@@ -244,17 +230,18 @@ ExtractOutcome Extraction::run() {
         return ExtractOutcome::make(kArchiveNotFound, ErrorFromErrno(ENOENT));
     }
     archive_ = *IdentityOfOpenFile(fd.get());
-    int openError = 0;
-    ZipArchive archive(zip_fdopen(fd.get(), 0, &openError));
+    archiveFd_ = std::move(fd);
+    zip_error_t openError;
+    zip_error_init(&openError);
+    ZipArchive archive(OpenArchiveReader(archiveFd_.get(), 0, &openError));
     if (!archive) {
-        zip_error_t error;
-        zip_error_init_with_code(&error, openError);
-        ExtractOutcome outcome = ExtractOutcome::make(OpenResult(&error), LibzipError(&error));
+        ExtractOutcome outcome =
+            ExtractOutcome::make(OpenResult(&openError), LibzipError(&openError));
         outcome.archive = archive_;
-        zip_error_fini(&error);
+        zip_error_fini(&openError);
         return outcome;
     }
-    fd.release(); // libzip owns it now
+    zip_error_fini(&openError);
     const zip_int64_t count = zip_get_num_entries(archive.get(), 0);
     if (count <= 0)
         return ExtractOutcome::make(kNothingToDo, {});
@@ -340,16 +327,17 @@ std::vector<Task> Extraction::plan(zip_t* archive) {
         tasks[t].inOrder = shared;
     }
     if (aes && !options_.password.isEmpty())
-        aes_ = ReadAesDirectory(options_.archivePath);
+        aes_ = ReadAesDirectory(archiveFd_.get());
     return tasks;
 }
 
 // Independent members go to all threads, the largest first, the rest in
-// archive order; each helper thread opens the archive for itself. Members that
-// share paths follow one by one in archive order. A member that stops the run
-// (disk full) keeps further members from starting; members before it in archive
-// order that had not started yet are still extracted, so the outcome is the
-// one a single thread would have come to.
+// archive order; each helper thread reads the file the run opened through an
+// archive handle of its own. Members that share paths follow one by one in
+// archive order. A member that stops the run (disk full) keeps further members
+// from starting; members before it in archive order that had not started yet
+// are still extracted, so the outcome is the one a single thread would have
+// come to.
 void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
     std::vector<size_t> order;
     for (size_t t = 0; t < tasks.size(); ++t) {
@@ -362,36 +350,46 @@ void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
         if (!tasks[t].inOrder && tasks[t].packed < kLargeMember)
             order.push_back(t);
     }
+    // Neighbouring small members go to one thread together: they mostly share
+    // a folder, which that thread then has open, and two threads seldom make
+    // files in one folder at once.
+    std::vector<size_t> takes; // where each take starts in `order`, then its end
+    zip_uint64_t taken = kBytesPerTake;
+    for (size_t n = 0, members = 0; n < order.size(); ++n, ++members) {
+        if (taken >= kBytesPerTake || members == kMembersPerTake) {
+            takes.push_back(n);
+            taken = 0;
+            members = 0;
+        }
+        taken += tasks[order[n]].packed;
+    }
+    takes.push_back(order.size());
     std::atomic<size_t> next{0};
     std::atomic<size_t> stopAt{SIZE_MAX};
     const auto work = [&](Reader& reader) {
-        for (;;) {
-            const size_t n = next.fetch_add(1);
-            if (n >= order.size() || stopAt.load() != SIZE_MAX)
-                return;
-            Task& task = tasks[order[n]];
-            task.outcome = extractGuarded(reader, task.index);
-            task.ran = true;
-            if (task.outcome.stop) {
-                size_t seen = stopAt.load();
-                while (order[n] < seen && !stopAt.compare_exchange_weak(seen, order[n])) {
+        for (size_t take = next.fetch_add(1); take + 1 < takes.size(); take = next.fetch_add(1)) {
+            for (size_t n = takes[take]; n < takes[take + 1]; ++n) {
+                if (stopAt.load() != SIZE_MAX)
+                    return;
+                Task& task = tasks[order[n]];
+                task.outcome = extractGuarded(reader, task.index);
+                task.ran = true;
+                if (task.outcome.stop) {
+                    size_t seen = stopAt.load();
+                    while (order[n] < seen && !stopAt.compare_exchange_weak(seen, order[n])) {
+                    }
                 }
             }
         }
     };
-    const QByteArray path = QFile::encodeName(options_.archivePath);
     const zip_int64_t count = zip_get_num_entries(archive, 0);
     const auto helper = [&]() noexcept {
-        UniqueFd fd(::open(path.constData(), O_RDONLY | O_CLOEXEC));
-        if (!fd.valid() || IdentityOfOpenFile(fd.get()) != archive_)
-            return; // another file has the name now: one thread fewer
-        int error = 0;
-        ZipArchive handle(zip_fdopen(fd.get(), 0, &error));
-        if (!handle)
-            return;
-        fd.release();
-        if (zip_get_num_entries(handle.get(), 0) != count)
-            return;
+        zip_error_t error;
+        zip_error_init(&error);
+        ZipArchive handle(OpenArchiveReader(archiveFd_.get(), 0, &error));
+        zip_error_fini(&error);
+        if (!handle || zip_get_num_entries(handle.get(), 0) != count)
+            return; // one thread fewer
         try {
             Reader reader;
             reader.archive = handle.get();
@@ -401,7 +399,7 @@ void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
         }
     };
 
-    const size_t threads = std::min(size_t(WorkerThreads(options_.threads)), order.size());
+    const size_t threads = std::min(size_t(WorkerThreads(options_.threads)), takes.size() - 1);
     std::vector<std::thread> helpers;
     for (size_t t = 1; t < threads; ++t) {
         try {
@@ -502,23 +500,21 @@ Outcome Extraction::extractFile(Reader& reader, const Member& member) const {
             reader.parentSteps = parents;
         }
     }
-    struct stat existing {};
-    const bool exists = state == StepState::Ok && ::fstatat(reader.parent.get(), leaf.constData(),
-                                                            &existing, AT_SYMLINK_NOFOLLOW) == 0;
-    if (exists && S_ISLNK(existing.st_mode))
-        return Skipped(ELOOP);
-    if (exists && !S_ISREG(existing.st_mode))
-        return Failed(kCreateError, EISDIR);
     const MemberTime time = ReadMemberTime(reader.archive, member.index, qint64(member.stat.mtime));
-    if (options_.mode != ExtractMode::All) {
-        if (!exists && options_.mode == ExtractMode::Newer)
-            return {Outcome::Kind::KeptByDate};
-        const qint64 slack = time.exact ? 0 : kDosSlack;
-        if (exists && time.seconds <= qint64(existing.st_mtime) + slack)
-            return {Outcome::Kind::KeptByDate};
+    // What is at the target decides whether to extract, unless every member
+    // replaces what is there: then naming the new file tells (link() finds the
+    // name taken), and the look before is left out.
+    const bool look = !(options_.replaceExisting && options_.mode == ExtractMode::All);
+    struct stat existing {};
+    const bool exists =
+        look && state == StepState::Ok &&
+        ::fstatat(reader.parent.get(), leaf.constData(), &existing, AT_SYMLINK_NOFOLLOW) == 0;
+    if (exists) {
+        if (const std::optional<Outcome> kept = keptOrRefused(existing, time))
+            return *kept;
+    } else if (options_.mode == ExtractMode::Newer) {
+        return {Outcome::Kind::KeptByDate};
     }
-    if (exists && !options_.replaceExisting)
-        return {Outcome::Kind::KeptExisting};
     if (state == StepState::Missing) {
         FolderHandle parent = OpenFolderBelow(root_.get(), parents, true);
         if (parent.state != StepState::Ok)
@@ -526,15 +522,31 @@ Outcome Extraction::extractFile(Reader& reader, const Member& member) const {
         reader.parent = std::move(parent.fd);
         reader.parentSteps = parents;
     }
-    return copyWithPasswords(reader, member, reader.parent.get(), leaf, time);
+    return copyWithPasswords(reader, member, leaf, time, exists);
+}
+
+// What becomes of a member whose target exists: nothing when it is to be
+// replaced, else why it is left alone (or cannot be written).
+std::optional<Outcome> Extraction::keptOrRefused(const struct stat& existing,
+                                                 const MemberTime& time) const {
+    if (S_ISLNK(existing.st_mode))
+        return Skipped(ELOOP);
+    if (!S_ISREG(existing.st_mode))
+        return Failed(kCreateError, EISDIR);
+    const qint64 slack = time.exact ? 0 : kDosSlack;
+    if (options_.mode != ExtractMode::All && time.seconds <= qint64(existing.st_mtime) + slack)
+        return Outcome{Outcome::Kind::KeptByDate};
+    if (!options_.replaceExisting)
+        return Outcome{Outcome::Kind::KeptExisting};
+    return std::nullopt;
 }
 
 // Traditional encryption has no fixed text encoding: a non-ASCII password that
 // fails as UTF-8 is tried again as Latin-1. Encrypted members that fail their
 // check are skipped, since a wrong password can pass the quick header check
 // and only fail at the CRC.
-Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, int folder,
-                                      const QByteArray& leaf, const MemberTime& time) const {
+Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, const QByteArray& leaf,
+                                      const MemberTime& time, bool exists) const {
     const zip_uint16_t method = member.stat.encryption_method;
     const bool encrypted =
         (member.stat.valid & ZIP_STAT_ENCRYPTION_METHOD) && method != ZIP_EM_NONE;
@@ -550,9 +562,14 @@ Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, int 
             passwords.append(latin1);
     }
     CopyResult result;
+    std::optional<SpaceClaim> claim;
+    std::optional<TempFile> temp;
     for (const QByteArray& password : std::as_const(passwords)) {
-        result =
-            copy(reader, member, encrypted ? password.constData() : nullptr, folder, leaf, time);
+        claim.reset();
+        temp.reset();
+        claim.emplace(space_);
+        temp.emplace(reader.parent.get());
+        result = copy(reader, member, encrypted ? password.constData() : nullptr, *temp, *claim);
         const bool retry =
             result.status == Copy::WrongPassword || (encrypted && result.status == Copy::Damaged);
         if (!retry)
@@ -560,7 +577,7 @@ Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, int 
     }
     switch (result.status) {
     case Copy::Done:
-        return {};
+        break;
     case Copy::WrongPassword:
     case Copy::Unsupported:
         return Skipped(EACCES);
@@ -573,64 +590,67 @@ Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, int 
     case Copy::NoMemory:
         return Failed(kOutOfMemory, ENOMEM, true);
     }
-    return {};
+    const Outcome placed = place(*temp, reader.parent.get(), leaf, time, exists);
+    if (placed.kind == Outcome::Kind::Done)
+        claim->keep();
+    return placed;
 }
 
-CopyResult Extraction::copy(Reader& reader, const Member& member, const char* password, int folder,
-                            const QByteArray& leaf, const MemberTime& time) const {
-    ZipFileHandle file(zip_fopen_index_encrypted(reader.archive, member.index, 0, password));
-    if (!file) {
-        const int code = zip_error_code_zip(zip_get_error(reader.archive));
-        zip_error_clear(reader.archive);
-        return FromZipError(code);
-    }
-    // An AE-2 member is vouched for by its authentication code, checked here;
-    // libzip's check of its CRC (0 by design) at the end is then set aside.
+// The member's data, checked, into `temp`. Its stated size is taken from the
+// budget before anything is written; data beyond that size means damage (or a
+// bomb), not more to write.
+CopyResult Extraction::copy(Reader& reader, const Member& member, const char* password,
+                            TempFile& temp, SpaceClaim& claim) const {
     const auto aes = password ? aes_.members.constFind(member.index) : aes_.members.constEnd();
-    const bool ae2 = aes != aes_.members.constEnd() && aes->version == 2;
-    if (ae2 && (aes->packedSize != member.stat.comp_size ||
-                !AesAuthenticates(options_.archivePath, *aes, QByteArray(password))))
-        return {Copy::Damaged, 0}; // libzip and this reading must see the same member
-    // A member's stated size is taken from the budget before anything is
-    // written; data beyond that size means damage (or a bomb), not more to write.
+    MemberData data(reader.archive, member.index, member.stat, password,
+                    aes != aes_.members.constEnd() ? &*aes : nullptr, archiveFd_.get());
+    if (data.result().status != Copy::Done)
+        return data.result();
     const bool sized = member.stat.valid & ZIP_STAT_SIZE;
-    SpaceClaim claim(space_);
     if (sized && !claim.take(member.stat.size))
         return {Copy::WriteFailed, ENOSPC};
-    TempFile temp(folder);
-    if (!temp.create())
+    if (!temp.create(mode_t(member.unixMode & 0777)))
         return {Copy::CreateFailed, errno};
-    zip_uint64_t total = 0;
     for (;;) {
-        const zip_int64_t got = zip_fread(file.get(), reader.buffer.get(), kChunk);
-        if (got < 0) {
-            const int code = zip_error_code_zip(zip_file_get_error(file.get()));
-            if (!(ae2 && code == ZIP_ER_CRC && sized && total == member.stat.size))
-                return FromZipError(code);
-        }
-        if (got <= 0)
+        const zip_int64_t got = data.read(reader.buffer.get(), kChunk);
+        if (got < 0)
+            return data.result();
+        if (got == 0)
             break;
-        total += zip_uint64_t(got);
-        if (sized && total > member.stat.size)
-            return {Copy::Damaged, 0};
         if (!sized && !claim.take(zip_uint64_t(got)))
             return {Copy::WriteFailed, ENOSPC};
         if (!WriteAll(temp.fd(), reader.buffer.get(), got))
             return {Copy::WriteFailed, errno};
     }
-    if (sized && total != member.stat.size)
-        return {Copy::Damaged, 0};
-    const mode_t mode = member.unixMode != 0 ? mode_t(member.unixMode & 0777) : temp.defaultMode();
-    if (::fchmod(temp.fd(), mode) != 0)
-        return {Copy::WriteFailed, errno};
-    const struct timeval times[2] = {{time_t(time.seconds), 0}, {time_t(time.seconds), 0}};
-    if (::futimes(temp.fd(), times) != 0)
-        return {Copy::WriteFailed, errno};
-    if (!temp.commit(leaf))
-        return {errno == EIO || errno == ENOSPC || errno == EDQUOT ? Copy::WriteFailed
-                                                                   : Copy::CreateFailed,
-                errno};
-    claim.keep();
+    return {};
+}
+
+// Gives the complete file the member's name. Where nothing was there when the
+// member was judged, the name is only taken if still free: a file that
+// appeared meanwhile is judged like any existing one, never replaced by
+// surprise.
+Outcome Extraction::place(TempFile& temp, int folder, const QByteArray& leaf,
+                          const MemberTime& time, bool exists) const {
+    const auto failed = [] {
+        const int error = errno;
+        const bool write = error == EIO || error == ENOSPC || error == EDQUOT;
+        return Failed(write ? kWriteError : kCreateError, error, write);
+    };
+    if (!temp.finish(time.seconds))
+        return Failed(kWriteError, errno, true);
+    if (!exists) {
+        if (temp.link(leaf))
+            return {};
+        if (errno != EEXIST)
+            return failed();
+        struct stat now {};
+        if (::fstatat(folder, leaf.constData(), &now, AT_SYMLINK_NOFOLLOW) != 0)
+            return failed();
+        if (const std::optional<Outcome> kept = keptOrRefused(now, time))
+            return *kept;
+    }
+    if (!temp.replace(leaf))
+        return failed();
     return {};
 }
 

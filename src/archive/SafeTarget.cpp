@@ -1,7 +1,9 @@
 #include "archive/SafeTarget.h"
 
 #include "storage/FileNameText.h"
+#include "storage/UnnamedFile.h"
 
+#include <QFile>
 #include <QRandomGenerator>
 #include <cerrno>
 #include <fcntl.h>
@@ -52,29 +54,43 @@ QByteArray HiddenName() {
     return ".tarvik-" + QByteArray::number(QRandomGenerator::global()->generate64(), 36);
 }
 
-// An unnamed file can be given a name only through /proc without privileges.
-bool CanNameUnnamedFiles() {
-    static const bool can = ::access("/proc/self/fd", X_OK) == 0;
-    return can;
+// The process's umask, from /proc (reading it with umask() would change it for
+// a moment under the other threads); -1 when it cannot be told.
+int ProcessUmask() {
+    static const int mask = [] {
+        QFile status(QStringLiteral("/proc/self/status"));
+        if (!status.open(QIODevice::ReadOnly))
+            return -1;
+        for (const QByteArray& line : status.readAll().split('\n')) {
+            if (line.startsWith("Umask:")) {
+                bool ok = false;
+                const int value = line.mid(6).trimmed().toInt(&ok, 8);
+                return ok ? value : -1;
+            }
+        }
+        return -1;
+    }();
+    return mask;
 }
 
 } // namespace
 
 TempFile::~TempFile() {
-    if (created_ && !committed_)
+    if (named_)
         ::unlinkat(folder_, name_.constData(), 0);
 }
 
-// An unnamed file (O_TMPFILE) where the file system has them: a process killed
-// while writing leaves nothing behind. Elsewhere a hidden name, which a kill
-// leaves in place.
-bool TempFile::create() {
-    if (CanNameUnnamedFiles()) {
-        fd_.reset(::openat(folder_, ".", O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666));
-        if (!fd_.valid() && errno != EOPNOTSUPP && errno != EISDIR && errno != EINVAL)
-            return false;
+bool TempFile::create(mode_t mode) {
+    int fd = OpenUnnamedFile(folder_, O_WRONLY, mode != 0 ? mode : 0666);
+    if (fd >= 0) {
+        fd_.reset(fd);
+        // Created with `mode` less the umask: set only what the umask took away.
+        const int mask = ProcessUmask();
+        mode_ = mode != 0 && (mask < 0 || (mode & mode_t(mask)) != 0) ? mode : 0;
+        return true;
     }
-    unnamed_ = fd_.valid();
+    if (errno != EOPNOTSUPP)
+        return false;
     for (int tries = 0; tries < 16 && !fd_.valid(); ++tries) {
         name_ = HiddenName();
         fd_.reset(::openat(folder_, name_.constData(),
@@ -84,36 +100,57 @@ bool TempFile::create() {
     }
     if (!fd_.valid())
         return false;
-    created_ = !unnamed_;
-    // The kernel applied the umask; keep the outcome for members without Unix
-    // modes and hide the file until it is complete.
+    named_ = true;
+    // The kernel applied the umask: keep the outcome for members without Unix
+    // modes, and keep the file to its owner until it is complete.
     struct stat st {};
-    if (::fstat(fd_.get(), &st) == 0)
-        defaultMode_ = st.st_mode & 0777;
+    if (::fstat(fd_.get(), &st) != 0)
+        return false;
+    mode_ = mode != 0 ? mode : (st.st_mode & 0777);
     return ::fchmod(fd_.get(), 0600) == 0;
 }
 
-bool TempFile::commit(const QByteArray& finalName) {
+bool TempFile::finish(qint64 modified) {
+    if (mode_ != 0 && ::fchmod(fd_.get(), mode_) != 0)
+        return false;
+    const struct timespec times[2] = {{time_t(modified), 0}, {time_t(modified), 0}};
+    return ::futimens(fd_.get(), times) == 0;
+}
+
+// A named file is closed before it is named (late write errors show then); an
+// unnamed one can only be named while open.
+bool TempFile::close() {
+    return !fd_.valid() || ::close(fd_.release()) == 0;
+}
+
+bool TempFile::link(const QByteArray& finalName) {
+    if (!named_) {
+        if (!NameUnnamedFile(fd_.get(), folder_, finalName))
+            return false;
+        return close();
+    }
+    if (!close() || ::linkat(folder_, name_.constData(), folder_, finalName.constData(), 0) != 0)
+        return false;
+    ::unlinkat(folder_, name_.constData(), 0);
+    named_ = false;
+    return true;
+}
+
+bool TempFile::replace(const QByteArray& finalName) {
     // rename() replaces an existing target, a link does not: the unnamed file
     // gets a hidden name first, for the moment until the rename.
-    if (unnamed_) {
-        const QByteArray self = "/proc/self/fd/" + QByteArray::number(fd_.get());
-        for (int tries = 0; tries < 16 && !created_; ++tries) {
-            name_ = HiddenName();
-            if (::linkat(AT_FDCWD, self.constData(), folder_, name_.constData(),
-                         AT_SYMLINK_FOLLOW) == 0)
-                created_ = true;
-            else if (errno != EEXIST)
-                return false;
-        }
-        if (!created_)
+    for (int tries = 0; tries < 16 && !named_; ++tries) {
+        name_ = HiddenName();
+        if (NameUnnamedFile(fd_.get(), folder_, name_))
+            named_ = true;
+        else if (errno != EEXIST)
             return false;
     }
-    if (::close(fd_.release()) != 0)
+    if (!named_ || !close())
         return false;
     if (::renameat(folder_, name_.constData(), folder_, finalName.constData()) != 0)
         return false;
-    committed_ = true;
+    named_ = false;
     return true;
 }
 

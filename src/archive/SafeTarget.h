@@ -4,6 +4,7 @@
 
 #include <QByteArray>
 #include <QStringList>
+#include <QtGlobal>
 #include <sys/types.h>
 
 namespace tarvik::zipio {
@@ -28,9 +29,11 @@ struct FolderHandle {
 // With `create` missing steps are made.
 FolderHandle OpenFolderBelow(int root, const QStringList& steps, bool create);
 
-// A temporary file in an open folder, unnamed where the file system allows.
-// commit() renames it over its final name; until then the final name is
-// untouched, and a file never committed is removed on destruction.
+// A file being extracted into an open folder: unnamed while it is written where
+// the file system allows (a process killed meanwhile leaves nothing), else
+// under a hidden name readable by its owner only. Once complete it is given its
+// final name by link() or replace(); a file never named is removed on
+// destruction.
 class TempFile {
 public:
     explicit TempFile(int folder) : folder_(folder) {}
@@ -38,21 +41,27 @@ public:
     TempFile(const TempFile&) = delete;
     TempFile& operator=(const TempFile&) = delete;
 
-    bool create(); // false with errno set
+    // For content that is to get `mode` (permission bits; 0 for 0666 less the
+    // umask). False with errno set.
+    bool create(mode_t mode);
     int fd() const { return fd_.get(); }
-    mode_t defaultMode() const { return defaultMode_; } // 0666 less the umask
-    // Closes the file (reporting late write errors) and renames it; false
-    // with errno set.
-    bool commit(const QByteArray& finalName);
+    // After the last write: the file's mode (when the umask kept it from being
+    // created so) and its modification and access time.
+    bool finish(qint64 modified);
+    // Gives the complete file `finalName` when no entry has that name: false
+    // with EEXIST when one has, and nothing is replaced.
+    bool link(const QByteArray& finalName);
+    // Puts the complete file in place of the regular file named `finalName`.
+    bool replace(const QByteArray& finalName);
 
 private:
+    bool close();
+
     int folder_;
     UniqueFd fd_;
-    QByteArray name_;
-    mode_t defaultMode_ = 0644;
-    bool unnamed_ = false; // O_TMPFILE: no name until commit()
-    bool created_ = false; // a name of its own exists in the folder
-    bool committed_ = false;
+    QByteArray name_;    // its hidden name, while it has one
+    mode_t mode_ = 0;    // the mode finish() sets, when not 0
+    bool named_ = false; // a hidden name of its own exists in the folder
 };
 
 } // namespace tarvik::zipio

@@ -175,7 +175,8 @@ constexpr qsizetype kMaxCachedEntries = 200000;
 
 class Walker {
 public:
-    explicit Walker(const WalkOptions& options) : options_(options) {}
+    Walker(const WalkOptions& options, const std::function<void(const SourceEntry&)>& listed)
+        : options_(options), listed_(listed) {}
 
     void addPattern(const QString& pattern);
     WalkResult take() { return std::move(result_); }
@@ -188,7 +189,10 @@ private:
     void addFolder(const QByteArray& path, const struct stat& st);
     void noteUnreadable(int error);
 
+    void append(SourceEntry entry);
+
     const WalkOptions& options_;
+    const std::function<void(const SourceEntry&)>& listed_;
     WalkResult result_;
     QSet<QByteArray> seenPaths_;
     QHash<QByteArray, FileId> names_;
@@ -341,8 +345,8 @@ void Walker::addFile(const QByteArray& path, const QByteArray& fileName, const s
         return;
     }
     names_.insert(name, id);
-    result_.entries.push_back({name, path, false, quint32(st.st_mode), qint64(st.st_size),
-                               qint64(st.st_mtime), MilliTime(st), id.device, id.inode});
+    append({name, path, false, quint32(st.st_mode), qint64(st.st_size), qint64(st.st_mtime),
+            MilliTime(st), id.device, id.inode});
     ++result_.fileCount;
 }
 
@@ -357,8 +361,14 @@ void Walker::addFolder(const QByteArray& path, const struct stat& st) {
         return;
     const FileId id = IdOf(st);
     names_.insert(entryName, id);
-    result_.entries.push_back({entryName, path, true, quint32(st.st_mode), 0, qint64(st.st_mtime),
-                               MilliTime(st), id.device, id.inode});
+    append({entryName, path, true, quint32(st.st_mode), 0, qint64(st.st_mtime), MilliTime(st),
+            id.device, id.inode});
+}
+
+void Walker::append(SourceEntry entry) {
+    result_.entries.push_back(std::move(entry));
+    if (listed_)
+        listed_(result_.entries.back());
 }
 
 void Walker::noteUnreadable(int error) {
@@ -368,8 +378,9 @@ void Walker::noteUnreadable(int error) {
 
 } // namespace
 
-WalkResult CollectSources(const QStringList& patterns, const WalkOptions& options) {
-    Walker walker(options);
+WalkResult CollectSources(const QStringList& patterns, const WalkOptions& options,
+                          const std::function<void(const SourceEntry&)>& listed) {
+    Walker walker(options, listed);
     for (const QString& pattern : patterns)
         walker.addPattern(pattern);
     return walker.take();

@@ -6,6 +6,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <functional>
 #include <vector>
 
 namespace tarvik::zipio {
@@ -57,6 +58,11 @@ struct WalkResult {
 // descriptor and a subfolder is entered only if it is still the folder that
 // was listed, so renaming or swapping in links while the walk runs cannot
 // lead it anywhere else.
-WalkResult CollectSources(const QStringList& patterns, const WalkOptions& options);
+//
+// `listed`, when given, is told of each entry as soon as it is listed (in the
+// order of the result's entries), so work on the files can start while the
+// walk goes on.
+WalkResult CollectSources(const QStringList& patterns, const WalkOptions& options,
+                          const std::function<void(const SourceEntry&)>& listed = {});
 
 } // namespace tarvik::zipio

@@ -1,8 +1,10 @@
 #include "archive/ZipEngine.h"
 
 #include "archive/ArchiveWriter.h"
+#include "archive/DeflatePool.h"
 #include "archive/Extractor.h"
 #include "archive/SourceWalker.h"
+#include "archive/WorkerThreads.h"
 #include "storage/PathText.h"
 
 #include <QDateTime>
@@ -11,6 +13,8 @@
 #include <QFileInfo>
 #include <cerrno>
 #include <climits>
+#include <functional>
+#include <memory>
 #include <sys/stat.h>
 
 namespace tarvik {
@@ -48,8 +52,8 @@ std::optional<PlatformError> RefusedPassword(const QString& password) {
     return std::nullopt;
 }
 
-// Collect the entry list first, then write it: the writer deflates the
-// listed files on worker threads.
+// The walk lists the entries and the deflate workers start on each file as
+// soon as it is listed; the writer then collects their output in list order.
 ZipOutcome CreateArchive(const ZipRequest& request) {
     ZipOutcome outcome;
     if (RefusedArchivePath(request.archivePath) || !request.earliest.isValid() ||
@@ -70,7 +74,16 @@ ZipOutcome CreateArchive(const ZipRequest& request) {
         walk.excludedDevice = quint64(archiveStat.st_dev);
         walk.excludedInode = quint64(archiveStat.st_ino);
     }
-    zipio::WalkResult sources = zipio::CollectSources(request.patterns, walk);
+    std::unique_ptr<zipio::DeflatePool> pool;
+    std::function<void(const zipio::SourceEntry&)> listed;
+    if (request.level > 0) {
+        pool = std::make_unique<zipio::DeflatePool>(request.level,
+                                                    zipio::WorkerThreads(request.threads));
+        listed = [&pool](const zipio::SourceEntry& entry) { pool->add(entry); };
+    }
+    zipio::WalkResult sources = zipio::CollectSources(request.patterns, walk, listed);
+    if (pool)
+        pool->close();
     outcome.error = sources.firstProblem;
     if (!sources.repeatedName.isEmpty()) {
         outcome.result = kRepeatedNames;
@@ -86,9 +99,9 @@ ZipOutcome CreateArchive(const ZipRequest& request) {
         return outcome;
     }
 
-    const zipio::WriteOutcome written =
-        zipio::WriteArchive(request.archivePath, sources.entries,
-                            {request.level, request.password.toUtf8(), request.threads});
+    const zipio::WriteOutcome written = zipio::WriteArchive(
+        request.archivePath, sources.entries,
+        {request.level, request.password.toUtf8(), request.threads}, std::move(pool));
     if (outcome.error.number == 0)
         outcome.error = written.error;
     if (written.written) {

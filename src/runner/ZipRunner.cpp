@@ -116,6 +116,15 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     const qint64 archiveSize = QFileInfo(tempArchive).size();
     const QString tempCanonical = QFileInfo(tempArchive).canonicalFilePath();
     int goodCopies = 0;
+    // Nothing is deleted on the strength of a copy whose bytes were not read:
+    // the first copy is read back in full (every member decompressed and its
+    // CRC checked) before it takes its name; a copy that fails counts as none,
+    // and the next one is read back in its place. The others are checked for
+    // size and structure.
+    const CopyCheck check = [&](int fd, PlatformError& failure) {
+        return goodCopies > 0 ? ArchiveCopyIsGood(fd, archiveSize, failure)
+                              : ArchiveCopyReadsBack(fd, archiveSize, request.password, failure);
+    };
     // A directory that is the temporary folder itself (by any name) holds the
     // temporary archive as its copy, which must then outlive the clean-up.
     bool tempIsACopy = false;
@@ -125,9 +134,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
         // The temporary archive is deleted after the last copy: that copy can
         // be the file itself under its new name instead of a copy of its bytes.
         const bool last = i + 1 == o.directories.size();
-        if ((last ? HandOverFileReplacing(tempArchive, target, error)
-                  : CopyFileReplacing(tempArchive, target, error)) &&
-            ArchiveCopyIsGood(target, archiveSize, error)) {
+        if (last ? HandOverFileReplacing(tempArchive, target, error, check)
+                 : CopyFileReplacing(tempArchive, target, error, check)) {
             ++goodCopies;
             tempIsACopy = tempIsACopy || QFileInfo(target).canonicalFilePath() == tempCanonical;
         } else

@@ -1,10 +1,11 @@
 #include "storage/FileOps.h"
 
+#include "storage/UnnamedFile.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRandomGenerator>
 
 #include <algorithm>
 #include <cerrno>
@@ -58,6 +59,8 @@ bool fail(PlatformError& error) {
 bool copyContent(int in, int out) {
     constexpr size_t kChunk = 1 << 20;
     QByteArray buffer(kChunk, Qt::Uninitialized);
+    BackgroundWriteback writeback(out);
+    qint64 copied = 0;
     for (;;) {
         const ssize_t got = ::read(in, buffer.data(), kChunk);
         if (got < 0 && errno == EINTR)
@@ -74,15 +77,20 @@ bool copyContent(int in, int out) {
                 return false;
             done += put;
         }
+        copied += got;
+        writeback.note(copied);
     }
 }
 
-// What sits at the name a file is about to be renamed to.
+// What sits at the name a file is about to be given.
 struct Target {
     QByteArray path;
     QByteArray folder;       // with its trailing separator; empty for the working folder
+    QByteArray leaf;         // the name in that folder
+    QByteArray hiddenStart;  // the start of its temporary siblings' names
     mode_t mode = 0;         // the mode the new file gets
     struct stat existing {}; // what is there now, links not followed
+    bool missing = false;    // nothing had the name when it was looked at
     bool ownFile = false;    // a regular file of the running user
 };
 
@@ -92,12 +100,16 @@ struct Target {
 // writable to group or others, who could then change the backup.
 bool inspectTarget(const QString& path, Target& target, PlatformError& error) {
     target.path = native(path);
-    target.folder = target.path.left(target.path.lastIndexOf('/') + 1);
+    const qsizetype cut = target.path.lastIndexOf('/') + 1;
+    target.folder = target.path.left(cut);
+    target.leaf = target.path.mid(cut);
+    target.hiddenStart = native(TemporarySiblingPrefix(QFileInfo(path).fileName()));
     struct stat st {};
     if (::lstat(target.path.constData(), &st) != 0) {
         if (errno != ENOENT) // ENAMETOOLONG, ENOTDIR, EACCES...: no copy can be made
             return fail(error);
         target.mode = defaultFileMode() & 0644;
+        target.missing = true;
         return true;
     }
     if (S_ISDIR(st.st_mode)) {
@@ -110,24 +122,86 @@ bool inspectTarget(const QString& path, Target& target, PlatformError& error) {
     return true;
 }
 
-// Renames the synced `temp` over the target, then syncs the folder: until the
-// new name is on the disk, a power cut could lose the copy, and the run must
-// not delete anything on the strength of it.
-bool commit(const QByteArray& temp, const Target& target, PlatformError& error) {
-    if (::rename(temp.constData(), target.path.constData()) != 0) {
+int openFolder(const Target& target) {
+    const QByteArray folder = target.folder.isEmpty() ? QByteArray(".") : target.folder;
+    return ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+}
+
+// Syncs the finished copy, then lets `check` judge it from what the disk holds:
+// the pages this process just wrote are dropped first.
+bool syncAndCheck(int fd, const CopyCheck& check, PlatformError& error) {
+    if (::fsync(fd) != 0)
+        return fail(error);
+    if (!check)
+        return true;
+    ::posix_fadvise(fd, 0, 0, POSIX_FADV_DONTNEED);
+    return check(fd, error);
+}
+
+// Until the new name is on the disk, a power cut could lose the copy, and the
+// run must not delete anything on the strength of it.
+bool syncFolder(int folder, PlatformError& error) {
+    return ::fsync(folder) == 0 || fail(error);
+}
+
+// Renames the finished sibling `temp` over the target and syncs the folder.
+bool renameIntoPlace(int folder, const QByteArray& temp, const Target& target,
+                     PlatformError& error) {
+    if (::renameat(folder, temp.constData(), folder, target.leaf.constData()) != 0) {
         const int saved = errno;
-        ::unlink(temp.constData());
+        ::unlinkat(folder, temp.constData(), 0);
         error = ErrorFromErrno(saved);
         return false;
     }
-    const QByteArray folder = target.folder.isEmpty() ? QByteArray(".") : target.folder;
-    Fd dir(::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (dir.get() < 0 || ::fsync(dir.get()) != 0)
-        return fail(error);
-    return true;
+    return syncFolder(folder, error);
+}
+
+// Gives the finished unnamed copy `fd` the target's name: straight away when
+// nothing has it, else through a hidden sibling renamed over what is there.
+bool nameUnnamedCopy(int fd, int folder, const Target& target, PlatformError& error) {
+    if (target.missing) {
+        if (NameUnnamedFile(fd, folder, target.leaf))
+            return syncFolder(folder, error);
+        if (errno != EEXIST)
+            return fail(error);
+    }
+    for (int tries = 0; tries < 16; ++tries) {
+        const QByteArray temp = target.hiddenStart + RandomNamePart();
+        if (NameUnnamedFile(fd, folder, temp))
+            return renameIntoPlace(folder, temp, target, error);
+        if (errno != EEXIST)
+            return fail(error);
+    }
+    error = ErrorFromErrno(EEXIST);
+    return false;
+}
+
+// A hidden sibling of the target, for file systems without unnamed files.
+int createHiddenSibling(int folder, const Target& target, QByteArray* temp) {
+    for (int tries = 0; tries < 16; ++tries) {
+        *temp = target.hiddenStart + RandomNamePart();
+        const int fd = ::openat(folder, temp->constData(),
+                                O_RDWR | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0600);
+        if (fd >= 0 || errno != EEXIST)
+            return fd;
+    }
+    errno = EEXIST;
+    return -1;
 }
 
 } // namespace
+
+void BackgroundWriteback::note(qint64 end) {
+#ifdef SYNC_FILE_RANGE_WRITE
+    if (end - started_ < kStep)
+        return;
+    // Starts the writes and returns; a failure shows at the sync.
+    ::sync_file_range(fd_, started_, end - started_, SYNC_FILE_RANGE_WRITE);
+    started_ = end;
+#else
+    Q_UNUSED(end);
+#endif
+}
 
 QString TemporarySiblingPrefix(const QString& fileName) {
     const QByteArray hash =
@@ -151,78 +225,95 @@ bool CheckNameLength(const QString& path, PlatformError& error) {
 
 namespace {
 
-// The copy through a synced temporary sibling; `mode` when given, else what
-// inspectTarget decides.
+// The copy through an unnamed (or hidden) synced file; `mode` when given,
+// else what inspectTarget decides.
 bool copyReplacing(const QString& source, const QString& target, std::optional<mode_t> mode,
-                   PlatformError& error) {
+                   PlatformError& error, const CopyCheck& check) {
     Fd in(::open(native(source).constData(), O_RDONLY | O_CLOEXEC));
     if (in.get() < 0)
         return fail(error);
     Target to;
     if (!inspectTarget(target, to, error))
         return false;
-    QByteArray temp =
-        to.folder + native(TemporarySiblingPrefix(QFileInfo(target).fileName())) + "XXXXXX";
-    Fd out(::mkstemp(temp.data())); // created 0600: nobody else reads a half copy
-    if (out.get() < 0)
+    Fd folder(openFolder(to));
+    if (folder.get() < 0)
         return fail(error);
-    if (!copyContent(in.get(), out.get()) || ::fchmod(out.get(), mode.value_or(to.mode)) != 0 ||
-        ::fsync(out.get()) != 0 || !out.closeChecked()) {
+    QByteArray temp; // the hidden sibling's name, when the copy has one
+    int fd = OpenUnnamedFile(folder.get(), O_RDWR, 0600);
+    if (fd < 0 && errno == EOPNOTSUPP)
+        fd = createHiddenSibling(folder.get(), to, &temp);
+    if (fd < 0)
+        return fail(error);
+    Fd out(fd);
+    const bool written =
+        copyContent(in.get(), out.get()) && ::fchmod(out.get(), mode.value_or(to.mode)) == 0;
+    if (!written)
+        error = ErrorFromErrno(errno);
+    if (!written || !syncAndCheck(out.get(), check, error)) {
+        if (!temp.isEmpty())
+            ::unlinkat(folder.get(), temp.constData(), 0);
+        return false;
+    }
+    if (temp.isEmpty())
+        return nameUnnamedCopy(out.get(), folder.get(), to, error);
+    if (!out.closeChecked()) {
         const int saved = errno;
-        ::unlink(temp.constData());
+        ::unlinkat(folder.get(), temp.constData(), 0);
         error = ErrorFromErrno(saved);
         return false;
     }
-    return commit(temp, to, error);
+    return renameIntoPlace(folder.get(), temp, to, error);
 }
 
 } // namespace
 
-bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error) {
-    return copyReplacing(source, target, std::nullopt, error);
+bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error,
+                       const CopyCheck& check) {
+    return copyReplacing(source, target, std::nullopt, error, check);
 }
 
-bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error) {
+bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error,
+                           const CopyCheck& check) {
     const QByteArray from = native(source);
-    struct stat file {};
-    if (::stat(from.constData(), &file) != 0 || !S_ISREG(file.st_mode))
-        return CopyFileReplacing(source, target, error);
+    Fd file(::open(from.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
+    struct stat st {};
+    if (file.get() < 0 || ::fstat(file.get(), &st) != 0 || !S_ISREG(st.st_mode))
+        return CopyFileReplacing(source, target, error, check);
     Target to;
     if (!inspectTarget(target, to, error))
         return false;
     const bool sameFile =
-        to.ownFile && to.existing.st_dev == file.st_dev && to.existing.st_ino == file.st_ino;
+        to.ownFile && to.existing.st_dev == st.st_dev && to.existing.st_ino == st.st_ino;
     // The mode is the file's: without the owner's write bit the source could
     // not be deleted afterwards.
     if (sameFile || !(to.mode & S_IWUSR))
-        return CopyFileReplacing(source, target, error);
+        return CopyFileReplacing(source, target, error, check);
+    Fd folder(openFolder(to));
+    struct stat place {};
+    if (folder.get() < 0 || ::fstat(folder.get(), &place) != 0)
+        return fail(error);
+    if (place.st_dev != st.st_dev)
+        return CopyFileReplacing(source, target, error, check);
 
-    // A second name beside the target, of the form RemoveUnfinishedFiles knows.
-    const QByteArray start =
-        to.folder + native(TemporarySiblingPrefix(QFileInfo(target).fileName()));
-    QByteArray temp;
-    for (int tries = 0; tries < 16 && temp.isEmpty(); ++tries) {
-        static const char kLetters[] =
-            "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
-        QByteArray candidate = start;
-        for (int i = 0; i < 6; ++i)
-            candidate += kLetters[QRandomGenerator::global()->bounded(62)];
-        if (::link(from.constData(), candidate.constData()) == 0)
-            temp = candidate;
-        else if (errno != EEXIST)
-            return CopyFileReplacing(source, target, error); // EXDEV, EPERM, EMLINK...
-    }
-    if (temp.isEmpty())
-        return CopyFileReplacing(source, target, error);
-    Fd fd(::open(temp.constData(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW));
-    if (fd.get() < 0 || ((file.st_mode & 07777) != to.mode && ::fchmod(fd.get(), to.mode) != 0) ||
-        ::fsync(fd.get()) != 0 || !fd.closeChecked()) {
-        const int saved = errno;
-        ::unlink(temp.constData());
-        error = ErrorFromErrno(saved);
+    // The file is made what the copy would be before it gets a second name.
+    if ((st.st_mode & 07777) != to.mode && ::fchmod(file.get(), to.mode) != 0)
+        return fail(error);
+    if (!syncAndCheck(file.get(), check, error))
         return false;
+    if (to.missing) {
+        if (::linkat(AT_FDCWD, from.constData(), folder.get(), to.leaf.constData(), 0) == 0)
+            return syncFolder(folder.get(), error);
+        if (errno != EEXIST)
+            return CopyFileReplacing(source, target, error, check); // EPERM, EMLINK...
     }
-    return commit(temp, to, error);
+    for (int tries = 0; tries < 16; ++tries) {
+        const QByteArray temp = to.hiddenStart + RandomNamePart();
+        if (::linkat(AT_FDCWD, from.constData(), folder.get(), temp.constData(), 0) == 0)
+            return renameIntoPlace(folder.get(), temp, to, error);
+        if (errno != EEXIST)
+            return CopyFileReplacing(source, target, error, check);
+    }
+    return CopyFileReplacing(source, target, error, check);
 }
 
 namespace {
@@ -286,7 +377,7 @@ void RemoveUnfinishedFiles(const QString& folder, const QString& prefix) {
 }
 
 bool CopyFileOwnerOnly(const QString& source, const QString& target, PlatformError& error) {
-    return copyReplacing(source, target, S_IRUSR | S_IWUSR, error);
+    return copyReplacing(source, target, S_IRUSR | S_IWUSR, error, {});
 }
 
 } // namespace tarvik

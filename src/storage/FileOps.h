@@ -3,27 +3,50 @@
 #include "storage/PlatformError.h"
 
 #include <QString>
+#include <functional>
 #include <optional>
 
 // File operations of the runners, reporting failures as the platform's error
 // number and text for the run log.
 namespace tarvik {
 
-// Copies `source` over `target` through a temporary sibling that is synced
-// and renamed into place only when complete, then syncs the folder: a failed
-// copy leaves the old target as it was, and success means the copy is on the
-// disk. A link at `target` is replaced, never written through. A replaced
-// regular file of the running user keeps its mode, without group and other
-// write; anything else gets the umask's mode, at most 0644.
-bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error);
+// A check of a finished copy before it takes its name: given the copy, open
+// for reading and synced, it answers false with `error` set to refuse it.
+using CopyCheck = std::function<bool(int fd, PlatformError& error)>;
+
+// Copies `source` over `target`: the copy is written without a name (a hidden
+// temporary sibling where the file system has no unnamed files), synced,
+// checked, and only then given the target's name, then the folder is synced.
+// A failed or refused copy leaves the old target as it was, and success means
+// the copy is on the disk. Before `check` the copy's cached pages are dropped,
+// so the check reads what the disk (or the file server) holds. A link at
+// `target` is replaced, never written through. A replaced regular file of the
+// running user keeps its mode, without group and other write; anything else
+// gets the umask's mode, at most 0644.
+bool CopyFileReplacing(const QString& source, const QString& target, PlatformError& error,
+                       const CopyCheck& check = {});
 
 // CopyFileReplacing for a `source` that is deleted next: when both are on one
-// filesystem the file itself gets the target's name through a temporary
-// sibling (hard link, mode set, synced, renamed into place), so no data is
-// copied. Anything in the way of that (another filesystem, no hard links, a
-// mode that would leave `source` read-only, `target` already being `source`)
-// falls back to copying. Either way `source` keeps its name until deleted.
-bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error);
+// filesystem the file itself (mode set, synced, checked) gets the target's name
+// as a second name, so no data is copied. Anything in the way of that (another
+// filesystem, no hard links, a mode that would leave `source` read-only,
+// `target` already being `source`) falls back to copying. Either way `source`
+// keeps its name until deleted.
+bool HandOverFileReplacing(const QString& source, const QString& target, PlatformError& error,
+                           const CopyCheck& check = {});
+
+// Writes a file's data to the disk in the background as it grows, so the sync
+// at its end finds little left to do: call note() after each write.
+class BackgroundWriteback {
+public:
+    explicit BackgroundWriteback(int fd) : fd_(fd) {}
+    void note(qint64 end); // the file's data now reaches `end`
+
+private:
+    static constexpr qint64 kStep = 8 << 20;
+    int fd_;
+    qint64 started_ = 0; // writeback was started for the data before this
+};
 
 // What tells a file from another that later took its name: device and inode,
 // and the size and modification time it had when it was looked at.

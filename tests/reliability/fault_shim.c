@@ -11,6 +11,9 @@
 //                         first call to fail
 //   TARVIK_FAULT_PERSIST  1: every later call of the kind fails too (a disk that
 //                         stays full); otherwise only that one call fails
+//   TARVIK_FAULT_DAMAGE   with the fsync kind: the chosen calls do not fail; the
+//                         byte at this offset of the file is flipped first (a
+//                         copy damaged on its way to the disk)
 //   TARVIK_FAULT_FREE     bytes the watched file system claims to have free:
 //                         statvfs reports it and writes beyond it fail with ENOSPC
 //   TARVIK_FAULT_REPORT   file the shim appends its findings to: one
@@ -43,6 +46,7 @@ static int g_failErrno;
 static long g_failAt;
 static int g_persist;
 static long long g_free = -1;
+static long long g_damage = -1;
 static char g_report[PATH_MAX];
 
 static long g_counts[kKinds];
@@ -73,6 +77,9 @@ __attribute__((constructor)) static void shimInit(void) {
     g_failAt = at ? atol(at) : 1;
     const char* persist = getenv("TARVIK_FAULT_PERSIST");
     g_persist = persist && strcmp(persist, "1") == 0;
+    const char* damage = getenv("TARVIK_FAULT_DAMAGE");
+    if (damage && *damage)
+        g_damage = atoll(damage);
     const char* space = getenv("TARVIK_FAULT_FREE");
     if (space && *space)
         g_free = atoll(space);
@@ -385,6 +392,21 @@ int renameat2(int fromDir, const char* from, int toDir, const char* to, unsigned
     return next(fromDir, from, toDir, to, flags);
 }
 
+// Flips the byte at g_damage of the open file `fd`, through a descriptor of
+// its own (the file may be open read-only, or have no name).
+static void damageFile(int fd) {
+    char self[64];
+    snprintf(self, sizeof self, "/proc/self/fd/%d", fd);
+    int out = real_open(self, O_RDWR | O_CLOEXEC);
+    unsigned char byte;
+    if (out >= 0 && REAL(pread)(out, &byte, 1, g_damage) == 1) {
+        byte ^= 0xff;
+        REAL(pwrite)(out, &byte, 1, g_damage);
+    }
+    if (out >= 0)
+        close(out);
+}
+
 static int syncKind(int fd, int folderKind) {
     struct stat st;
     return fstat(fd, &st) == 0 && S_ISDIR(st.st_mode) ? folderKind : kFsync;
@@ -394,8 +416,11 @@ static int syncKind(int fd, int folderKind) {
     int name(int fd) {                                                                             \
         char path[PATH_MAX];                                                                       \
         pathOfFd(fd, path, sizeof path);                                                           \
-        if (injectFault(syncKind(fd, folderKind), path))                                           \
-            return -1;                                                                             \
+        if (injectFault(syncKind(fd, folderKind), path)) {                                         \
+            if (g_damage < 0)                                                                      \
+                return -1;                                                                         \
+            damageFile(fd);                                                                        \
+        }                                                                                          \
         static __typeof__(&name) next;                                                             \
         if (!next)                                                                                 \
             next = REAL(name);                                                                     \

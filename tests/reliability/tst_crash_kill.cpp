@@ -2,8 +2,8 @@
 // long unzip script, fifty times in a row, with no clean-up in between. After
 // every kill the files on disk must be whole: scripts and settings parse with
 // every key, each destination holds its previous archive or the complete new
-// one, every extracted file is its old or its new content, and no source is
-// gone without a checked copy.
+// one and no other file under a visible name, every extracted file is its old
+// or its new content, and no source is gone without a checked copy.
 #include "ReliabilityFixture.h"
 #include "storage/FileOps.h"
 
@@ -146,6 +146,12 @@ void CrashKillTest::checkAfterKill(int round) {
     }
     if (anyNew)
         ++completedZips_;
+    // Nothing shows in a destination but the archive: a copy under way has no
+    // name, or a hidden one of the form the next run removes.
+    for (const QString& dir : kDestinations)
+        for (const QString& name : filesNamed(pf_.path(dir), QString()))
+            QVERIFY2(name == u"Big.zip"_s || name.startsWith(TemporarySiblingPrefix(u"Big.zip"_s)),
+                     qPrintable(where + dir + u" holds "_s + name));
 
     // Sources: unmarked ones never change; a marked one may be gone only when
     // a complete new archive holds it.

@@ -5,6 +5,7 @@
 // preloaded; after every run the files on disk must still tell one story.
 #include "ReliabilityFixture.h"
 #include "storage/FileOps.h"
+#include "storage/Scramble.h"
 
 #include <cerrno>
 
@@ -59,6 +60,8 @@ private slots:
     void initTestCase();
     void zipRun_data() { faultRows(true); }
     void zipRun();
+    void damagedCopy_data();
+    void damagedCopy();
     void unzipRun_data() { faultRows(false); }
     void unzipRun();
     void profileWrite_data();
@@ -309,6 +312,43 @@ void FaultInjectionTest::zipRun() {
     checkZipRun(exitCode, report);
     if (!QTest::currentTestFailed())
         record(u"zip"_s, fault, point, report);
+}
+
+// A copy whose data is damaged on its way to the disk (one byte of the first
+// member flipped as the copy is synced) passes a check of size and structure;
+// read back in full it is no copy: the old archive stays, the sources marked
+// for deletion stay, and the run says so and aborts.
+void FaultInjectionTest::damagedCopy_data() {
+    QTest::addColumn<bool>("damaged");
+    QTest::addColumn<QString>("password"); // AES members are checked by their code
+    QTest::newRow("copy as written") << false << QString();
+    QTest::newRow("one byte of member data flipped") << true << QString();
+    QTest::newRow("one byte of AES member data flipped") << true << u"pw"_s;
+}
+
+void FaultInjectionTest::damagedCopy() {
+    QFETCH(bool, damaged);
+    QFETCH(QString, password);
+    prepareZip();
+    pf_.writeScript(u"one.zsc"_s, {{u"File1"_s, pf_.path(u"src/keep/*"_s)},
+                                   {u"File2"_s, u"X,"_s + pf_.path(u"src/del/*.txt"_s)},
+                                   {u"Dir1"_s, pf_.path(u"out/one"_s)},
+                                   {u"ZipFile"_s, u"Backup"_s},
+                                   {u"Password"_s, Scramble(password).value()},
+                                   {u"StorePaths"_s, u"No"_s}});
+    const Fault fault{u"fsync"_s, 0, true, 1};
+    QProcessEnvironment env = faultEnvironment(pf_, damaged ? &fault : nullptr);
+    env.insert(u"TARVIK_FAULT_DAMAGE"_s, u"1000"_s); // within a.txt's deflated data
+    QCOMPARE(pf_.run({u"one.zsc"_s}, env).exitCode, damaged ? 2 : 0);
+    const QString log = pf_.logText();
+    QCOMPARE(log.contains(u"  Unable to copy zip file to "_s + pf_.path(u"out/one"_s) +
+                          u". Error 5 : Input/output error"_s),
+             damaged);
+    QCOMPARE(log.contains(u"  Aborted : No copy of the zip file was made."_s), damaged);
+    for (auto it = markedSources_.begin(); it != markedSources_.end(); ++it)
+        QCOMPARE(readBytes(pf_.path(it.key())), damaged ? it.value() : QByteArray());
+    const QString archive = pf_.path(u"out/one/Backup.zip"_s);
+    QVERIFY(damaged ? readBytes(archive) == oldArchive_ : zipContents(archive) == newMembers_);
 }
 
 // ---- unzip ----
