@@ -2,6 +2,7 @@
 
 #include "archive/ArchiveCheck.h"
 #include "archive/ZipEngine.h"
+#include "runner/ArchiveVersions.h"
 #include "runner/ResultText.h"
 #include "runner/ScriptRun.h"
 #include "runner/SourceCleanup.h"
@@ -25,6 +26,16 @@ const QString kCreating = QStringLiteral("creating zip file");
 // folder and to every directory.
 bool isPlainFileName(const QString& name) {
     return !name.contains(u'/') && !name.contains(u'\\') && name != u"." && name != u"..";
+}
+
+// After a good copy into `dir`: only the newest `keep` dated versions stay.
+// One that cannot be deleted is logged and kept.
+void removeSurplusVersions(ScriptRun& run, const QString& dir, const QString& zipFile, int keep) {
+    PlatformError error;
+    for (const QString& old : SurplusVersions(dir, zipFile, keep)) {
+        if (!RemoveFile(old, error))
+            run.log(QStringLiteral("  Unable to delete zip file ") + old, error);
+    }
 }
 
 } // namespace
@@ -102,6 +113,9 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     for (const QString& dir : o.directories)
         RemoveUnfinishedFiles(dir, unfinished);
 
+    // Versions are named after the time the run began building.
+    const QString deliveredName =
+        o.versions > 0 ? DatedArchiveName(o.zipFile, ctx.clock()) : archiveName;
     const ZipOutcome built = CreateArchive(request);
     const quint16 result = built.result;
     if (result != 0)
@@ -109,8 +123,12 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
                          QStringLiteral(" : ") + ResultText(result, kCreating));
 
     if (script.email.attachment || script.email.hyperLink) {
-        if (ctx.email)
-            ctx.email(script, tempArchive);
+        if (ctx.email) {
+            // The hyper-link names the file the directories receive.
+            ZipScript mailed = script;
+            mailed.options.zipFile = deliveredName.chopped(4); // without ".zip"
+            ctx.email(mailed, tempArchive);
+        }
     }
 
     const qint64 archiveSize = QFileInfo(tempArchive).size();
@@ -130,7 +148,7 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     bool tempIsACopy = false;
     for (qsizetype i = 0; i < o.directories.size(); ++i) {
         const QString& dir = o.directories.at(i);
-        const QString target = JoinPath(dir, archiveName);
+        const QString target = JoinPath(dir, deliveredName);
         // The temporary archive is deleted after the last copy: that copy can
         // be the file itself under its new name instead of a copy of its bytes.
         const bool last = i + 1 == o.directories.size();
@@ -138,6 +156,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
                  : CopyFileReplacing(tempArchive, target, error, check)) {
             ++goodCopies;
             tempIsACopy = tempIsACopy || QFileInfo(target).canonicalFilePath() == tempCanonical;
+            if (o.versions > 0)
+                removeSurplusVersions(run, dir, o.zipFile, o.versions);
         } else
             run.log(QStringLiteral("  Unable to copy zip file to ") + dir, error);
     }

@@ -24,6 +24,7 @@ inline constexpr QLatin1String kStoreSubDirs{"StoreSubDirs"};
 inline constexpr QLatin1String kIncludeHiddenFiles{"IncludeHiddenFiles"};
 inline constexpr QLatin1String kIncludeDirectoryEntries{"IncludeDirectoryEntries"};
 inline constexpr QLatin1String kIncludeVolumeLabel{"IncludeVolumeLabel"};
+inline constexpr QLatin1String kVersions{"Versions"};
 inline constexpr QLatin1String kAttachment{"Attachment"};
 inline constexpr QLatin1String kHyperLink{"HyperLink"};
 inline constexpr QLatin1String kHyperLinkPath{"HyperLinkPath"};

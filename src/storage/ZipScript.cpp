@@ -5,6 +5,7 @@
 #include "storage/ScriptKeys.h"
 
 #include <QRegularExpression>
+#include <algorithm>
 
 namespace tarvik {
 
@@ -89,6 +90,11 @@ ZipScript ReadZipScript(const IniDocument& doc) {
     o.includeDirectoryEntries = ReadFlag(doc, keys::kIncludeDirectoryEntries);
     o.includeVolumeLabel = ReadFlag(doc, keys::kIncludeVolumeLabel);
     o.description = ReadText(doc, keys::kDescription);
+    // Digits only; anything else (or nothing) is today's single archive.
+    const QString versions = ReadText(doc, keys::kVersions).trimmed();
+    bool number = false;
+    const int n = versions.toInt(&number);
+    o.versions = number && n > 0 ? std::min(n, kMaxVersions) : 0;
 
     ZipScriptEmail& e = s.email;
     e.attachment = ReadFlag(doc, keys::kAttachment);
@@ -130,7 +136,9 @@ bool WriteZipScriptOptions(IniDocument& doc, const ZipScriptOptions& o, bool fil
         WriteText(next, keys::kStoreSubDirs, FlagText(o.storeSubDirs)) &&
         WriteText(next, keys::kIncludeHiddenFiles, FlagText(o.includeHiddenFiles)) &&
         WriteText(next, keys::kIncludeDirectoryEntries, FlagText(o.includeDirectoryEntries)) &&
-        WriteText(next, keys::kIncludeVolumeLabel, FlagText(o.includeVolumeLabel));
+        WriteText(next, keys::kIncludeVolumeLabel, FlagText(o.includeVolumeLabel)) &&
+        // Absent unless set, so scripts without versions stay as they were.
+        WriteText(next, keys::kVersions, o.versions > 0 ? QString::number(o.versions) : QString());
     if (ok)
         doc = next;
     return ok;

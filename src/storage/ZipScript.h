@@ -40,7 +40,12 @@ struct ZipScriptOptions {
     bool includeDirectoryEntries = false;
     bool includeVolumeLabel = false;
     QString description;
+    // 0: each run replaces ZipFile.zip. N >= 1: each run adds a dated copy,
+    // ZipFile-YYYYMMDD-HHMMSS.zip, and only the newest N are kept.
+    int versions = 0;
 };
+
+inline constexpr int kMaxVersions = 999;
 
 // The keys the e-mail settings screen owns, with the runner's defaults.
 struct ZipScriptEmail {

@@ -11,6 +11,7 @@
 #include <QDropEvent>
 #include <QHeaderView>
 #include <QMimeData>
+#include <QSpinBox>
 #include <QUrl>
 
 using namespace tarvik;
@@ -170,7 +171,7 @@ void DesktopWindowsTest::unusableNamesRefusedAtSave() {
 }
 
 // Saved by the editor, scrambled into the UTF-8 script, read back by the run,
-// and the archive opens in 7-Zip with the same words.
+// and the archive (a dated version) opens in 7-Zip with the same words.
 void DesktopWindowsTest::passwordOfAnyLanguageOpensItsArchive() {
     const QString password = u"Grüße пароль"_s;
     EditorFixture f;
@@ -183,13 +184,16 @@ void DesktopWindowsTest::passwordOfAnyLanguageOpensItsArchive() {
     f.setText("scriptNameBox", u"secret"_s);
     f.setText("descriptionBox", u"d"_s);
     f.setText("passwordBox", password);
+    f.find<QSpinBox>("versionsSpin")->setValue(2);
     f.click("saveButton");
     QCOMPARE(Unscramble(f.key(u"secret.zsc"_s, "Password")), password);
+    QCOMPARE(f.key(u"secret.zsc"_s, "Versions"), u"2"_s);
     f.settings.errorFilePath = f.root.path();
     RunContext context(f.settings);
     context.tempFolder = f.root.filePath(u"tmp"_s);
+    context.clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
     QCOMPARE(int(RunZipScript(u"secret.zsc"_s, context)), 0);
-    const QString archive = f.root.filePath(u"out/secret.zip"_s);
+    const QString archive = f.root.filePath(u"out/secret-20261206-183005.zip"_s);
     QVERIFY(sevenZipTestPasses(archive, password));
     QVERIFY(!sevenZipTestPasses(archive, u"Gruse parol"_s));
 }

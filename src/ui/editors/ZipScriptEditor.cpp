@@ -22,6 +22,7 @@
 #include <QFileInfo>
 #include <QKeyEvent>
 #include <QRadioButton>
+#include <QSpinBox>
 #include <QSignalBlocker>
 #include <algorithm>
 #include <optional>
@@ -160,6 +161,7 @@ void ZipScriptEditor::connectControls() {
     for (QRadioButton* option : findChildren<QRadioButton*>())
         connect(option, &QAbstractButton::clicked, this, &ZipScriptEditor::setChanged);
     connect(ui_->modifiedDatePicker, &QDateEdit::dateChanged, this, &ZipScriptEditor::dateChanged);
+    connect(ui_->versionsSpin, &QSpinBox::valueChanged, this, &ZipScriptEditor::setChanged);
 }
 
 void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
@@ -199,6 +201,7 @@ void ZipScriptEditor::loadScript(const QString& currentScriptFile) {
     }
     SetWholeText(ui_->passwordBox, o.password);
     SetWholeText(ui_->descriptionBox, o.description);
+    ui_->versionsSpin->setValue(o.versions);
     const auto yesNo = [](bool on, QRadioButton* yes, QRadioButton* no) {
         (on ? yes : no)->setChecked(true);
     };
@@ -515,6 +518,7 @@ ZipScriptOptions ZipScriptEditor::optionsFromControls() const {
     o.includeDirectoryEntries = ui_->directoryEntriesYes->isChecked();
     o.includeVolumeLabel = ui_->volumeLabelYes->isChecked();
     o.description = ui_->descriptionBox->text();
+    o.versions = ui_->versionsSpin->value();
     return o;
 }
 
