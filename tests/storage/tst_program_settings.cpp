@@ -1,199 +1,162 @@
 #include "TestFiles.h"
-#include "storage/ProfileFile.h"
-#include "storage/ProgramLocations.h"
 #include "storage/ProgramSettings.h"
 
 #include <QDir>
 #include <QTemporaryDir>
-#include <QTest>
-#include <sys/stat.h>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
 
+namespace {
+const struct LoadRow {
+    const char* name;
+    QByteArray text; // "-": no settings file
+    // UNC, new log, 24 hours | script folder | log folder | pickers' start | port, port used
+    QString loaded;
+} kLoads[] = {
+    {"no file: defaults", "-", u"101|{p}|{p}|{p}|0 25"_s},
+    {"YES, no, trailing separator, port",
+     "[Options]\nMilitaryTime=YES\nUNC_Paths=no\nNewErrorFile=yes\nScriptFilePath=/srv/s/\n"
+     "ErrorFilePath=/log\nMailServerPort=2525\n",
+     u"011|/srv/s|/log|{p}|2525 2525"_s},
+    {"1 is not yes, root folder, port text",
+     "[Options]\nMilitaryTime=1\nScriptFilePath=/\nMailServerPort=abc\n", u"100||{p}|{p}|0 25"_s},
+    {"true is not yes, port above 16 bits", "[Options]\nMilitaryTime=true\nMailServerPort=40000\n",
+     u"100|{p}|{p}|{p}|0 25"_s},
+    {"negative port kept", "[Options]\nMailServerPort=-5\n", u"101|{p}|{p}|{p}|-5 25"_s},
+};
+
+const struct StampRow {
+    const char* name;
+    QTime time;
+    bool military;
+    QString text;
+} kStamps[] = {
+    {"24-hour evening", QTime(19, 4, 9), true, u"2024/03/05 19:04:09"_s},
+    {"12-hour evening", QTime(19, 4, 9), false, u"2024/03/05 07:04:09 pm"_s},
+    {"12-hour midnight", QTime(0, 30, 0), false, u"2024/03/05 12:30:00 am"_s},
+    {"12-hour noon", QTime(12, 0, 1), false, u"2024/03/05 12:00:01 pm"_s},
+};
+
+// Where a copy keeps its files: settings file, script folder, log folder, help
+// file. "{t}" is a scratch folder; a copy in {t}/p/bin sits in a package's
+// tree when {t}/p/share/doc/tarvik/faq.fil exists.
+const QString kDoc = u"{t}/p/share/doc/tarvik/faq.fil"_s;
+const QString kPortable = u"{t}/p/bin/tarvik.ini {t}/p/bin {t}/p/bin {t}/p/bin/faq.fil"_s;
+const QString kHome =
+    u"{t}/home/.config/tarvik/tarvik.ini {t}/home/.config/tarvik {t}/home/.local/state/tarvik "_s +
+    kDoc;
+const struct LocationRow {
+    const char* name;
+    QString executable;
+    QStringList present; // files made first
+    QStringList xdg;     // XDG_CONFIG_HOME, XDG_STATE_HOME; "-": unset
+    QString expected;
+} kLocations[] = {
+    {"own writable folder: portable",
+     u"{t}/p/bin/tarvik"_s,
+     {},
+     {u"{t}/cfg"_s, u"{t}/state"_s},
+     kPortable},
+    {"package tree: installed",
+     u"{t}/p/bin/tarvik"_s,
+     {kDoc},
+     {u"{t}/cfg"_s, u"{t}/state"_s},
+     u"{t}/cfg/tarvik/tarvik.ini {t}/cfg/tarvik {t}/state/tarvik "_s + kDoc},
+    {"package tree with settings beside: portable",
+     u"{t}/p/bin/tarvik"_s,
+     {kDoc, u"{t}/p/bin/tarvik.ini"_s},
+     {u"{t}/cfg"_s, u"{t}/state"_s},
+     kPortable},
+    {"no XDG folders: the home's", u"{t}/p/bin/tarvik"_s, {kDoc}, {u"-"_s, u"-"_s}, kHome},
+    {"relative XDG folders ignored", u"{t}/p/bin/tarvik"_s, {kDoc}, {u"cfg"_s, u"state"_s}, kHome},
+    {"system program folder: installed, even for root",
+     u"/usr/bin/tarvik"_s,
+     {},
+     {u"{t}/cfg"_s, u"{t}/state"_s},
+     u"{t}/cfg/tarvik/tarvik.ini {t}/cfg/tarvik {t}/state/tarvik /usr/bin/faq.fil"_s},
+};
+} // namespace
+
 class ProgramSettingsTest : public QObject {
     Q_OBJECT
 private slots:
-    void noSettingsFileGivesDefaults();
-    void loadRules_data();
-    void loadRules();
-    void timeStamps_data();
+    void load_data() { addRows(kLoads); }
+    void load();
+    void timeStamps_data() { addRows(kStamps); }
     void timeStamps();
-    void saveWritesAllElevenKeys();
-    void locations_data();
+    void save();
+    void locations_data() { addRows(kLocations); }
     void locations();
 };
 
-void ProgramSettingsTest::noSettingsFileGivesDefaults() {
+void ProgramSettingsTest::load() {
+    const LoadRow& r = rowOf(kLoads);
     QTemporaryDir dir;
     const QString ini = dir.filePath(u"tarvik.ini"_s);
+    if (r.text != "-")
+        QVERIFY(writeBytes(ini, r.text));
     const ProgramSettings s = LoadProgramSettings(dir.path() + u'/', ini);
-    QVERIFY(s.uncPaths);
-    QVERIFY(!s.newErrorFile);
-    QVERIFY(s.militaryTime);
-    QCOMPARE(s.timeStampFormat, u"yyyy/mm/dd hh:mm:ss"_s);
-    QCOMPARE(s.programFolder, dir.path());
-    QCOMPARE(s.scriptFilePath, dir.path());
-    QCOMPARE(s.errorFilePath, dir.path());
-    QCOMPARE(s.lastFolder, dir.path());
-    QCOMPARE(s.lastFileSpec, u"*.*"_s);
-    QVERIFY(s.zipScriptFile.isEmpty() && s.mailServer.isEmpty());
-    QCOMPARE(s.mailServerPort, qint16(0));
-    QCOMPARE(s.effectiveMailPort(), 25);
-    QVERIFY(!QFile::exists(ini)); // loading creates nothing
-}
-
-void ProgramSettingsTest::loadRules_data() {
-    QTest::addColumn<QByteArray>("text");
-    QTest::addColumn<bool>("military");
-    QTest::addColumn<QString>("scriptFolder");
-    QTest::addColumn<int>("port");
-    QTest::newRow("YES, trailing separator, port")
-        << QByteArray(
-               "[Options]\nMilitaryTime=YES\nScriptFilePath=/srv/scripts/\nMailServerPort=2525\n")
-        << true << "/srv/scripts" << 2525;
-    QTest::newRow("1 is not yes, root folder, port text")
-        << QByteArray("[Options]\nMilitaryTime=1\nScriptFilePath=/\nMailServerPort=abc\n") << false
-        << "" << 0;
-    QTest::newRow("true is not yes, port above 16 bits")
-        << QByteArray("[Options]\nMilitaryTime=true\nMailServerPort=40000\n") << false
-        << "<program>" << 0;
-    QTest::newRow("negative port kept as stored")
-        << QByteArray("[Options]\nMailServerPort=-5\n") << true << "<program>" << -5;
-}
-
-void ProgramSettingsTest::loadRules() {
-    QFETCH(QByteArray, text);
-    QFETCH(bool, military);
-    QFETCH(QString, scriptFolder);
-    QFETCH(int, port);
-    QTemporaryDir dir;
-    const QString ini = dir.filePath(u"tarvik.ini"_s);
-    writeBytes(ini, text);
-    const ProgramSettings s = LoadProgramSettings(dir.path(), ini);
-    QCOMPARE(s.militaryTime, military);
-    QCOMPARE(s.timeStampFormat.endsWith(u" am/pm"_s), !military);
-    QCOMPARE(s.scriptFilePath, scriptFolder == u"<program>"_s ? dir.path() : scriptFolder);
-    QCOMPARE(int(s.mailServerPort), port);
-    QCOMPARE(s.effectiveMailPort(), port >= 1 ? port : 25);
-}
-
-void ProgramSettingsTest::timeStamps_data() {
-    QTest::addColumn<QDateTime>("time");
-    QTest::addColumn<bool>("military");
-    QTest::addColumn<QString>("text");
-    const QDate day(2024, 3, 5);
-    QTest::newRow("24-hour evening")
-        << QDateTime(day, QTime(19, 4, 9)) << true << "2024/03/05 19:04:09";
-    QTest::newRow("12-hour evening")
-        << QDateTime(day, QTime(19, 4, 9)) << false << "2024/03/05 07:04:09 pm";
-    QTest::newRow("12-hour midnight")
-        << QDateTime(day, QTime(0, 30, 0)) << false << "2024/03/05 12:30:00 am";
-    QTest::newRow("12-hour noon") << QDateTime(day, QTime(12, 0, 1)) << false
-                                  << "2024/03/05 12:00:01 pm";
+    const auto flag = [](bool on) { return on ? u"1"_s : u"0"_s; };
+    QCOMPARE(QStringList({flag(s.uncPaths) + flag(s.newErrorFile) + flag(s.militaryTime),
+                          s.scriptFilePath, s.errorFilePath, s.lastFolder,
+                          u"%1 %2"_s.arg(s.mailServerPort).arg(s.effectiveMailPort())})
+                 .join(u'|'),
+             QString(r.loaded).replace(u"{p}"_s, dir.path()));
+    QCOMPARE(s.timeStampFormat.endsWith(u" am/pm"_s), !s.militaryTime);
+    QCOMPARE(readBytes(ini), r.text); // loading creates nothing
 }
 
 void ProgramSettingsTest::timeStamps() {
-    QFETCH(QDateTime, time);
-    QFETCH(bool, military);
-    QFETCH(QString, text);
-    QCOMPARE(FormatTimeStamp(time, TimeStampFormatFor(military)), text);
+    const StampRow& r = rowOf(kStamps);
+    QCOMPARE(FormatTimeStamp(QDateTime(QDate(2024, 3, 5), r.time), TimeStampFormatFor(r.military)),
+             r.text);
 }
 
-void ProgramSettingsTest::saveWritesAllElevenKeys() {
+void ProgramSettingsTest::save() {
     QTemporaryDir dir;
     const QString ini = dir.filePath(u"tarvik.ini"_s);
-    writeBytes(ini, "; my notes\r\n[Options]\r\nZipFile=OldName\r\nMailServer=old.host\r\n");
-    ProgramSettings s = LoadProgramSettings(dir.path(), ini);
+    QVERIFY(writeBytes(ini, "; my notes\r\n[Options]\r\nZipFile=Old\r\nMailServer=old.host\r\n"));
+    ProgramSettings s = LoadProgramSettings(u"/p"_s, ini);
     ProgramSettings edited = s;
     edited.militaryTime = false;
     edited.zipFile.clear();
     edited.unzipFile = u"/in/Daily"_s;
     edited.mailServer = u"a.example,b.example"_s;
     QVERIFY(SaveProgramSettings(s, edited, u"2525"_s, ini));
-    QCOMPARE(readBytes(ini),
-             QByteArray("; my notes\r\n[Options]\r\nMailServer=a.example,b.example\r\n"
-                        "UNC_Paths=Yes\r\nNewErrorFile=No\r\nMilitaryTime=No\r\n"
-                        "UnzipFile=/in/Daily\r\nScriptFilePath=") +
-                 dir.path().toUtf8() + "\r\nErrorFilePath=" + dir.path().toUtf8() +
-                 "\r\nMailServerPort=2525\r\n");
+    QCOMPARE(readBytes(ini), "; my notes\r\n[Options]\r\nMailServer=a.example,b.example\r\n"
+                             "UNC_Paths=Yes\r\nNewErrorFile=No\r\nMilitaryTime=No\r\n"
+                             "UnzipFile=/in/Daily\r\nScriptFilePath=/p\r\nErrorFilePath=/p\r\n"
+                             "MailServerPort=2525\r\n");
     QCOMPARE(s.timeStampFormat, u"yyyy/mm/dd hh:mm:ss am/pm"_s);
+    QVERIFY(SaveProgramSettings(s, s, u"99999"_s, ini)); // a port that does not convert
     QCOMPARE(s.mailServerPort, qint16(2525));
-    // A port that does not convert keeps the previous one.
-    QVERIFY(SaveProgramSettings(s, s, u"99999"_s, ini));
-    QCOMPARE(s.mailServerPort, qint16(2525));
-    const ProgramSettings reloaded = LoadProgramSettings(dir.path(), ini);
-    QCOMPARE(reloaded.unzipFile, u"/in/Daily"_s);
-    QVERIFY(reloaded.zipFile.isEmpty());
-    QVERIFY(!reloaded.militaryTime);
-}
-
-// Where a copy keeps its files. "{t}" is a scratch folder; a copy in
-// {t}/p/bin sits in a package's tree when {t}/p/share/doc/tarvik/faq.fil
-// exists. Expected texts list settings file, script folder, log folder and
-// help file; XDG values "-" are unset.
-void ProgramSettingsTest::locations_data() {
-    QTest::addColumn<QString>("executable");
-    QTest::addColumn<QStringList>("present"); // files made first
-    QTest::addColumn<QStringList>("xdg");     // XDG_CONFIG_HOME, XDG_STATE_HOME
-    QTest::addColumn<QStringList>("expected");
-    const QStringList unset{u"-"_s, u"-"_s};
-    const QStringList xdg{u"{t}/cfg"_s, u"{t}/state"_s};
-    const QStringList portable{u"{t}/p/bin/tarvik.ini"_s, u"{t}/p/bin"_s, u"{t}/p/bin"_s,
-                               u"{t}/p/bin/faq.fil"_s};
-    const QString doc = u"{t}/p/share/doc/tarvik/faq.fil"_s;
-    QTest::newRow("own writable folder: portable")
-        << u"{t}/p/bin/tarvik"_s << QStringList{} << xdg << portable;
-    QTest::newRow("package tree: installed")
-        << u"{t}/p/bin/tarvik"_s << QStringList{doc} << xdg
-        << QStringList{u"{t}/cfg/tarvik/tarvik.ini"_s, u"{t}/cfg/tarvik"_s, u"{t}/state/tarvik"_s,
-                       doc};
-    QTest::newRow("package tree with settings beside: portable")
-        << u"{t}/p/bin/tarvik"_s << QStringList{doc, u"{t}/p/bin/tarvik.ini"_s} << xdg << portable;
-    QTest::newRow("no XDG folders: the home's")
-        << u"{t}/p/bin/tarvik"_s << QStringList{doc} << unset
-        << QStringList{u"{t}/home/.config/tarvik/tarvik.ini"_s, u"{t}/home/.config/tarvik"_s,
-                       u"{t}/home/.local/state/tarvik"_s, doc};
-    QTest::newRow("relative XDG folders are ignored")
-        << u"{t}/p/bin/tarvik"_s << QStringList{doc} << QStringList{u"cfg"_s, u"state"_s}
-        << QStringList{u"{t}/home/.config/tarvik/tarvik.ini"_s, u"{t}/home/.config/tarvik"_s,
-                       u"{t}/home/.local/state/tarvik"_s, doc};
-    QTest::newRow("system program folder: installed, even for root")
-        << u"/usr/bin/tarvik"_s << QStringList{} << xdg
-        << QStringList{u"{t}/cfg/tarvik/tarvik.ini"_s, u"{t}/cfg/tarvik"_s, u"{t}/state/tarvik"_s,
-                       u"/usr/bin/faq.fil"_s};
+    QVERIFY(!SaveProgramSettings(s, s, u"1"_s, dir.filePath(u"no/tarvik.ini"_s)));
+    QCOMPARE(s.mailServerPort, qint16(2525)); // kept when the file was not written
 }
 
 void ProgramSettingsTest::locations() {
-    QFETCH(QString, executable);
-    QFETCH(QStringList, present);
-    QFETCH(QStringList, xdg);
-    QFETCH(QStringList, expected);
+    const LocationRow& r = rowOf(kLocations);
     QTemporaryDir t;
     const auto place = [&](QString text) { return text.replace(u"{t}"_s, t.path()); };
     QVERIFY(QDir().mkpath(place(u"{t}/p/bin"_s)));
-    for (const QString& file : present) {
-        QVERIFY(QDir().mkpath(QFileInfo(place(file)).path()));
-        QFile(place(file)).open(QIODevice::WriteOnly);
-    }
+    for (const QString& file : r.present)
+        QVERIFY(QDir().mkpath(QFileInfo(place(file)).path()) && writeBytes(place(file), {}));
     QProcessEnvironment env;
     env.insert(u"HOME"_s, place(u"{t}/home"_s));
-    if (xdg[0] != u"-")
-        env.insert(u"XDG_CONFIG_HOME"_s, place(xdg[0]));
-    if (xdg[1] != u"-")
-        env.insert(u"XDG_STATE_HOME"_s, place(xdg[1]));
-    const ProgramLocations where = LocateProgramFiles(place(executable), env);
-    QCOMPARE((QStringList{where.settingsFile, where.defaultScriptFolder, where.defaultLogFolder,
-                          where.helpFile}),
-             QStringList(place(expected.join(u'|')).split(u'|')));
+    for (int i : {0, 1})
+        if (r.xdg[i] != u"-")
+            env.insert(i ? u"XDG_STATE_HOME"_s : u"XDG_CONFIG_HOME"_s, place(r.xdg[i]));
+    const ProgramLocations where = LocateProgramFiles(place(r.executable), env);
+    QCOMPARE(QStringList({where.settingsFile, where.defaultScriptFolder, where.defaultLogFolder,
+                          where.helpFile})
+                 .join(u' '),
+             place(r.expected));
     QVERIFY(CreateProgramFolders(where));
     // An installed copy's folders, made as needed, are its owner's alone.
-    for (const QString& folder : {where.defaultScriptFolder, where.defaultLogFolder}) {
-        struct stat st {};
-        QCOMPARE(::stat(QFile::encodeName(folder).constData(), &st), 0);
-        if (where.installed)
-            QCOMPARE(st.st_mode & 0777, mode_t(0700));
-    }
+    for (const QString& folder : {where.defaultScriptFolder, where.defaultLogFolder})
+        QVERIFY(QFileInfo(folder).isDir() &&
+                (!where.installed || (statOf(folder).st_mode & 0777) == 0700));
 }
 
 QTEST_GUILESS_MAIN(ProgramSettingsTest)

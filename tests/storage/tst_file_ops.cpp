@@ -1,0 +1,207 @@
+// Checked file operations: archive copies and hand-overs, the writers' lock
+// file, file names as bytes.
+#include "TestFiles.h"
+#include "storage/FileLock.h"
+#include "storage/FileNameText.h"
+#include "storage/FileOps.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <fcntl.h>
+#include <sys/file.h>
+
+using namespace tarvik;
+using namespace Qt::StringLiterals;
+
+namespace {
+// What sits at the target -> the mode the archive gets there, or minus the
+// error number. Only the user's own regular file passes its mode on, never
+// with group or other write; anything else gets the umask's mode (002 here),
+// at most 0644. A link is replaced, never written through. A hand-over links
+// the source where it can, unless that would leave the source read-only.
+const struct ReplaceRow {
+    const char* name;
+    int mode;
+    bool linked; // by a hand-over
+} kTargets[] = {
+    {"none", 0644, true},
+    {"own:0600", 0600, true},
+    {"own:0664", 0644, true},
+    {"own:04755", 0755, true},
+    {"own:0444", 0444, false},
+    {"other:0600", 0644, true},
+    {"link to own", 0644, true},
+    {"the source itself", 0644, false},
+    {"other filesystem", 0644, false},
+    {"folder", -EISDIR, false},
+    {"no source", -ENOENT, false},
+    {"no folder", -ENOENT, false},
+};
+
+// What is at the lock file's place -> whether the folder lock is taken.
+// Others may neither plant the lock file nor open it, or they could stall
+// every writer.
+const struct LockRow {
+    const char* name;
+    const char* found;
+    bool othersFolder; // the folder belongs to another user
+    bool locked;
+    bool othersFile; // when locked: the lock file is the folder owner's
+} kLocks[] = {
+    {"nothing: made owner-only", "", false, true, false},
+    {"ours, open to all: made owner-only", "0666", false, true, false},
+    {"the folder locked by someone", "folder flock", false, true, false},
+    {"a symbolic link: refused", "link", false, false, false},
+    {"a FIFO: refused", "fifo", false, false, false},
+    {"another user's: refused", "other 0600", false, false, false},
+    {"nothing, another user's folder: made theirs", "", true, true, true},
+    {"the folder owner's, open to all: made owner-only", "other 0644", true, true, true},
+};
+
+// Every byte survives the trip through text; only bytes outside well-formed
+// UTF-8 are written \xNN for people.
+const struct NameRow {
+    const char* name;
+    QByteArray bytes;
+    QString readable;
+} kNames[] = {
+    {"UTF-8", "caf\xc3\xa9", u"café"_s},
+    {"Latin-1", "caf\xe9.txt", u"caf\\xE9.txt"_s},
+    {"four bytes, a stray one", "\xf0\x9f\x98\x80\xe9", u"\U0001F600\\xE9"_s},
+    {"overlong slash", "\xc0\xaf", u"\\xC0\\xAF"_s},
+    {"encoded surrogate", "\xed\xa0\x80", u"\\xED\\xA0\\x80"_s},
+    {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\\xF4\\x90\\x80\\x80"_s},
+    {"cut off", "a\xe2\x82", u"a\\xE2\\x82"_s},
+};
+} // namespace
+
+class FileOpsTest : public QObject {
+    Q_OBJECT
+private slots:
+    void initTestCase() { ::umask(002); } // before the first copy: the mode code reads it once
+    void replace_data();
+    void replace();
+    void folderLock_data() { addRows(kLocks); }
+    void folderLock();
+    void nameText_data() { addRows(kNames); }
+    void nameText();
+};
+
+void FileOpsTest::replace_data() {
+    QTest::addColumn<int>("op"); // copy, hand-over, owner-only copy
+    QTest::addColumn<int>("row");
+    for (int op : {0, 1, 2})
+        for (int i = 0; i < int(std::size(kTargets)); ++i)
+            QTest::addRow("%s %s",
+                          op == 0   ? "copy"
+                          : op == 1 ? "hand-over"
+                                    : "owner-only",
+                          kTargets[i].name)
+                << op << i;
+}
+
+void FileOpsTest::replace() {
+    QFETCH(int, op);
+    const ReplaceRow& r = rowOf(kTargets);
+    const QString before = QString::fromLatin1(r.name);
+    if (before.startsWith(u"other:") && ::geteuid() != 0)
+        QSKIP("a file of another user needs root to plant");
+    QTemporaryDir dir, shm(u"/dev/shm/tarvik-test-XXXXXX"_s);
+    QVERIFY(QDir(dir.path()).mkpath(u"src"_s) && QDir(dir.path()).mkpath(u"out"_s));
+    const QString source = dir.filePath(u"src/a.zip"_s), own = dir.filePath(u"own.txt"_s);
+    QString target = dir.filePath(u"out/a.zip"_s);
+    const QByteArray content((1 << 20) + 7, 'z'); // more than one read
+    QVERIFY(writeBytes(own, "own") && setMode(own, 0755));
+    if (before != u"no source")
+        QVERIFY(writeBytes(source, content));
+    if (before.contains(u':') || before == u"no source") {
+        const int uid = before.startsWith(u"other:") ? 4242 : -1;
+        const int mode = before.contains(u':') ? before.section(u':', 1).toInt(nullptr, 8) : 0644;
+        QVERIFY(writeBytes(target, "old") && setMode(target, mode, uid, uid));
+    } else if (before == u"link to own") {
+        QVERIFY(QFile::link(own, target));
+    } else if (before == u"the source itself") {
+        target = source;
+    } else if (before == u"folder") {
+        QVERIFY(QDir(dir.path()).mkpath(u"out/a.zip"_s));
+    } else if (before == u"no folder") {
+        target = dir.filePath(u"gone/a.zip"_s);
+    } else if (before == u"other filesystem") {
+        if (!shm.isValid() || statOf(dir.path()).st_dev == statOf(shm.path()).st_dev)
+            QSKIP("no second filesystem at /dev/shm");
+        target = shm.filePath(u"a.zip"_s);
+    }
+    const ino_t sourceFile = statOf(source).st_ino;
+
+    PlatformError error;
+    const bool ok = op == 0   ? CopyFileReplacing(source, target, error)
+                    : op == 1 ? HandOverFileReplacing(source, target, error)
+                              : CopyFileOwnerOnly(source, target, error);
+    const struct stat st = statOf(target, false);
+    QCOMPARE(ok ? int(st.st_mode & 07777) : -error.number, op == 2 && ok ? 0600 : r.mode);
+    if (ok) {
+        QVERIFY(S_ISREG(st.st_mode) && st.st_uid == ::geteuid());
+        QCOMPARE(readBytes(target), content);
+        QCOMPARE(st.st_ino == sourceFile, op == 1 && r.linked);
+        QCOMPARE(readBytes(source), content); // the source keeps its name until deleted
+    } else if (before == u"no source") {
+        QCOMPARE(readBytes(target), QByteArray("old"));
+    }
+    QCOMPARE(readBytes(own) + QByteArray::number(statOf(own).st_mode & 07777, 8),
+             QByteArray("own755"));
+    const QDir folder = QFileInfo(target).dir(); // nothing left beside the target
+    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+             folder.exists() ? QStringList{u"a.zip"_s} : QStringList{});
+}
+
+void FileOpsTest::folderLock() {
+    const LockRow& r = rowOf(kLocks);
+    const QString found = QString::fromLatin1(r.found);
+    if ((r.othersFolder || found.startsWith(u"other")) && ::geteuid() != 0)
+        QSKIP("needs root to give files to another user");
+    QTemporaryDir dir;
+    const QString file = dir.filePath(QString::fromLatin1(FileLock::kFolderLockName));
+    const QString target = dir.filePath(u"target"_s);
+    QVERIFY(writeBytes(target, {}) && setMode(target, 0644));
+    if (r.othersFolder)
+        QVERIFY(setMode(dir.path(), 0700, 4242, 4242));
+    int held = -1;
+    if (found == u"link")
+        QVERIFY(QFile::link(target, file));
+    else if (found == u"fifo")
+        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+    else if (found == u"folder flock")
+        QCOMPARE(
+            ::flock(held = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY), LOCK_EX),
+            0);
+    else if (!found.isEmpty())
+        QVERIFY(writeBytes(file, {}) && setMode(file, found.right(4).toInt(nullptr, 8),
+                                                found.startsWith(u"other") ? 4242 : -1));
+    const struct stat before = statOf(file, false);
+
+    const FileLock lock(dir.path(), FileLock::Kind::Folder, 0);
+    QCOMPARE(lock.isLocked(), r.locked);
+    const struct stat after = statOf(file, false);
+    if (r.locked) {
+        QVERIFY(S_ISREG(after.st_mode));
+        QCOMPARE(after.st_mode & 07777, mode_t(0600));
+        QCOMPARE(after.st_uid, r.othersFile ? 4242u : ::geteuid());
+    } else {
+        QVERIFY(after.st_mode == before.st_mode && after.st_uid == before.st_uid);
+        QCOMPARE(statOf(target).st_mode & 07777, mode_t(0644)); // a link's target untouched
+    }
+    if (held >= 0)
+        ::close(held);
+}
+
+void FileOpsTest::nameText() {
+    const NameRow& r = rowOf(kNames);
+    QCOMPARE(ReadableName(r.bytes), r.readable);
+    QCOMPARE(IsUtf8(r.bytes), !r.readable.contains(u"\\x"_s));
+    QCOMPARE(NameBytes(NameText(r.bytes)), r.bytes);
+    if (IsUtf8(r.bytes))
+        QCOMPARE(NameText(r.bytes), r.readable);
+}
+
+QTEST_GUILESS_MAIN(FileOpsTest)
+#include "tst_file_ops.moc"
