@@ -3,16 +3,17 @@
 #include <QFile>
 #include <QTest>
 #include <sys/stat.h>
+#include <tuple>
 #include <unistd.h>
 
 // Helpers shared by the storage tests.
 
-// A table as an array of row structs, each named by its first field:
+// A table as an array of row tuples, each named by its first element:
 // addRows(kRows) in the _data function, rowOf(kRows) in the test.
 template <typename Row, std::size_t N> void addRows(const Row (&rows)[N]) {
     QTest::addColumn<int>("row");
     for (std::size_t i = 0; i < N; ++i)
-        QTest::newRow(rows[i].name) << int(i);
+        QTest::newRow(std::get<0>(rows[i])) << int(i);
 }
 template <typename Row, std::size_t N> const Row& rowOf(const Row (&rows)[N]) {
     return rows[*static_cast<int*>(QTest::qData("row", QMetaType::Int))];

@@ -15,15 +15,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 // What sits at the target -> the mode the archive gets there, or minus the
-// error number. Only the user's own regular file passes its mode on, never
-// with group or other write; anything else gets the umask's mode (002 here),
-// at most 0644. A link is replaced, never written through. A hand-over links
-// the source where it can, unless that would leave the source read-only.
-const struct ReplaceRow {
-    const char* name;
-    int mode;
-    bool linked; // by a hand-over
-} kTargets[] = {
+// error number; linked by a hand-over? Only the user's own regular file passes
+// its mode on, never with group or other write; anything else gets the umask's
+// mode (002 here), at most 0644. A link is replaced, never written through. A
+// hand-over links the source where it can, unless that leaves it read-only.
+const std::tuple<const char*, int, bool> kTargets[] = {
     {"none", 0644, true},
     {"own:0600", 0600, true},
     {"own:0664", 0644, true},
@@ -38,33 +34,23 @@ const struct ReplaceRow {
     {"no folder", -ENOENT, false},
 };
 
-// What is at the lock file's place -> whether the folder lock is taken.
-// Others may neither plant the lock file nor open it, or they could stall
-// every writer.
-const struct LockRow {
-    const char* name;
-    const char* found;
-    bool othersFolder; // the folder belongs to another user
-    bool locked;
-    bool othersFile; // when locked: the lock file is the folder owner's
-} kLocks[] = {
-    {"nothing: made owner-only", "", false, true, false},
-    {"ours, open to all: made owner-only", "0666", false, true, false},
-    {"the folder locked by someone", "folder flock", false, true, false},
-    {"a symbolic link: refused", "link", false, false, false},
-    {"a FIFO: refused", "fifo", false, false, false},
-    {"another user's: refused", "other 0600", false, false, false},
-    {"nothing, another user's folder: made theirs", "", true, true, true},
-    {"the folder owner's, open to all: made owner-only", "other 0644", true, true, true},
+// What is at the lock file's place, the folder another user's? -> locked, the
+// lock file the folder owner's? Others may neither plant the lock file nor
+// open it, or they could stall every writer.
+const std::tuple<const char*, QString, bool, bool, bool> kLocks[] = {
+    {"nothing: made owner-only", u""_s, false, true, false},
+    {"ours, open to all: made owner-only", u"0666"_s, false, true, false},
+    {"the folder locked by someone", u"folder flock"_s, false, true, false},
+    {"a symbolic link: refused", u"link"_s, false, false, false},
+    {"a FIFO: refused", u"fifo"_s, false, false, false},
+    {"another user's: refused", u"other 0600"_s, false, false, false},
+    {"nothing, another user's folder: made theirs", u""_s, true, true, true},
+    {"the folder owner's, open to all: made owner-only", u"other 0644"_s, true, true, true},
 };
 
 // Every byte survives the trip through text; only bytes outside well-formed
 // UTF-8 are written \xNN for people.
-const struct NameRow {
-    const char* name;
-    QByteArray bytes;
-    QString readable;
-} kNames[] = {
+const std::tuple<const char*, QByteArray, QString> kNames[] = {
     {"UTF-8", "caf\xc3\xa9", u"café"_s},
     {"Latin-1", "caf\xe9.txt", u"caf\\xE9.txt"_s},
     {"four bytes, a stray one", "\xf0\x9f\x98\x80\xe9", u"\U0001F600\\xE9"_s},
@@ -96,14 +82,14 @@ void FileOpsTest::replace_data() {
                           op == 0   ? "copy"
                           : op == 1 ? "hand-over"
                                     : "owner-only",
-                          kTargets[i].name)
+                          std::get<0>(kTargets[i]))
                 << op << i;
 }
 
 void FileOpsTest::replace() {
     QFETCH(int, op);
-    const ReplaceRow& r = rowOf(kTargets);
-    const QString before = QString::fromLatin1(r.name);
+    const auto& [name, mode, linked] = rowOf(kTargets);
+    const QString before = QString::fromLatin1(name);
     if (before.startsWith(u"other:") && ::geteuid() != 0)
         QSKIP("a file of another user needs root to plant");
     QTemporaryDir dir, shm(u"/dev/shm/tarvik-test-XXXXXX"_s);
@@ -116,8 +102,8 @@ void FileOpsTest::replace() {
         QVERIFY(writeBytes(source, content));
     if (before.contains(u':') || before == u"no source") {
         const int uid = before.startsWith(u"other:") ? 4242 : -1;
-        const int mode = before.contains(u':') ? before.section(u':', 1).toInt(nullptr, 8) : 0644;
-        QVERIFY(writeBytes(target, "old") && setMode(target, mode, uid, uid));
+        const int old = before.contains(u':') ? before.section(u':', 1).toInt(nullptr, 8) : 0644;
+        QVERIFY(writeBytes(target, "old") && setMode(target, old, uid, uid));
     } else if (before == u"link to own") {
         QVERIFY(QFile::link(own, target));
     } else if (before == u"the source itself") {
@@ -138,11 +124,11 @@ void FileOpsTest::replace() {
                     : op == 1 ? HandOverFileReplacing(source, target, error)
                               : CopyFileOwnerOnly(source, target, error);
     const struct stat st = statOf(target, false);
-    QCOMPARE(ok ? int(st.st_mode & 07777) : -error.number, op == 2 && ok ? 0600 : r.mode);
+    QCOMPARE(ok ? int(st.st_mode & 07777) : -error.number, op == 2 && ok ? 0600 : mode);
     if (ok) {
         QVERIFY(S_ISREG(st.st_mode) && st.st_uid == ::geteuid());
         QCOMPARE(readBytes(target), content);
-        QCOMPARE(st.st_ino == sourceFile, op == 1 && r.linked);
+        QCOMPARE(st.st_ino == sourceFile, op == 1 && linked);
         QCOMPARE(readBytes(source), content); // the source keeps its name until deleted
     } else if (before == u"no source") {
         QCOMPARE(readBytes(target), QByteArray("old"));
@@ -155,15 +141,14 @@ void FileOpsTest::replace() {
 }
 
 void FileOpsTest::folderLock() {
-    const LockRow& r = rowOf(kLocks);
-    const QString found = QString::fromLatin1(r.found);
-    if ((r.othersFolder || found.startsWith(u"other")) && ::geteuid() != 0)
+    const auto& [name, found, othersFolder, locked, othersFile] = rowOf(kLocks);
+    if ((othersFolder || found.startsWith(u"other")) && ::geteuid() != 0)
         QSKIP("needs root to give files to another user");
     QTemporaryDir dir;
     const QString file = dir.filePath(QString::fromLatin1(FileLock::kFolderLockName));
     const QString target = dir.filePath(u"target"_s);
     QVERIFY(writeBytes(target, {}) && setMode(target, 0644));
-    if (r.othersFolder)
+    if (othersFolder)
         QVERIFY(setMode(dir.path(), 0700, 4242, 4242));
     int held = -1;
     if (found == u"link")
@@ -180,12 +165,12 @@ void FileOpsTest::folderLock() {
     const struct stat before = statOf(file, false);
 
     const FileLock lock(dir.path(), FileLock::Kind::Folder, 0);
-    QCOMPARE(lock.isLocked(), r.locked);
+    QCOMPARE(lock.isLocked(), locked);
     const struct stat after = statOf(file, false);
-    if (r.locked) {
+    if (locked) {
         QVERIFY(S_ISREG(after.st_mode));
         QCOMPARE(after.st_mode & 07777, mode_t(0600));
-        QCOMPARE(after.st_uid, r.othersFile ? 4242u : ::geteuid());
+        QCOMPARE(after.st_uid, othersFile ? 4242u : ::geteuid());
     } else {
         QVERIFY(after.st_mode == before.st_mode && after.st_uid == before.st_uid);
         QCOMPARE(statOf(target).st_mode & 07777, mode_t(0644)); // a link's target untouched
@@ -195,12 +180,12 @@ void FileOpsTest::folderLock() {
 }
 
 void FileOpsTest::nameText() {
-    const NameRow& r = rowOf(kNames);
-    QCOMPARE(ReadableName(r.bytes), r.readable);
-    QCOMPARE(IsUtf8(r.bytes), !r.readable.contains(u"\\x"_s));
-    QCOMPARE(NameBytes(NameText(r.bytes)), r.bytes);
-    if (IsUtf8(r.bytes))
-        QCOMPARE(NameText(r.bytes), r.readable);
+    const auto& [name, bytes, readable] = rowOf(kNames);
+    QCOMPARE(ReadableName(bytes), readable);
+    QCOMPARE(IsUtf8(bytes), !readable.contains(u"\\x"_s));
+    QCOMPARE(NameBytes(NameText(bytes)), bytes);
+    if (IsUtf8(bytes))
+        QCOMPARE(NameText(bytes), readable);
 }
 
 QTEST_GUILESS_MAIN(FileOpsTest)

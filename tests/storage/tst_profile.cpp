@@ -1,8 +1,11 @@
-// INI files read and written as the window and a scheduled batch share them.
+// INI files, scripts and the settings file alike, read and written as the
+// window and a scheduled batch share them; where the settings file lives.
 #include "TestFiles.h"
 #include "storage/FileLock.h"
 #include "storage/ProfileFile.h"
+#include "storage/ProgramSettings.h"
 
+#include <QDir>
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
@@ -28,60 +31,43 @@ int keysOf(const QString& file, const QString& prefix) {
     return bytes.count("\n" + prefix.toLatin1()) == n ? n : -1;
 }
 
-const QByteArray kRead = "; Windows\r\n[OPTIONS]\r\n  ZipFile =  Caf\xe9 B  \r\nQ=\"  q  \"\r\n"
-                         "Two=\"\"a\"\"\r\nF=x,C:\\D\\*.log\r\n;C=1\r\nDup=first\r\nDup=second\r\n"
-                         "Eq=a=b\r\nTab\t=\tv\t\r\n[Other]\r\nElse=1\r\n[options]\r\nLate=found\r\n"
-                         "Long=" +
-                         QByteArray(3000, 'v') + "\r\n";
+const QByteArray kWin = "; Windows\r\n[OPTIONS]\r\n  ZipFile =  Caf\xe9 B  \r\nQ=\"\"  q  \"\"\r\n"
+                        "F=x,C:\\D\\*.log\r\n;C=1\r\nDup=first\r\nDup=second\r\n"
+                        "Eq=a=b\r\nTab\t=\tv\t\r\n[Other]\r\nElse=1\r\n[options]\r\nLate=found\r\n"
+                        "Long=" +
+                        QByteArray(3000, 'v') + "\r\n";
 const QByteArray kUtf8 = "[Options]\nName=Gr\xc3\xbc\xc3\x9f\x65\nEmpty=\n";
-const struct ReadRow {
-    const char* name;
-    QByteArray content;
-    QString key;      // section/key
-    QString expected; // "-": the default
-} kReads[] = {
-    {"Latin-1 file, names in any case, blanks trimmed", kRead, u"options/zipfile"_s, u"Café B"_s},
-    {"one pair of quotes removed", kRead, u"Options/Q"_s, u"  q  "_s},
-    {"only one pair of quotes", kRead, u"Options/Two"_s, u"\"a\""_s},
-    {"backslashes kept", kRead, u"Options/F"_s, u"x,C:\\D\\*.log"_s},
-    {"comment is no key", kRead, u"Options/;C"_s, u"-"_s},
-    {"first duplicate wins", kRead, u"Options/Dup"_s, u"first"_s},
-    {"value keeps later equals", kRead, u"Options/Eq"_s, u"a=b"_s},
-    {"tabs trimmed", kRead, u"Options/Tab"_s, u"v"_s},
-    {"key of another section", kRead, u"Options/Else"_s, u"-"_s},
-    {"repeated section header", kRead, u"Options/Late"_s, u"found"_s},
-    {"long value cut to 2047", kRead, u"Options/Long"_s, QString(2047, u'v')},
+// file, "section/key" -> value read, "-" for the default
+const std::tuple<const char*, QByteArray, QString, QString> kReads[] = {
+    {"Latin-1 file, names in any case, blanks trimmed", kWin, u"options/zipfile"_s, u"Café B"_s},
+    {"one pair of quotes removed, blanks in them kept", kWin, u"Options/Q"_s, u"\"  q  \""_s},
+    {"backslashes kept", kWin, u"Options/F"_s, u"x,C:\\D\\*.log"_s},
+    {"comment is no key", kWin, u"Options/;C"_s, u"-"_s},
+    {"first duplicate wins", kWin, u"Options/Dup"_s, u"first"_s},
+    {"value keeps later equals", kWin, u"Options/Eq"_s, u"a=b"_s},
+    {"tabs trimmed", kWin, u"Options/Tab"_s, u"v"_s},
+    {"key of another section", kWin, u"Options/Else"_s, u"-"_s},
+    {"repeated section header", kWin, u"Options/Late"_s, u"found"_s},
+    {"long value cut to 2047", kWin, u"Options/Long"_s, QString(2047, u'v')},
     {"UTF-8 with LF line ends", kUtf8, u"Options/Name"_s, u"Grüße"_s},
     {"empty value is no default", kUtf8, u"Options/Empty"_s, u""_s},
-    {"binary junk", QByteArray("\x00\xff[Options\x00]\nA=\x01\x02\n", 14), u"Options/A"_s, u"-"_s},
 };
 
 const QByteArray kP = "[Options]\r\nA=1\r\n";
-const QByteArray kWin = "; keep\r\n[OPTIONS]\r\nZipFile = Caf\xe9\r\nDir1=C:\\A\r\n";
-const QByteArray kHead = "; keep\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\n";
-// A write replaces the file (a new inode) only when its bytes change, and
-// keeps its mode; a refused write leaves it as it was.
-const struct WriteRow {
-    const char* name;
-    QByteArray before; // "-": no file
-    int mode;          // before and after; a new file's is 0600
-    QString key;       // empty: remove the section
-    QString value;     // empty: remove the key
-    bool ok;
-    QByteArray after; // "-": no file
-} kWrites[] = {
-    {"replaced in place, Latin-1 becomes UTF-8", kWin, 0600, u"zipfile"_s, u"N"_s, true,
-     "; keep\r\n[OPTIONS]\r\nzipfile=N\r\nDir1=C:\\A\r\n"},
-    {"new key after the last", kWin, 0600, u"Dir2"_s, u"B"_s, true,
-     kHead + "Dir1=C:\\A\r\nDir2=B\r\n"},
-    {"empty value removes the key", kWin, 0600, u"Dir1"_s, {}, true, kHead},
+const QByteArray kLatin1 = "; k\r\n[OPTIONS]\r\nZipFile = Caf\xe9\r\nDir1=C:\\A\r\n[O]\r\n";
+// file before ("-": none), its mode, key (empty: remove the section), value
+// (empty: remove the key) -> written?, file after. A write keeps the mode (a
+// new file's is 0600) and replaces the file only when its bytes change.
+const std::tuple<const char*, QByteArray, int, QString, QString, bool, QByteArray> kWrites[] = {
+    {"replaced in place, Latin-1 becomes UTF-8", kLatin1, 0600, u"dir1"_s, u"N"_s, true,
+     "; k\r\n[OPTIONS]\r\nZipFile = Caf\xc3\xa9\r\ndir1=N\r\n[O]\r\n"},
     {"empty key removes the section",
-     "[O]\nA=1\n[Options]\nB=2\n[L]\n",
+     "[O]\n[Options]\nB=2\n[L]\n",
      0600,
      {},
      {},
      true,
-     "[O]\r\nA=1\r\n[L]\r\n"},
+     "[O]\r\n[L]\r\n"},
     {"the only section removed: an empty file", kP, 0600, {}, {}, true, ""},
     {"new key before the blank line", "[Options]\nA=1\n\n[O]\n", 0600, u"C"_s, u"3"_s, true,
      "[Options]\r\nA=1\r\nC=3\r\n\r\n[O]\r\n"},
@@ -93,8 +79,7 @@ const struct WriteRow {
     {"mode kept", kP, 0644, u"B"_s, u"2"_s, true, kP + "B=2\r\n"},
     {"removing from no file creates none", "-", 0600, u"A"_s, {}, true, "-"},
     {"trailing blank quoted", "-", 0600, u"A"_s, u"1\t"_s, true, "[Options]\r\nA=\"1\t\"\r\n"},
-    {"quoted text quoted again", "-", 0600, u"A"_s, u"\"1\""_s, true,
-     "[Options]\r\nA=\"\"1\"\"\r\n"},
+    {"quotes quoted", "-", 0600, u"A"_s, u"\"1\""_s, true, "[Options]\r\nA=\"\"1\"\"\r\n"},
     {"LF refused", kP, 0600, u"A"_s, u"1\n2"_s, false, kP},
     {"CR refused", kP, 0600, u"A"_s, u"1\r2"_s, false, kP},
     {"NUL refused", kP, 0600, u"A"_s, u"1\0002"_s, false, kP},
@@ -105,16 +90,53 @@ const struct WriteRow {
 
 // Root stamping a user's script leaves it the user's; a link another user
 // planted leads root only to that user's own files.
-const struct OwnerRow {
-    const char* name;
-    int linkOwner; // -1: no link, the file itself is written
-    int owner, group, mode;
-    bool written;
-} kOwners[] = {
+// link's owner (-1: no link), file's owner, group, mode -> written?
+const std::tuple<const char*, int, int, int, int, bool> kOwners[] = {
     {"another user's owner-only file", -1, 4242, 4242, 0600, true},
     {"ours, in another group", -1, 0, 4242, 0640, true},
     {"another user's link to their file", 4242, 4242, 4242, 0600, true},
     {"another user's link to ours: refused", 4242, 0, 0, 0644, false},
+};
+
+// settings file ("-": none) -> UNC, new log, 24 hours | script folder | log
+// folder | pickers' start | port, port used; {p} the program's folder
+const std::tuple<const char*, QByteArray, QString> kLoads[] = {
+    {"no file: defaults", "-", u"101|{p}|{p}|{p}|0 25"_s},
+    {"YES, no, trailing separator, port",
+     "MilitaryTime=YES\nUNC_Paths=no\nNewErrorFile=yes\n"
+     "ScriptFilePath=/srv/s/\nErrorFilePath=/log\nMailServerPort=2525",
+     u"011|/srv/s|/log|{p}|2525 2525"_s},
+    {"true is not yes, root folder, port above 16 bits",
+     "MilitaryTime=true\nScriptFilePath=/\nMailServerPort=40000", u"100||{p}|{p}|0 25"_s},
+};
+
+const std::tuple<const char*, QTime, bool, QString> kStamps[] = {
+    {"24-hour evening", QTime(19, 4, 9), true, u"2024/03/05 19:04:09"_s},
+    {"12-hour evening", QTime(19, 4, 9), false, u"2024/03/05 07:04:09 pm"_s},
+    {"12-hour midnight", QTime(0, 30, 0), false, u"2024/03/05 12:30:00 am"_s},
+    {"12-hour noon", QTime(12, 0, 1), false, u"2024/03/05 12:00:01 pm"_s},
+};
+
+// Where a copy keeps its files. {t} is a scratch folder; a copy in {t}/p/bin
+// sits in a package's tree when kDoc exists. Executable, files made first,
+// XDG_CONFIG_HOME and XDG_STATE_HOME ("-": unset) -> settings file, script
+// folder, log folder, help file.
+const QString kExe = u"{t}/p/bin/tarvik"_s, kDoc = u"{t}/p/share/doc/tarvik/faq.fil"_s;
+const QString kXdg = u"{t}/cfg {t}/state"_s,
+              kInXdg = u"{t}/cfg/tarvik/tarvik.ini {t}/cfg/tarvik {t}/state/tarvik "_s;
+const QString kPortable = u"{t}/p/bin/tarvik.ini {t}/p/bin {t}/p/bin {t}/p/bin/faq.fil"_s;
+const QString kHome = u"{t}/home/.config/tarvik/tarvik.ini {t}/home/.config/tarvik "
+                      u"{t}/home/.local/state/tarvik "_s +
+                      kDoc;
+const std::tuple<const char*, QString, QString, QString, QString> kLocations[] = {
+    {"own writable folder: portable", kExe, u""_s, kXdg, kPortable},
+    {"package tree: installed", kExe, kDoc, kXdg, kInXdg + kDoc},
+    {"package tree with settings beside: portable", kExe, kDoc + u" {t}/p/bin/tarvik.ini"_s, kXdg,
+     kPortable},
+    {"no XDG folders: the home's", kExe, kDoc, u"- -"_s, kHome},
+    {"relative XDG folders ignored", kExe, kDoc, u"cfg state"_s, kHome},
+    {"system program folder: installed, even for root", u"/usr/bin/tarvik"_s, u""_s, kXdg,
+     kInXdg + u"/usr/bin/faq.fil"_s},
 };
 } // namespace
 
@@ -129,50 +151,57 @@ private slots:
     void rewriteKeepsOwner();
     void placesOfTheFile();
     void writersKilledAndConcurrent();
+    void loadSettings_data() { addRows(kLoads); }
+    void loadSettings();
+    void timeStamps_data() { addRows(kStamps); }
+    void timeStamps();
+    void saveSettings();
+    void locations_data() { addRows(kLocations); }
+    void locations();
 };
 
 void ProfileTest::read() {
-    const ReadRow& r = rowOf(kReads);
+    const auto& [name, content, key, expected] = rowOf(kReads);
     QTemporaryDir dir;
-    QVERIFY(writeBytes(dir.filePath(u"a.zsc"_s), r.content));
-    QCOMPARE(ReadIni(r.key.section(u'/', 0, 0), r.key.section(u'/', 1), u"-"_s,
-                     dir.filePath(u"a.zsc"_s)),
-             r.expected);
+    QVERIFY(writeBytes(dir.filePath(u"a.zsc"_s), content));
+    QCOMPARE(
+        ReadIni(key.section(u'/', 0, 0), key.section(u'/', 1), u"-"_s, dir.filePath(u"a.zsc"_s)),
+        expected);
 }
 
 void ProfileTest::write() {
-    const WriteRow& r = rowOf(kWrites);
+    const auto& [name, before, mode, key, value, ok, after] = rowOf(kWrites);
     QTemporaryDir dir;
     const QString path = dir.filePath(u"s.zsc"_s);
-    if (r.before != "-")
-        QVERIFY(writeBytes(path, r.before) && setMode(path, r.mode));
+    if (before != "-")
+        QVERIFY(writeBytes(path, before) && setMode(path, mode));
     const ino_t old = statOf(path).st_ino;
-    QCOMPARE(WriteIni(kOpt, r.key, r.value, path), r.ok);
-    QCOMPARE(readBytes(path), r.after);
-    QCOMPARE(statOf(path).st_ino != old, r.before != r.after);
-    QCOMPARE(ScriptFileExists(path), r.after != "-" && !r.after.isEmpty());
-    if (r.after != "-")
-        QCOMPARE(statOf(path).st_mode & 07777, mode_t(r.mode));
-    if (r.ok && !r.value.isEmpty())
-        QCOMPARE(ReadIni(kOpt, r.key, {}, path), r.value);
+    QCOMPARE(WriteIni(kOpt, key, value, path), ok);
+    QCOMPARE(readBytes(path), after);
+    QCOMPARE(statOf(path).st_ino != old, before != after);
+    QCOMPARE(ScriptFileExists(path), after != "-" && !after.isEmpty());
+    if (after != "-")
+        QCOMPARE(statOf(path).st_mode & 07777, mode_t(mode));
+    if (ok && !value.isEmpty())
+        QCOMPARE(ReadIni(kOpt, key, {}, path), value);
 }
 
 void ProfileTest::rewriteKeepsOwner() {
-    const OwnerRow& r = rowOf(kOwners);
+    const auto& [name, linkOwner, owner, group, mode, written] = rowOf(kOwners);
     if (::geteuid() != 0)
         QSKIP("needs root to give files to another user");
     QTemporaryDir dir;
     const QString file = dir.filePath(u"s.zsc"_s), link = dir.filePath(u"link.zsc"_s);
-    QVERIFY(writeBytes(file, kP) && setMode(file, r.mode, r.owner, r.group));
-    if (r.linkOwner >= 0)
+    QVERIFY(writeBytes(file, kP) && setMode(file, mode, owner, group));
+    if (linkOwner >= 0)
         QVERIFY(QFile::link(file, link) &&
-                ::lchown(QFile::encodeName(link).constData(), uid_t(r.linkOwner), 0) == 0);
-    QCOMPARE(WriteIni(kOpt, u"B"_s, u"2"_s, r.linkOwner >= 0 ? link : file), r.written);
-    QCOMPARE(readBytes(file), r.written ? kP + "B=2\r\n" : kP);
+                ::lchown(QFile::encodeName(link).constData(), uid_t(linkOwner), 0) == 0);
+    QCOMPARE(WriteIni(kOpt, u"B"_s, u"2"_s, linkOwner >= 0 ? link : file), written);
+    QCOMPARE(readBytes(file), written ? kP + "B=2\r\n" : kP);
     const struct stat st = statOf(file);
     QCOMPARE(QList<uint>({st.st_uid, st.st_gid, st.st_mode & 07777}),
-             QList<uint>({uint(r.owner), uint(r.group), uint(r.mode)}));
-    QCOMPARE(QFileInfo(link).isSymLink(), r.linkOwner >= 0);
+             QList<uint>({uint(owner), uint(group), uint(mode)}));
+    QCOMPARE(QFileInfo(link).isSymLink(), linkOwner >= 0);
 }
 
 void ProfileTest::placesOfTheFile() {
@@ -217,6 +246,77 @@ void ProfileTest::writersKilledAndConcurrent() {
             it.value() = n;
         }
     }
+}
+
+void ProfileTest::loadSettings() {
+    const auto& [name, text, loaded] = rowOf(kLoads);
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(u"tarvik.ini"_s);
+    if (text != "-")
+        QVERIFY(writeBytes(ini, "[Options]\n" + text));
+    const ProgramSettings s = LoadProgramSettings(dir.path() + u'/', ini);
+    const auto flag = [](bool on) { return on ? u"1"_s : u"0"_s; };
+    QCOMPARE(QStringList({flag(s.uncPaths) + flag(s.newErrorFile) + flag(s.militaryTime),
+                          s.scriptFilePath, s.errorFilePath, s.lastFolder,
+                          u"%1 %2"_s.arg(s.mailServerPort).arg(s.effectiveMailPort())})
+                 .join(u'|'),
+             QString(loaded).replace(u"{p}"_s, dir.path()));
+    QCOMPARE(s.timeStampFormat.endsWith(u" am/pm"_s), !s.militaryTime);
+    QCOMPARE(readBytes(ini), text == "-" ? text : "[Options]\n" + text); // loading creates nothing
+}
+
+void ProfileTest::timeStamps() {
+    const auto& [name, time, military, text] = rowOf(kStamps);
+    QCOMPARE(FormatTimeStamp(QDateTime(QDate(2024, 3, 5), time), TimeStampFormatFor(military)),
+             text);
+}
+
+// All eleven keys in order, the rest of the file kept; a port that does not
+// convert, or a write that fails, keeps the port.
+void ProfileTest::saveSettings() {
+    QTemporaryDir dir;
+    const QString ini = dir.filePath(u"tarvik.ini"_s);
+    QVERIFY(writeBytes(ini, "; my notes\r\n[Options]\r\nZipFile=Old\r\nMailServer=old.host\r\n"));
+    ProgramSettings s = LoadProgramSettings(u"/p"_s, ini);
+    ProgramSettings edited = s;
+    edited.militaryTime = false;
+    edited.zipFile.clear();
+    edited.unzipFile = u"/in/Daily"_s;
+    edited.mailServer = u"a.example,b.example"_s;
+    QVERIFY(SaveProgramSettings(s, edited, u"2525"_s, ini));
+    QCOMPARE(readBytes(ini), "; my notes\r\n[Options]\r\nMailServer=a.example,b.example\r\n"
+                             "UNC_Paths=Yes\r\nNewErrorFile=No\r\nMilitaryTime=No\r\n"
+                             "UnzipFile=/in/Daily\r\nScriptFilePath=/p\r\nErrorFilePath=/p\r\n"
+                             "MailServerPort=2525\r\n");
+    QCOMPARE(s.timeStampFormat, u"yyyy/mm/dd hh:mm:ss am/pm"_s);
+    QVERIFY(SaveProgramSettings(s, s, u"99999"_s, ini));
+    QVERIFY(!SaveProgramSettings(s, s, u"1"_s, dir.filePath(u"no/tarvik.ini"_s)));
+    QCOMPARE(s.mailServerPort, qint16(2525));
+}
+
+void ProfileTest::locations() {
+    const auto& [name, executable, present, xdg, expected] = rowOf(kLocations);
+    QTemporaryDir t;
+    const auto place = [&](QString text) { return text.replace(u"{t}"_s, t.path()); };
+    QVERIFY(QDir().mkpath(place(u"{t}/p/bin"_s)));
+    for (const QString& file : place(present).split(u' ', Qt::SkipEmptyParts))
+        QVERIFY(QDir().mkpath(QFileInfo(file).path()) && writeBytes(file, {}));
+    QProcessEnvironment env;
+    env.insert(u"HOME"_s, place(u"{t}/home"_s));
+    for (int i : {0, 1})
+        if (xdg.section(u' ', i, i) != u"-")
+            env.insert(i ? u"XDG_STATE_HOME"_s : u"XDG_CONFIG_HOME"_s,
+                       place(xdg.section(u' ', i, i)));
+    const ProgramLocations where = LocateProgramFiles(place(executable), env);
+    QCOMPARE(QStringList({where.settingsFile, where.defaultScriptFolder, where.defaultLogFolder,
+                          where.helpFile})
+                 .join(u' '),
+             place(expected));
+    QVERIFY(CreateProgramFolders(where));
+    // An installed copy's folders, made as needed, are its owner's alone.
+    for (const QString& folder : {where.defaultScriptFolder, where.defaultLogFolder})
+        QVERIFY(QFileInfo(folder).isDir() &&
+                (!where.installed || (statOf(folder).st_mode & 0777) == 0700));
 }
 
 int main(int argc, char* argv[]) {
