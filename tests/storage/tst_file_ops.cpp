@@ -34,18 +34,18 @@ const std::tuple<const char*, int, bool> kTargets[] = {
     {"no folder", -ENOENT, false},
 };
 
-// What is at the lock file's place, the folder another user's? -> locked, the
-// lock file the folder owner's? Others may neither plant the lock file nor
+// What is at the lock file's place, the folder another user's? -> locked (then
+// owner-only, the folder owner's). Others may neither plant the lock file nor
 // open it, or they could stall every writer.
-const std::tuple<const char*, QString, bool, bool, bool> kLocks[] = {
-    {"nothing: made owner-only", u""_s, false, true, false},
-    {"ours, open to all: made owner-only", u"0666"_s, false, true, false},
-    {"the folder locked by someone", u"folder flock"_s, false, true, false},
-    {"a symbolic link: refused", u"link"_s, false, false, false},
-    {"a FIFO: refused", u"fifo"_s, false, false, false},
-    {"another user's: refused", u"other 0600"_s, false, false, false},
-    {"nothing, another user's folder: made theirs", u""_s, true, true, true},
-    {"the folder owner's, open to all: made owner-only", u"other 0644"_s, true, true, true},
+const std::tuple<const char*, QString, bool, bool> kLocks[] = {
+    {"nothing: made owner-only", u""_s, false, true},
+    {"ours, open to all: made owner-only", u"0666"_s, false, true},
+    {"the folder locked by someone", u"folder flock"_s, false, true},
+    {"a symbolic link: refused", u"link"_s, false, false},
+    {"a FIFO: refused", u"fifo"_s, false, false},
+    {"another user's: refused", u"other 0600"_s, false, false},
+    {"nothing, another user's folder: made theirs", u""_s, true, true},
+    {"the folder owner's, open to all: made owner-only", u"other 0644"_s, true, true},
 };
 
 // Every byte survives the trip through text; only bytes outside well-formed
@@ -59,134 +59,120 @@ const std::tuple<const char*, QByteArray, QString> kNames[] = {
     {"beyond U+10FFFF", "\xf4\x90\x80\x80", u"\\xF4\\x90\\x80\\x80"_s},
     {"cut off", "a\xe2\x82", u"a\\xE2\\x82"_s},
 };
+using Op = bool (*)(const QString&, const QString&, PlatformError&);
+const std::pair<const char*, Op> kOps[] = {{"copy", CopyFileReplacing},
+                                           {"hand-over", HandOverFileReplacing},
+                                           {"owner-only", CopyFileOwnerOnly}};
 } // namespace
 
 class FileOpsTest : public QObject {
     Q_OBJECT
 private slots:
     void initTestCase() { ::umask(002); } // before the first copy: the mode code reads it once
-    void replace_data();
-    void replace();
+
+    void replace_data() {
+        QTest::addColumn<int>("op");
+        QTest::addColumn<int>("row");
+        for (int op : {0, 1, 2})
+            for (int i = 0; i < int(std::size(kTargets)); ++i)
+                QTest::addRow("%s %s", kOps[op].first, std::get<0>(kTargets[i])) << op << i;
+    }
+    void replace() {
+        QFETCH(int, op);
+        const auto& [name, mode, linked] = rowOf(kTargets);
+        const QString at = QString::fromLatin1(name);
+        if (at.startsWith(u"other:") && ::geteuid() != 0)
+            QSKIP("a file of another user needs root to plant");
+        QTemporaryDir dir, shm(u"/dev/shm/tarvik-test-XXXXXX"_s);
+        QVERIFY(QDir(dir.path()).mkpath(u"src"_s) && QDir(dir.path()).mkpath(u"out"_s));
+        const QString source = dir.filePath(u"src/a.zip"_s), own = dir.filePath(u"own.txt"_s);
+        QString target = dir.filePath(u"out/a.zip"_s);
+        const QByteArray content((1 << 20) + 7, 'z'); // more than one read
+        QVERIFY(writeBytes(own, "own") && setMode(own, 0755));
+        if (at != u"no source")
+            QVERIFY(writeBytes(source, content));
+        if (at.contains(u':') || at == u"no source") {
+            const int uid = at.startsWith(u"other:") ? 4242 : -1;
+            const int old = at.contains(u':') ? at.section(u':', 1).toInt(nullptr, 8) : 0644;
+            QVERIFY(writeBytes(target, "old") && setMode(target, old, uid, uid));
+        } else if (at == u"link to own") {
+            QVERIFY(QFile::link(own, target));
+        } else if (at == u"folder") {
+            QVERIFY(QDir(dir.path()).mkpath(u"out/a.zip"_s));
+        } else if (at == u"other filesystem") {
+            if (!shm.isValid() || statOf(dir.path()).st_dev == statOf(shm.path()).st_dev)
+                QSKIP("no second filesystem at /dev/shm");
+            target = shm.filePath(u"a.zip"_s);
+        } else if (at != u"none") {
+            target = at == u"no folder" ? dir.filePath(u"gone/a.zip"_s) : source;
+        }
+        const ino_t sourceFile = statOf(source).st_ino;
+        PlatformError error;
+        const bool ok = kOps[op].second(source, target, error);
+        const struct stat st = statOf(target, false);
+        QCOMPARE(ok ? int(st.st_mode & 07777) : -error.number, op == 2 && ok ? 0600 : mode);
+        if (ok) {
+            QVERIFY(S_ISREG(st.st_mode) && st.st_uid == ::geteuid());
+            QCOMPARE(readBytes(target), content);
+            QCOMPARE(st.st_ino == sourceFile, op == 1 && linked);
+            QCOMPARE(readBytes(source), content); // the source keeps its name until deleted
+        } else if (at == u"no source") {
+            QCOMPARE(readBytes(target), QByteArray("old"));
+        }
+        QCOMPARE(readBytes(own) + QByteArray::number(statOf(own).st_mode & 07777, 8),
+                 QByteArray("own755"));
+        const QDir folder = QFileInfo(target).dir(); // nothing left beside the target
+        QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                 folder.exists() ? QStringList{u"a.zip"_s} : QStringList{});
+    }
+
     void folderLock_data() { addRows(kLocks); }
-    void folderLock();
+    void folderLock() {
+        const auto& [name, found, othersFolder, locked] = rowOf(kLocks);
+        if ((othersFolder || found.startsWith(u"other")) && ::geteuid() != 0)
+            QSKIP("needs root to give files to another user");
+        QTemporaryDir dir;
+        const QString file = dir.filePath(QString::fromLatin1(FileLock::kFolderLockName));
+        const QString target = dir.filePath(u"target"_s);
+        QVERIFY(writeBytes(target, {}) && setMode(target, 0644));
+        if (othersFolder)
+            QVERIFY(setMode(dir.path(), 0700, 4242, 4242));
+        const int held = found == u"folder flock"
+                             ? ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY)
+                             : -1;
+        if (found == u"link")
+            QVERIFY(QFile::link(target, file));
+        else if (found == u"fifo")
+            QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
+        else if (held >= 0)
+            QCOMPARE(::flock(held, LOCK_EX), 0);
+        else if (!found.isEmpty())
+            QVERIFY(writeBytes(file, {}) && setMode(file, found.right(4).toInt(nullptr, 8),
+                                                    found.startsWith(u"other") ? 4242 : -1));
+        const struct stat before = statOf(file, false);
+        const FileLock lock(dir.path(), FileLock::Kind::Folder, 0);
+        QCOMPARE(lock.isLocked(), locked);
+        const struct stat after = statOf(file, false);
+        if (locked)
+            QCOMPARE(QList<uint>({S_ISREG(after.st_mode), after.st_mode & 07777, after.st_uid}),
+                     QList<uint>({1, 0600, othersFolder ? 4242u : ::geteuid()}));
+        else
+            QVERIFY(after.st_mode == before.st_mode && after.st_uid == before.st_uid &&
+                    (statOf(target).st_mode & 07777) == 0644); // a link's target untouched
+        if (held >= 0)
+            ::close(held);
+    }
+
     void nameText_data() { addRows(kNames); }
-    void nameText();
+    void nameText() {
+        const auto& [name, bytes, readable] = rowOf(kNames);
+        QCOMPARE(ReadableName(bytes), readable);
+        QCOMPARE(IsUtf8(bytes), !readable.contains(u"\\x"_s));
+        QCOMPARE(NameBytes(NameText(bytes)), bytes);
+        if (IsUtf8(bytes))
+            QCOMPARE(NameText(bytes), readable);
+    }
 };
-
-void FileOpsTest::replace_data() {
-    QTest::addColumn<int>("op"); // copy, hand-over, owner-only copy
-    QTest::addColumn<int>("row");
-    for (int op : {0, 1, 2})
-        for (int i = 0; i < int(std::size(kTargets)); ++i)
-            QTest::addRow("%s %s",
-                          op == 0   ? "copy"
-                          : op == 1 ? "hand-over"
-                                    : "owner-only",
-                          std::get<0>(kTargets[i]))
-                << op << i;
-}
-
-void FileOpsTest::replace() {
-    QFETCH(int, op);
-    const auto& [name, mode, linked] = rowOf(kTargets);
-    const QString before = QString::fromLatin1(name);
-    if (before.startsWith(u"other:") && ::geteuid() != 0)
-        QSKIP("a file of another user needs root to plant");
-    QTemporaryDir dir, shm(u"/dev/shm/tarvik-test-XXXXXX"_s);
-    QVERIFY(QDir(dir.path()).mkpath(u"src"_s) && QDir(dir.path()).mkpath(u"out"_s));
-    const QString source = dir.filePath(u"src/a.zip"_s), own = dir.filePath(u"own.txt"_s);
-    QString target = dir.filePath(u"out/a.zip"_s);
-    const QByteArray content((1 << 20) + 7, 'z'); // more than one read
-    QVERIFY(writeBytes(own, "own") && setMode(own, 0755));
-    if (before != u"no source")
-        QVERIFY(writeBytes(source, content));
-    if (before.contains(u':') || before == u"no source") {
-        const int uid = before.startsWith(u"other:") ? 4242 : -1;
-        const int old = before.contains(u':') ? before.section(u':', 1).toInt(nullptr, 8) : 0644;
-        QVERIFY(writeBytes(target, "old") && setMode(target, old, uid, uid));
-    } else if (before == u"link to own") {
-        QVERIFY(QFile::link(own, target));
-    } else if (before == u"the source itself") {
-        target = source;
-    } else if (before == u"folder") {
-        QVERIFY(QDir(dir.path()).mkpath(u"out/a.zip"_s));
-    } else if (before == u"no folder") {
-        target = dir.filePath(u"gone/a.zip"_s);
-    } else if (before == u"other filesystem") {
-        if (!shm.isValid() || statOf(dir.path()).st_dev == statOf(shm.path()).st_dev)
-            QSKIP("no second filesystem at /dev/shm");
-        target = shm.filePath(u"a.zip"_s);
-    }
-    const ino_t sourceFile = statOf(source).st_ino;
-
-    PlatformError error;
-    const bool ok = op == 0   ? CopyFileReplacing(source, target, error)
-                    : op == 1 ? HandOverFileReplacing(source, target, error)
-                              : CopyFileOwnerOnly(source, target, error);
-    const struct stat st = statOf(target, false);
-    QCOMPARE(ok ? int(st.st_mode & 07777) : -error.number, op == 2 && ok ? 0600 : mode);
-    if (ok) {
-        QVERIFY(S_ISREG(st.st_mode) && st.st_uid == ::geteuid());
-        QCOMPARE(readBytes(target), content);
-        QCOMPARE(st.st_ino == sourceFile, op == 1 && linked);
-        QCOMPARE(readBytes(source), content); // the source keeps its name until deleted
-    } else if (before == u"no source") {
-        QCOMPARE(readBytes(target), QByteArray("old"));
-    }
-    QCOMPARE(readBytes(own) + QByteArray::number(statOf(own).st_mode & 07777, 8),
-             QByteArray("own755"));
-    const QDir folder = QFileInfo(target).dir(); // nothing left beside the target
-    QCOMPARE(folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
-             folder.exists() ? QStringList{u"a.zip"_s} : QStringList{});
-}
-
-void FileOpsTest::folderLock() {
-    const auto& [name, found, othersFolder, locked, othersFile] = rowOf(kLocks);
-    if ((othersFolder || found.startsWith(u"other")) && ::geteuid() != 0)
-        QSKIP("needs root to give files to another user");
-    QTemporaryDir dir;
-    const QString file = dir.filePath(QString::fromLatin1(FileLock::kFolderLockName));
-    const QString target = dir.filePath(u"target"_s);
-    QVERIFY(writeBytes(target, {}) && setMode(target, 0644));
-    if (othersFolder)
-        QVERIFY(setMode(dir.path(), 0700, 4242, 4242));
-    int held = -1;
-    if (found == u"link")
-        QVERIFY(QFile::link(target, file));
-    else if (found == u"fifo")
-        QCOMPARE(::mkfifo(QFile::encodeName(file).constData(), 0600), 0);
-    else if (found == u"folder flock")
-        QCOMPARE(
-            ::flock(held = ::open(QFile::encodeName(dir.path()).constData(), O_RDONLY), LOCK_EX),
-            0);
-    else if (!found.isEmpty())
-        QVERIFY(writeBytes(file, {}) && setMode(file, found.right(4).toInt(nullptr, 8),
-                                                found.startsWith(u"other") ? 4242 : -1));
-    const struct stat before = statOf(file, false);
-
-    const FileLock lock(dir.path(), FileLock::Kind::Folder, 0);
-    QCOMPARE(lock.isLocked(), locked);
-    const struct stat after = statOf(file, false);
-    if (locked) {
-        QVERIFY(S_ISREG(after.st_mode));
-        QCOMPARE(after.st_mode & 07777, mode_t(0600));
-        QCOMPARE(after.st_uid, othersFile ? 4242u : ::geteuid());
-    } else {
-        QVERIFY(after.st_mode == before.st_mode && after.st_uid == before.st_uid);
-        QCOMPARE(statOf(target).st_mode & 07777, mode_t(0644)); // a link's target untouched
-    }
-    if (held >= 0)
-        ::close(held);
-}
-
-void FileOpsTest::nameText() {
-    const auto& [name, bytes, readable] = rowOf(kNames);
-    QCOMPARE(ReadableName(bytes), readable);
-    QCOMPARE(IsUtf8(bytes), !readable.contains(u"\\x"_s));
-    QCOMPARE(NameBytes(NameText(bytes)), bytes);
-    if (IsUtf8(bytes))
-        QCOMPARE(NameText(bytes), readable);
-}
 
 QTEST_GUILESS_MAIN(FileOpsTest)
 #include "tst_file_ops.moc"
