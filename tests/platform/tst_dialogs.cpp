@@ -14,7 +14,6 @@
 #include <QTimer>
 
 using namespace tarvik;
-using namespace Qt::StringLiterals;
 using enum MessageAnswer;
 
 namespace {
@@ -51,8 +50,7 @@ private slots:
     void messageBox_data() { addRows(kBoxes); }
     void messageBox() {
         const auto& [name, icon, buttons, byDefault, key, shown, answer] = rowOf(kBoxes);
-        const MessageRequest request{u"Script file /s/a.zsc does not exist."_s, icon, buttons,
-                                     byDefault};
+        const MessageRequest request{u"Script /s/a.zsc is gone."_s, icon, buttons, byDefault};
         QStringList seen;
         QTimer::singleShot(0, [&, pressed = key] {
             auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());

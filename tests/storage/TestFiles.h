@@ -6,7 +6,8 @@
 #include <tuple>
 #include <unistd.h>
 
-// Helpers shared by the storage tests.
+// Helpers shared by the storage and platform tests.
+using namespace Qt::StringLiterals;
 
 // A table as an array of row tuples, each named by its first element:
 // addRows(kRows) in the _data function, rowOf(kRows) in the test.
