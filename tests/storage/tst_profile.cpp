@@ -81,15 +81,6 @@ const std::tuple<const char*, QByteArray, int, QString, QString, bool, QByteArra
     {"read-only file refused, also with nothing to change", kP, 0400, u"E"_s, u""_s, false, kP},
 };
 
-// Root stamping a user's script leaves it the user's; a link another user
-// planted leads root only to that user's own files.
-// link's owner (-1: no link), file's owner, group, mode -> written?
-const std::tuple<const char*, int, int, int, int, bool> kOwners[] = {
-    {"another user's owner-only file", -1, 4242, 4242, 0600, true},
-    {"another user's link to their file", 4242, 4242, 4242, 0600, true},
-    {"another user's link to ours: refused", 4242, 0, 0, 0644, false},
-};
-
 // settings file ("-": none) -> UNC, new log, 24 hours | script folder | log
 // folder | pickers' start | port, port used; {p} the program's folder
 const std::tuple<const char*, QByteArray, QString> kLoads[] = {
@@ -191,23 +182,26 @@ private slots:
             QCOMPARE(ReadIni(kOpt, key, {}, path), value);
     }
 
-    void rewriteKeepsOwner_data() { addRows(kOwners); }
+    // Root stamping a user's script leaves it the user's; a link another user
+    // planted leads root only to that user's own files, and stays a link.
     void rewriteKeepsOwner() {
-        const auto& [name, linkOwner, owner, group, mode, written] = rowOf(kOwners);
         if (::geteuid() != 0)
             QSKIP("needs root to give files to another user");
         QTemporaryDir dir;
-        const QString file = dir.filePath(u"s.zsc"_s), link = dir.filePath(u"link.zsc"_s);
-        QVERIFY(writeBytes(file, kP) && setMode(file, mode, owner, group));
-        if (linkOwner >= 0)
-            QVERIFY(QFile::link(file, link) &&
-                    ::lchown(QFile::encodeName(link).constData(), uid_t(linkOwner), 0) == 0);
-        QCOMPARE(WriteIni(kOpt, u"B"_s, u"2"_s, linkOwner >= 0 ? link : file), written);
-        QCOMPARE(readBytes(file), written ? kP + "B=2\r\n" : kP);
-        const struct stat st = statOf(file);
+        const auto at = [&](const char* name) { return dir.filePath(QString::fromLatin1(name)); };
+        QVERIFY(writeBytes(at("theirs"), kP) && setMode(at("theirs"), 0600, 4242, 4242));
+        QVERIFY(writeBytes(at("ours"), kP) && setMode(at("ours"), 0644, 0, 0));
+        for (const char* link : {"to theirs", "to ours"})
+            QVERIFY(QFile::link(at(link + 3), at(link)) &&
+                    ::lchown(QFile::encodeName(at(link)).constData(), 4242, 0) == 0);
+        QVERIFY(WriteIni(kOpt, u"B"_s, u"2"_s, at("theirs")));
+        QVERIFY(WriteIni(kOpt, u"C"_s, u"3"_s, at("to theirs")));
+        QVERIFY(!WriteIni(kOpt, u"B"_s, u"2"_s, at("to ours")));
+        QCOMPARE(readBytes(at("theirs")) + readBytes(at("ours")), kP + "B=2\r\nC=3\r\n" + kP);
+        const struct stat st = statOf(at("theirs"));
         QCOMPARE(QList<uint>({st.st_uid, st.st_gid, st.st_mode & 07777}),
-                 QList<uint>({uint(owner), uint(group), uint(mode)}));
-        QCOMPARE(QFileInfo(link).isSymLink(), linkOwner >= 0);
+                 QList<uint>({4242, 4242, 0600}));
+        QVERIFY(QFileInfo(at("to theirs")).isSymLink());
     }
 
     void placesOfTheFile() {
