@@ -30,13 +30,12 @@ inline QByteArray readBytes(const QString& path) {
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("-"); // "-": no file
 }
 
-// st_ino is 0 when nothing is there; `follow` false looks at a link itself.
+// All zero when nothing is there; `follow` false looks at a link itself.
 inline struct stat statOf(const QString& path, bool follow = true) {
     struct stat st {};
     const QByteArray name = QFile::encodeName(path);
-    if ((follow ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st)) != 0)
-        st.st_ino = 0;
-    return st;
+    const int failed = follow ? ::stat(name.constData(), &st) : ::lstat(name.constData(), &st);
+    return failed ? decltype(st){} : st;
 }
 
 // Sets the mode and, when given, owner and group (as root: another user's file).

@@ -99,9 +99,8 @@ const std::tuple<const char*, QString, QString, QString, QString> kLocations[] =
     {"package tree: installed", kExe, kDoc, kXdg, kInXdg + kDoc},
     {"package tree with settings beside: portable", kExe, kDoc + u" {t}/p/bin/tarvik.ini"_s, kXdg,
      kPortable},
-    {"no XDG folders: the home's", kExe, kDoc, u""_s, kHome},
-    {"relative XDG folders ignored", kExe, kDoc, u"XDG_CONFIG_HOME=cfg XDG_STATE_HOME=state"_s,
-     kHome},
+    {"relative XDG folders ignored: the home's", kExe, kDoc,
+     u"XDG_CONFIG_HOME=cfg XDG_STATE_HOME=state"_s, kHome},
     {"system program folder: installed, even for root", u"/usr/bin/tarvik"_s, u""_s, kXdg,
      kInXdg + u"/usr/bin/faq.fil"_s},
 };
@@ -263,7 +262,6 @@ private slots:
             text += "File" + QByteArray::number(i) + "=f\n";
         IniDocument d = doc(text + "File100002=stray\nDir1=/out\nEmailAddress1=a@b\nLastRun=1\n"
                                    "Error=X\nPassword=old\nDescription=old\n");
-        QCOMPARE(ReadZipScript(d).options.fileSpecs.size(), 100000);
         ZipScriptOptions o = ReadZipScript(doc("[Options]\nZipFile=Backup\nModifiedDate=3/15/2004\n"
                                                "CompressionMode=none\nStoreSubDirs=yes"))
                                  .options;
