@@ -7,31 +7,20 @@
 
 using namespace tarvik;
 
-namespace {
-
-QString takeUtf16(FuzzedDataProvider& in, size_t maxChars) {
+static QString takeUtf16(FuzzedDataProvider& in, size_t maxChars) {
     const std::string bytes = in.ConsumeRandomLengthString(maxChars * 2);
     return QString(reinterpret_cast<const QChar*>(bytes.data()), qsizetype(bytes.size() / 2));
 }
 
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FuzzedDataProvider in(data, size);
-    const bool defaultKey = in.ConsumeBool();
-    const QString key = defaultKey ? kPasswordKey.toString() : takeUtf16(in, 32);
+    const QString key = in.ConsumeBool() ? kPasswordKey.toString() : takeUtf16(in, 32);
     const QString text = takeUtf16(in, 256);
-
     const QString plain = Unscramble(text, key);
     FUZZ_CHECK(plain.size() <= text.size());
-    if (plain.size() == text.size()) {
-        // Nothing was dropped: scrambling it again gives the stored text.
-        const std::optional<QString> again = Scramble(plain, key);
-        FUZZ_CHECK(again && *again == text);
-    }
-    if (const std::optional<QString> scrambled = Scramble(text, key)) {
-        FUZZ_CHECK(scrambled->size() == text.size());
-        FUZZ_CHECK(Unscramble(*scrambled, key) == text);
-    }
+    if (plain.size() == text.size()) // nothing dropped: scrambling again gives the stored text
+        FUZZ_CHECK(Scramble(plain, key) == text);
+    if (const std::optional<QString> scrambled = Scramble(text, key))
+        FUZZ_CHECK(scrambled->size() == text.size() && Unscramble(*scrambled, key) == text);
     return 0;
 }
