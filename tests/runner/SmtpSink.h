@@ -16,7 +16,7 @@ struct SmtpSinkMode {
     int dropFirst = 0; // connections closed before the greeting
     bool silent = false;
     bool swallowEnd = false; // the end of a message is never answered
-    QString host;            // empty: 127.0.0.1
+    QString host{};          // empty: 127.0.0.1
     int port = 0;            // 0: a free one
 };
 
