@@ -119,7 +119,7 @@ inline QStringList filesBelow(const QString& root) {
 }
 
 // Every file below root as "name sha256 mode mtime".
-inline QStringList snapshot(const QString& root) {
+inline QStringList treeSnapshot(const QString& root) {
     QStringList lines;
     for (const QString& name : filesBelow(root)) {
         const QString path = root + u'/' + name;
