@@ -53,10 +53,10 @@ private slots:
     void encrypted();
     void badArchives_data();
     void badArchives();
-    void fullDiskStopsLikeOneThread_data();
     void fullDiskStopsLikeOneThread();
 };
 
+// What the create and members tables do not show already.
 void ZipEngineExtractTest::wildcard_data() {
     QTest::addColumn<QString>("pattern");
     QTest::addColumn<QString>("name");
@@ -66,16 +66,13 @@ void ZipEngineExtractTest::wildcard_data() {
                         bool ignoreCase, bool matches) {
         QTest::newRow(row) << pattern << name << ignoreCase << matches;
     };
-    row("star dot star, no dot", u"*.*"_s, u"README"_s, false, true);
     row("star dot star, leading dot", u"*.*"_s, u".bashrc"_s, false, true);
     row("name dot star, bare name", u"a.*"_s, u"a"_s, false, true);
     row("name dot star, longer name", u"a.*"_s, u"ab"_s, false, false);
     row("name dot star, two dots", u"a.*"_s, u"a.b.c"_s, false, true);
     row("dot star needs the dot when the name has one", u"*x.*"_s, u"a.b"_s, false, false);
-    row("question mark is one character", u"?.txt"_s, u"ab.txt"_s, false, false);
     row("question mark, one code point", u"?.txt"_s, u"\U0001F600.txt"_s, false, true);
     row("suffix must end", u"*.txt"_s, u"a.txt.bak"_s, false, false);
-    row("case counts", u"*.txt"_s, u"A.TXT"_s, false, false);
     row("case ignored", u"*.txt"_s, u"A.TXT"_s, true, true);
     row("case ignored, non-ASCII", u"\u00e4*"_s, u"\u00c4rger"_s, true, true);
     row("several stars", u"a*b*c"_s, u"aXXbYYc"_s, false, true);
@@ -95,35 +92,21 @@ void ZipEngineExtractTest::wildcard() {
              matches);
 }
 
-// The member names that would leave the extraction folder; the members table
-// shows them skipped end to end.
+// The member names that would leave the extraction folder, by name alone; the
+// members table shows one skipped end to end, and what the disk adds.
 void ZipEngineExtractTest::memberPath_data() {
     QTest::addColumn<QString>("name");
     QTest::addColumn<QString>("steps"); // joined with '/'; "REFUSED" when refused
-    QTest::newRow("plain") << "a/b.txt"
-                           << "a/b.txt";
-    QTest::newRow("empty and dot steps") << "./a//b/"
-                                         << "a/b";
-    QTest::newRow("backslash separators") << "a\\b.txt"
-                                          << "a/b.txt";
-    QTest::newRow("dotdot-like name") << "..a/b"
-                                      << "..a/b";
-    QTest::newRow("parent step") << "../evil.txt"
-                                 << "REFUSED";
-    QTest::newRow("parent steps inside") << "a/../../evil.txt"
-                                         << "REFUSED";
-    QTest::newRow("backslash parent steps") << "a\\..\\..\\evil.txt"
-                                            << "REFUSED";
-    QTest::newRow("parent step at end") << "a/.."
-                                        << "REFUSED";
-    QTest::newRow("absolute") << "/etc/x"
-                              << "REFUSED";
-    QTest::newRow("absolute with backslash") << "\\etc\\x"
-                                             << "REFUSED";
-    QTest::newRow("drive letter") << "C:/evil.txt"
-                                  << "REFUSED";
-    QTest::newRow("drive relative") << "c:x"
-                                    << "REFUSED";
+    const auto row = [](const char* name, const char* steps) {
+        QTest::newRow(name) << QString::fromUtf8(name) << QString::fromUtf8(steps);
+    };
+    row("a/b.txt", "a/b.txt");
+    row("./a//b/", "a/b");
+    row("a\\b.txt", "a/b.txt");
+    row("..a/b", "..a/b");
+    for (const char* refused : {"../evil.txt", "a/../../evil.txt", "a\\..\\..\\evil.txt", "a/..",
+                                "/etc/x", "\\etc\\x", "C:/evil.txt", "c:x"})
+        row(refused, "REFUSED");
 }
 
 void ZipEngineExtractTest::memberPath() {
@@ -170,7 +153,6 @@ void ZipEngineExtractTest::members_data() {
     row("folder members and files below them", "f/= f/a.txt=a f/g/= f/g/b.txt=b f/a.txt=again", "*",
         0, "f/a.txt=again f/g/b.txt=b");
     row("parent step", "../evil.txt=x good.txt=good", "*", 40, "good.txt=good");
-    row("absolute path", "@/outside/evil.txt=x good.txt=good", "*", 40, "good.txt=good");
     row("through a symlink on disk", "link/evil.txt=x good.txt=good", "*", 40, "good.txt=good");
     row("onto a symlink on disk", "link=x good.txt=good", "*", 40, "good.txt=good");
     row("symlink member", "link:evil=../outside good.txt=good", "*", 40, "good.txt=good");
@@ -183,7 +165,7 @@ void ZipEngineExtractTest::members() {
     QFETCH(QString, files);
     QTemporaryDir row;
     const QString archive = row.filePath(u"m.zip"_s);
-    QVERIFY(pythonZip(archive, members.replace(u'@', row.path()).split(u' ')));
+    QVERIFY(pythonZip(archive, members.split(u' ')));
     for (int threads : {1, 4}) {
         const QString out = row.filePath(u"out%1"_s.arg(threads));
         QVERIFY(QDir().mkpath(out) && QDir().mkpath(row.filePath(u"outside"_s)));
@@ -209,7 +191,6 @@ void ZipEngineExtractTest::modes_data() {
                         bool exact = true) {
         QTest::newRow(name) << exact << existing << mode << replace << QString::fromUtf8(after);
     };
-    row("mode 0, older file", -100, 0, true, "ARCHIVE");
     row("mode 0, newer file", 100, 0, true, "ARCHIVE");
     row("mode 0, newer file, kept", 100, 0, false, "DISK");
     row("mode 0, no file", 0, 0, false, "ARCHIVE");
@@ -217,8 +198,6 @@ void ZipEngineExtractTest::modes_data() {
     row("mode 1, older file, kept", -100, 1, false, "DISK");
     row("mode 1, newer file", 100, 1, true, "DISK");
     row("mode 1, no file", 0, 1, true, "");
-    row("mode 2, older file", -100, 2, true, "ARCHIVE");
-    row("mode 2, newer file", 100, 2, true, "DISK");
     row("mode 2, no file", 0, 2, false, "ARCHIVE");
     row("1 s older, exact times", -1, 2, true, "ARCHIVE");
     row("1 s older, DOS times", -1, 2, true, "DISK", false);
@@ -274,7 +253,7 @@ void ZipEngineExtractTest::encrypted_data() {
     row("AES, 3 MB", aes("256", "Deflate"), 3 << 20, right, "", 0);
     row("AES, wrong password", aes("256", "Deflate"), 100, u"wrong"_s, "", 40);
     row("AES, no password", aes("256", "Deflate"), 100, {}, "", 40);
-    row("AES, data flipped", aes("256", "Copy"), 65537, right, "data", 40);
+    row("AES, 3 MB, data flipped", aes("256", "Copy"), 3 << 20, right, "data", 40);
     row("AES, code flipped", aes("256", "Deflate"), 65537, right, "code", 40);
     row("AES, empty, code flipped", aes("256", "Copy"), 0, right, "code", 40);
     row("traditional", trad, 100, right, "", 0);
@@ -354,19 +333,13 @@ void ZipEngineExtractTest::badArchives() {
 // A member that cannot be written (a file size limit stands in for a full
 // disk) ends the run with 300 whatever the thread count; every member before
 // it in the archive is extracted, the file it would replace stays.
-void ZipEngineExtractTest::fullDiskStopsLikeOneThread_data() {
-    QTest::addColumn<int>("threads");
-    QTest::newRow("1 thread") << 1;
-    QTest::newRow("6 threads") << 6;
-}
-
 void ZipEngineExtractTest::fullDiskStopsLikeOneThread() {
-    QFETCH(int, threads);
     QTemporaryDir row;
     QStringList args{u"-0"_s, u"in.zip"_s}, before;
     for (const char* prefix : {"a", "big", "z"}) {
         for (int i = 0; i < (*prefix == 'b' ? 1 : 40); ++i) {
-            const QString name = u"%1%2.txt"_s.arg(QLatin1String(prefix)).arg(i, 2, 10, QChar(u'0'));
+            const QString name =
+                u"%1%2.txt"_s.arg(QLatin1String(prefix)).arg(i, 2, 10, QChar(u'0'));
             // Large enough to be started first on several threads.
             QVERIFY(writeFile(row.filePath(name),
                               mixedData(*prefix == 'b' ? 5 << 20 : 3000, quint32(i))));
@@ -376,17 +349,19 @@ void ZipEngineExtractTest::fullDiskStopsLikeOneThread() {
         }
     }
     QVERIFY(infoZip(row.path(), args));
-    const QString out = row.filePath(u"out"_s);
-    QVERIFY(writeFile(out + u"/big00.txt"_s, "DISK"));
-    QCOMPARE(
-        underLimit(RLIMIT_FSIZE, 64 * 1024,
-                   [&] { return extract(row.filePath(u"in.zip"_s), out, {}, 0, true, threads); }),
-        zipresult::kWriteError);
-    const QStringList files = filesBelow(out);
-    for (const QString& name : std::as_const(before))
-        QVERIFY2(files.contains(name), qPrintable(name));
-    QCOMPARE(readFile(out + u"/big00.txt"_s), QByteArray("DISK"));
-    QVERIFY(!files.join(u' ').contains(u".tarvik-"_s));
+    for (int threads : {1, 6}) {
+        const QString out = row.filePath(u"out%1"_s.arg(threads));
+        QVERIFY(writeFile(out + u"/big00.txt"_s, "DISK"));
+        QCOMPARE(underLimit(
+                     RLIMIT_FSIZE, 64 * 1024,
+                     [&] { return extract(row.filePath(u"in.zip"_s), out, {}, 0, true, threads); }),
+                 zipresult::kWriteError);
+        const QStringList files = filesBelow(out);
+        for (const QString& name : std::as_const(before))
+            QVERIFY2(files.contains(name), qPrintable(name));
+        QCOMPARE(readFile(out + u"/big00.txt"_s), QByteArray("DISK"));
+        QVERIFY(!files.join(u' ').contains(u".tarvik-"_s));
+    }
 }
 
 QTEST_GUILESS_MAIN(ZipEngineExtractTest)
