@@ -23,18 +23,14 @@ struct SmtpSinkMode {
 class SmtpSink {
 public:
     explicit SmtpSink(const SmtpSinkMode& mode = {}) {
-        QStringList args{QStringLiteral(TARVIK_TEST_SOURCE_DIR "/smtp_sink.py"),
-                         folder_.path(),
-                         QStringLiteral("--drop-first"),
-                         QString::number(mode.dropFirst),
-                         QStringLiteral("--port"),
-                         QString::number(mode.port)};
-        if (mode.silent)
-            args << QStringLiteral("--silent");
-        if (mode.swallowEnd)
-            args << QStringLiteral("--swallow-end");
-        if (!mode.host.isEmpty())
-            args << QStringLiteral("--host") << mode.host;
+        const QStringList args{QStringLiteral(TARVIK_TEST_SOURCE_DIR "/smtp_sink.py"),
+                               folder_.path(),
+                               mode.host.isEmpty() ? QStringLiteral("127.0.0.1") : mode.host,
+                               QString::number(mode.port),
+                               QString::number(mode.dropFirst),
+                               mode.silent       ? QStringLiteral("silent")
+                               : mode.swallowEnd ? QStringLiteral("swallow-end")
+                                                 : QStringLiteral("plain")};
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QStringLiteral("/usr/bin/python3"), args);
         while (port_ == 0 && process_.waitForReadyRead(30000))

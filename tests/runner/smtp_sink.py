@@ -1,16 +1,13 @@
 #!/usr/bin/python3
-"""SMTP server for the e-mail tests, on aiosmtpd.
+# SMTP server for the e-mail tests, on aiosmtpd: smtp_sink.py FOLDER HOST PORT
+# DROP MODE. Listens on HOST at PORT (0: a free one below 32768, as Tarvik keeps
+# the port in a signed 16-bit number), prints "port N" once it accepts
+# connections and "connection K" for each one; message K is saved in FOLDER as
+# K.eml (the bytes received), then K.json (the envelope and what Python's email
+# package reads). It closes the first DROP connections before the greeting;
+# MODE "silent" never says a word, "swallow-end" never answers a message's ".".
 
-Listens on HOST at a free port below 32768 (Tarvik keeps the mail port in a
-signed 16-bit number), prints "port N" once it accepts connections and
-"connection K" for each one. Message K is saved in FOLDER as K.eml (the bytes
-received) and then K.json (the envelope and what Python's email package reads).
-Failing servers: --drop-first N closes the first N connections before the
-greeting, --silent never says a word, --swallow-end never answers a message's
-final ".".
-"""
-
-import argparse, asyncio, base64, email, email.policy, json, os, random, socket
+import asyncio, base64, email, email.policy, json, os, random, socket, sys
 
 from aiosmtpd.smtp import SMTP
 
@@ -49,12 +46,12 @@ def describe(raw):
 
 
 class Saver:
-    def __init__(self, args):
-        self.args, self.count = args, 0
+    def __init__(self, folder, mode):
+        self.folder, self.mode, self.count = folder, mode, 0
 
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
-        base = os.path.join(self.args.folder, str(self.count))
+        base = os.path.join(self.folder, str(self.count))
         with open(base + ".eml", "wb") as f:
             f.write(envelope.original_content)
         summary = describe(envelope.original_content)
@@ -62,7 +59,7 @@ class Saver:
         with open(base + ".json.part", "w", encoding="utf-8") as f:
             json.dump(summary, f, ensure_ascii=False)
         os.replace(base + ".json.part", base + ".json")
-        if self.args.swallow_end:
+        if self.mode == "swallow-end":
             await asyncio.Event().wait()  # the client waits for a reply in vain
         return "250 Message accepted for delivery"
 
@@ -77,22 +74,22 @@ class Mute(asyncio.Protocol):
             transport.close()
 
 
-async def serve(args):
+async def serve(folder, host, port, drop, mode):
     loop = asyncio.get_running_loop()
-    handler, connections = Saver(args), 0
+    handler, connections = Saver(folder, mode), 0
 
     def factory():
         nonlocal connections
         connections += 1
         print(f"connection {connections}", flush=True)
-        if connections <= args.drop_first or args.silent:
-            return Mute(connections <= args.drop_first)
+        if connections <= drop or mode == "silent":
+            return Mute(connections <= drop)
         return SMTP(handler, hostname="sink.test", loop=loop, enable_SMTPUTF8=True)
 
-    for port in [args.port] if args.port else random.sample(range(20000, 32768), 200):
+    for port in [port] if port else random.sample(range(20000, 32768), 200):
         sock = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
         try:
-            sock.bind((args.host, port))
+            sock.bind((host, port))
             break
         except OSError:
             sock.close()
@@ -102,11 +99,5 @@ async def serve(args):
         await server.serve_forever()
 
 
-parser = argparse.ArgumentParser()
-parser.add_argument("folder")
-parser.add_argument("--host", default="127.0.0.1")
-parser.add_argument("--port", type=int, default=0)
-parser.add_argument("--drop-first", type=int, default=0)
-parser.add_argument("--silent", action="store_true")
-parser.add_argument("--swallow-end", action="store_true")
-asyncio.run(serve(parser.parse_args()))
+folder, host, port, drop, mode = sys.argv[1:]
+asyncio.run(serve(folder, host, int(port), int(drop), mode))

@@ -124,8 +124,6 @@ void EmailStepTest::message_data() {
     QTest::newRow("CR, LF, CR LF and a blank line in the subject")
         << Mail{.subject = u"Weekly\r\n\r\nBcc: evil@x.test\rCc: a@x.test\nTo: b@x.test"_s,
                 .shownSubject = u"Weekly Bcc: evil@x.test Cc: a@x.test To: b@x.test"_s};
-    QTest::newRow("line break in a non-ASCII subject") << Mail{
-        .subject = u"Größe\r\nBcc: evil@x.test"_s, .shownSubject = u"Größe Bcc: evil@x.test"_s};
     QTest::newRow("line break in the sender name") << Mail{
         .senderName = u"Robot\r\nBcc: evil@x.test"_s, .shownName = u"Robot Bcc: evil@x.test"_s};
 }
@@ -227,9 +225,6 @@ void EmailStepTest::outcome_data() {
     for (const auto& [server, saying] : std::initializer_list<std::pair<QString, QString>>{
              {u"127.0.0.1/x"_s, u"Mail server name \"127.0.0.1/x\" holds a character"_s},
              {u"127.0.0.1, user@127.0.0.1"_s, u"\"user@127.0.0.1\""_s},
-             {u"127.0.0.1?x"_s, u"\"127.0.0.1?x\""_s},
-             {u"127.0.0.1#x"_s, u"\"127.0.0.1#x\""_s},
-             {u"mail server"_s, u"\"mail server\""_s},
              {u"127.0.0.1\r\nx"_s, u"\"127.0.0.1 x\""_s},
              {u"127.0.0.1:{port}"_s, u"\"127.0.0.1:{port}\""_s},
              {u" , ,"_s, u"No mail server name given."_s}})
@@ -307,7 +302,7 @@ void EmailStepTest::outcome() {
 }
 
 // The step as the application plugs it in, driven by a zip run: the message
-// carries the archive the run made and links to its first copy.
+// carries the archive the run made.
 void EmailStepTest::zipRunSendsThroughTheStep() {
     SmtpSink sink;
     QVERIFY(sink.started());
@@ -327,8 +322,6 @@ void EmailStepTest::zipRunSendsThroughTheStep() {
     QCOMPARE(fx.messages, QStringList{u"Email sent to 1 addresses."_s});
     const QList<QJsonObject> arrived = sink.messages();
     QCOMPARE(arrived.size(), 1);
-    QCOMPARE(arrived[0][u"text"_s].toString(),
-             u"Zip file can be accessed from "_s + fx.path("out1/Backup.zip") + u"\n\n"_s);
     const QJsonValue file = arrived[0][u"attachments"_s].toArray().at(0);
     QVERIFY(QByteArray::fromBase64(file[u"data"_s].toString().toLatin1()) ==
             readFile(fx.path("out1/Backup.zip")));

@@ -208,7 +208,6 @@ void ZipRunnerTest::logLifeCycle_data() {
     QTest::newRow("afresh keeps the last run's") << true << QByteArray() << "bad bad" << 1;
     QTest::newRow("finished run keeps an old log")
         << false << QByteArray("old line\r\n") << "good" << 1;
-    QTest::newRow("finished run creates no empty log") << false << QByteArray() << "good" << -1;
     QTest::newRow("afresh: abort then finish leaves nothing")
         << true << QByteArray() << "bad good" << -1;
 }
