@@ -1,5 +1,6 @@
 #include "RunnerFixture.h"
 #include "runner/ResultText.h"
+#include "runner/UnzipRunner.h"
 #include "runner/ZipRunner.h"
 #include "storage/FileLock.h"
 #include "storage/Scramble.h"
@@ -8,12 +9,14 @@
 #include <QThread>
 #include <memory>
 #include <optional>
+#include <sys/inotify.h>
+#include <thread>
 #include <unistd.h>
 
 using namespace tarvik;
 using namespace Qt::StringLiterals;
 
-class ZipRunnerTest : public QObject {
+class RunnerTest : public QObject {
     Q_OBJECT
 private slots:
     void runs_data();
@@ -21,13 +24,16 @@ private slots:
     void logLifeCycle_data();
     void logLifeCycle();
     void sameArchiveNameInParallel();
+    void archiveReplacedDuringRunStays();
     void smallRules();
 };
 
-// Every row runs job.zsc (or `script`) over src/a.txt. Keys change the base
-// script ('@' is the root; an empty value drops the key); in the script file
-// {NUL} and {SI} become those bytes. Log lines lose stamp and script folder.
-void ZipRunnerTest::runs_data() {
+// Every zip row runs job.zsc (or `script`) over src/a.txt; every unzip row runs
+// job.usc over in.zip, which Info-ZIP made of src/a.txt and src/deep/b.txt.
+// Keys change the base script ('@' is the root; an empty value drops the key);
+// in the script file {NUL} and {SI} become those bytes. Log lines lose stamp
+// and script folder; unzip rows do not show src.
+void RunnerTest::runs_data() {
     QTest::addColumn<QString>("script");
     QTest::addColumn<Keys>("keys");
     QTest::addColumn<QString>("setUp");
@@ -37,10 +43,20 @@ void ZipRunnerTest::runs_data() {
     const auto row = [](const char* name, const Keys& keys, const char* setUp, int result,
                         const QString& log, const QString& files,
                         const QString& script = u"job.zsc"_s) {
-        Keys k{
-            {u"File1"_s, u"@/src/*.txt"_s}, {u"Dir1"_s, u"@/out1"_s}, {u"ZipFile"_s, u"Backup"_s}};
+        Keys k = script.endsWith(u".usc") ? Keys{{u"ZipFile"_s, u"@/in"_s},
+                                                 {u"File1"_s, u"*.*"_s},
+                                                 {u"Dir1"_s, u"@/out1"_s},
+                                                 {u"Delete"_s, u"Yes"_s}}
+                                          : Keys{{u"File1"_s, u"@/src/*.txt"_s},
+                                                 {u"Dir1"_s, u"@/out1"_s},
+                                                 {u"ZipFile"_s, u"Backup"_s}};
         k.insert(keys);
         QTest::newRow(name) << script << k << QString::fromUtf8(setUp) << result << log << files;
+    };
+    const auto unzip = [&row](const char* name, const Keys& keys, const char* setUp, int result,
+                              const QString& log, const QString& files) {
+        row(("unzip, " + QByteArray(name)).constData(), keys, setUp, result, log, files,
+            u"job.usc"_s);
     };
     const QString a = u"src/a.txt"_s, done = u"out1/Backup.zip=a.txt src/a.txt"_s;
     const QString noDirs = u"job.zsc  Aborted : No directories in script file to process."_s;
@@ -136,9 +152,47 @@ void ZipRunnerTest::runs_data() {
         u"a\\x1b \u00e9.zsc  Unable to copy zip file to @/missing/\\n~. Error 2 : No such file or "
         u"directory"_s,
         done, u"a\\x1b \u00e9.zsc"_s);
+    const QString in = u"in.zip=a.txt,deep/,deep/b.txt"_s,
+                  kept = u"job.usc  Kept zip file @/in.zip"_s;
+    unzip("archive is checked first", {{u"ZipFile"_s, {}}, {u"File1"_s, {}}, {u"Dir1"_s, {}}}, "",
+          2, u"job.usc  Aborted : No zip file in script file to process."_s, in);
+    unzip("no members", {{u"File1"_s, {}}}, "", 2,
+          u"job.usc  Aborted : No file specs in script file to process."_s, in);
+    unzip("no directories", {{u"Dir1"_s, {}}}, "", 2,
+          u"job.usc  Aborted : No directories in script file to process."_s, in);
+    unzip("archive not found", {{u"ZipFile"_s, u"@/missing"_s}}, "", 2,
+          u"job.usc  Aborted due to error 100 : Could not find the archive file."_s, in);
+    unzip("not a zip", {{u"ZipFile"_s, u"@/bad"_s}}, "garbage", 2,
+          u"job.usc  Aborted due to error 110 : The archive file is corrupted. Try using the Fix "
+          u"option on it."_s,
+          u"bad.zip? "_s + in);
+    unzip("extracts into each directory, then deletes", {{u"Dir2"_s, u"@/out2/new"_s}}, "", 0, {},
+          u"out1/a.txt out1/deep/b.txt out2/new/a.txt out2/new/deep/b.txt"_s);
+    unzip("read-only archive stays", {}, "ro-archive", 0,
+          u"job.usc  Unable to delete zip file @/in.zip. Error 13 : Permission denied"_s,
+          in + u" out1/a.txt out1/deep/b.txt"_s);
+    unzip("upper-case ending", {{u"ZipFile"_s, u"@/Data"_s}}, "upper", 0, {},
+          u"out1/a.txt out1/deep/b.txt"_s);
+    unzip("exact name first", {{u"File1"_s, u"a.txt"_s}}, "both", 0, {}, u"in.ZIP out1/a.txt"_s);
+    // The script's scrambled password reaches the engine; a refusal aborts.
+    unzip("AES password", {{u"Password"_s, Scramble(u"pa ss"_s).value()}}, "aes", 0, {},
+          u"out1/a.txt"_s);
+    unzip("wrong password", {{u"Password"_s, Scramble(u"nope"_s).value()}}, "traditional", 2,
+          u"job.usc  Aborted due to error 40 : Some files were skipped while extracting files in "
+          u"zip file."_s,
+          u"in.zip?"_s);
+    // The archive goes only when a member came out of it or was left out on
+    // purpose by a newer-only mode.
+    unzip("specs match nothing", {{u"File1"_s, u"*.doc"_s}}, "", 0,
+          kept + u": no file was extracted from it."_s, in);
+    unzip("every file exists, overwrite off", {{u"File1"_s, u"a.txt"_s}, {u"Overwrite"_s, u"No"_s}},
+          "older", 0, kept + u": no file was extracted from it."_s, in + u" out1/a.txt"_s);
+    unzip("newer-only mode leaves the newer file",
+          {{u"File1"_s, u"a.txt"_s}, {u"Extract"_s, u"newer"_s}, {u"Overwrite"_s, u"Yes"_s}},
+          "newer", 0, {}, u"out1/a.txt"_s);
 }
 
-void ZipRunnerTest::runs() {
+void RunnerTest::runs() {
     QFETCH(QString, script);
     QFETCH(Keys, keys);
     QFETCH(QString, setUp);
@@ -146,9 +200,15 @@ void ZipRunnerTest::runs() {
     QFETCH(QString, log);
     QFETCH(QString, files);
     RunnerFixture fx;
+    const bool zip = script.endsWith(u".zsc");
     if (setUp == u"long" && ::pathconf(qPrintable(fx.root.path()), _PC_NAME_MAX) != 255)
         QSKIP("the test folder's file system does not take names of 255 bytes");
     fx.writeFile("src/a.txt", "alpha");
+    const QString in = fx.path("in.zip");
+    if (!zip) {
+        fx.writeFile("src/deep/b.txt", "bravo");
+        QVERIFY(infoZip(fx.path("src"), {u"-r"_s, in, u"."_s}));
+    }
     keys.removeIf([](const auto& key) { return key.value().isEmpty(); });
     fx.writeScript(script, keys);
     QByteArray bytes = readFile(fx.scriptPath(script));
@@ -181,12 +241,32 @@ void ZipRunnerTest::runs() {
     if (setUp == u"logs")
         for (const char* name : {"src/a.log", "src/b.log", "src/keep.txt", "src/sub/c.log"})
             fx.writeFile(name, name);
+    if (setUp == u"garbage")
+        fx.writeFile("bad.zip", QByteArray(4000, 'g'));
+    if (setUp == u"ro-archive")
+        QVERIFY(QFile::setPermissions(in, QFileDevice::ReadOwner | QFileDevice::ReadGroup));
+    if (setUp == u"upper")
+        QVERIFY(QFile::rename(in, fx.path("Data.ZIP")));
+    if (setUp == u"both")
+        QVERIFY(QFile::copy(in, fx.path("in.ZIP")));
+    if (setUp == u"aes")
+        QVERIFY(QFile::remove(in) && runTool(u"7z"_s, {u"a"_s, u"-tzip"_s, u"-mem=AES256"_s,
+                                                       u"-ppa ss"_s, in, fx.path("src/a.txt")})
+                                             .exitCode == 0);
+    if (setUp == u"traditional")
+        QVERIFY(QFile::remove(in) &&
+                infoZip(fx.path("src"), {u"-P"_s, u"pa ss"_s, in, u"a.txt"_s}));
+    if (setUp == u"older" || setUp == u"newer") {
+        fx.writeFile("out1/a.txt", "on disk");
+        QVERIFY(setModified(fx.path("out1/a.txt"), setUp == u"newer" ? 4000000000 : 600000000));
+    }
 
-    QCOMPARE(int(RunZipScript(script, fx.context)), result);
+    QCOMPARE(int(zip ? RunZipScript(script, fx.context) : RunUnzipScript(script, fx.context)),
+             result);
     QCOMPARE(fx.logLines().join(u'|'), log);
-    QCOMPARE(fx.files().join(u' '), files);
+    QCOMPARE(fx.files(zip ? QString() : u"src/"_s).join(u' '), files);
     QVERIFY(!log.isEmpty() || !QFile::exists(fx.logPath())); // no empty log left
-    if (!setUp.startsWith(u"ro-script") && setUp != u"lock")
+    if (setUp != u"ro-script" && setUp != u"lock")
         QCOMPARE(ReadIni(u"Options"_s, u"LastRun"_s, {}, fx.scriptPath(script)), fx.kStamp);
     if (QFileInfo(fx.context.tempFolder).isDir() && setUp != u"tmp-link")
         QCOMPARE(QFileInfo(fx.context.tempFolder).permissions() & 0x0077,
@@ -194,12 +274,17 @@ void ZipRunnerTest::runs() {
     if (setUp == u"blocked") // the replaced archive keeps the mode the old one had
         QCOMPARE(QFileInfo(fx.path("out2/Backup.zip")).permissions() & 0x7077,
                  QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ReadGroup);
-    if (result == 0 && keys.contains(u"Password"_s))
+    if (zip && result == 0 && keys.contains(u"Password"_s))
         QVERIFY(sevenZipTestPasses(fx.path("out1/Backup.zip"), u"s3cret pw"_s) &&
                 !sevenZipTestPasses(fx.path("out1/Backup.zip"), u"wrong"_s));
+    if (!zip && result == 0 &&
+        !setUp.isEmpty()) // what came out is the archive's, what stayed the disk's
+        QCOMPARE(readFile(fx.path("out1/a.txt")), setUp == u"older" || setUp == u"newer"
+                                                      ? QByteArray("on disk")
+                                                      : QByteArray("alpha"));
 }
 
-void ZipRunnerTest::logLifeCycle_data() {
+void RunnerTest::logLifeCycle_data() {
     QTest::addColumn<bool>("newErrorFile");
     QTest::addColumn<QByteArray>("before");
     QTest::addColumn<QString>("scripts"); // run in order
@@ -212,7 +297,7 @@ void ZipRunnerTest::logLifeCycle_data() {
         << true << QByteArray() << "bad good" << -1;
 }
 
-void ZipRunnerTest::logLifeCycle() {
+void RunnerTest::logLifeCycle() {
     QFETCH(bool, newErrorFile);
     QFETCH(QByteArray, before);
     QFETCH(QString, scripts);
@@ -233,7 +318,7 @@ void ZipRunnerTest::logLifeCycle() {
 
 // Two runs whose scripts name the same archive, at the same time: each
 // destination gets an archive of its own script's files only.
-void ZipRunnerTest::sameArchiveNameInParallel() {
+void RunnerTest::sameArchiveNameInParallel() {
     RunnerFixture one, two;
     two.context.tempFolder = one.context.tempFolder;
     for (RunnerFixture* fx : {&one, &two}) {
@@ -258,9 +343,44 @@ void ZipRunnerTest::sameArchiveNameInParallel() {
     QVERIFY(unzipTestPasses(two.path("out1/Shared.zip")));
 }
 
+// Another file renamed over the archive while it is being extracted is not
+// the file that was extracted: it stays.
+void RunnerTest::archiveReplacedDuringRunStays() {
+    RunnerFixture fx;
+    fx.writeFile("src/a.txt", "alpha");
+    fx.writeFile("src/big.bin", mixedData(24 << 20, 1, true));
+    fx.writeFile("src/c.txt", "never extracted");
+    QVERIFY(infoZip(fx.path("src"), {u"-0"_s, fx.path("in.zip"), u"a.txt"_s, u"big.bin"_s}));
+    QVERIFY(infoZip(fx.path("src"), {fx.path("other.zip"), u"c.txt"_s}));
+    const QByteArray replacement = readFile(fx.path("other.zip"));
+    fx.writeScript(u"job.usc"_s, {{u"ZipFile"_s, u"@/in"_s},
+                                  {u"File1"_s, u"*.*"_s},
+                                  {u"Dir1"_s, u"@/out1"_s},
+                                  {u"Dir2"_s, u"@/out2"_s},
+                                  {u"Delete"_s, u"Yes"_s}});
+    // As soon as the first file lands in out1, another file takes the archive's name.
+    const int watch = inotify_init1(IN_CLOEXEC);
+    QVERIFY(watch >= 0);
+    QVERIFY(inotify_add_watch(watch, QFile::encodeName(fx.path("out1")).constData(),
+                              IN_CREATE | IN_MOVED_TO) >= 0);
+    std::thread replacer([&] {
+        char events[4096];
+        if (::read(watch, events, sizeof events) > 0)
+            ::rename(QFile::encodeName(fx.path("other.zip")).constData(),
+                     QFile::encodeName(fx.path("in.zip")).constData());
+    });
+    const int result = RunUnzipScript(u"job.usc"_s, fx.context);
+    replacer.join();
+    ::close(watch);
+    QCOMPARE(result, 0);
+    QCOMPARE(readFile(fx.path("in.zip")), replacement);
+    QCOMPARE(fx.logLines(),
+             QStringList{u"job.usc  Kept zip file @/in.zip: it changed while it was extracted."_s});
+}
+
 // A script without a date takes every file; a code without a text of its own
 // gets the general one, one past the table none.
-void ZipRunnerTest::smallRules() {
+void RunnerTest::smallRules() {
     QCOMPARE(EarliestDate(QDate()), QDate(1980, 1, 1));
     QCOMPARE(EarliestDate(QDate(2150, 1, 5)), QDate(2150, 1, 5));
     QCOMPARE(ResultText(20, u"creating zip file"_s),
@@ -268,5 +388,5 @@ void ZipRunnerTest::smallRules() {
     QCOMPARE(ResultText(150, u"creating zip file"_s), QString());
 }
 
-QTEST_GUILESS_MAIN(ZipRunnerTest)
-#include "tst_zip_runner.moc"
+QTEST_GUILESS_MAIN(RunnerTest)
+#include "tst_runners.moc"
