@@ -21,8 +21,6 @@ class RunnerTest : public QObject {
 private slots:
     void runs_data();
     void runs();
-    void logLifeCycle_data();
-    void logLifeCycle();
     void sameArchiveNameInParallel();
     void archiveReplacedDuringRunStays();
     void smallRules();
@@ -63,6 +61,12 @@ void RunnerTest::runs_data() {
     row("only File2", {{u"File1"_s, {}}, {u"File2"_s, u"@/src/a.txt"_s}}, "", 2,
         u"job.zsc  Aborted : No file specs in script file to process."_s, a);
     row("no directories", {{u"Dir1"_s, {}}}, "", 2, noDirs, a);
+    // An old log: runs append to it, or start it afresh; a finished run leaves
+    // no empty one.
+    row("aborted run appends", {{u"Dir1"_s, {}}}, "old-log", 2, u"old line|"_s + noDirs, a);
+    row("aborted run afresh", {{u"Dir1"_s, {}}}, "afresh", 2, noDirs, a);
+    row("finished run keeps the old log", {}, "old-log", 0, u"old line"_s, done);
+    row("finished run afresh", {}, "afresh", 0, {}, done);
     row("no zip file", {{u"ZipFile"_s, {}}}, "", 2,
         u"job.zsc  Aborted : No zip file in script file to process."_s, a);
     row("zip file with a folder", {{u"ZipFile"_s, u"../escape"_s}}, "", 2,
@@ -215,6 +219,9 @@ void RunnerTest::runs() {
     QVERIFY(writeFile(fx.scriptPath(script),
                       bytes.replace("{NUL}", QByteArray(1, '\0')).replace("{SI}", "\x0f")));
     std::optional<FileLock> held;
+    if (setUp == u"old-log" || setUp == u"afresh")
+        fx.writeFile("log/errors.txt", "old line\r\n");
+    fx.settings.newErrorFile = setUp == u"afresh";
     if (setUp == u"tmp-link")
         QVERIFY(QFile::link(fx.path("out2"), fx.context.tempFolder));
     if (setUp == u"ro-source")
@@ -282,38 +289,6 @@ void RunnerTest::runs() {
         QCOMPARE(readFile(fx.path("out1/a.txt")), setUp == u"older" || setUp == u"newer"
                                                       ? QByteArray("on disk")
                                                       : QByteArray("alpha"));
-}
-
-void RunnerTest::logLifeCycle_data() {
-    QTest::addColumn<bool>("newErrorFile");
-    QTest::addColumn<QByteArray>("before");
-    QTest::addColumn<QString>("scripts"); // run in order
-    QTest::addColumn<int>("linesAfter");  // -1: no log file at all
-    QTest::newRow("append keeps both lines") << false << QByteArray() << "bad bad" << 2;
-    QTest::newRow("afresh keeps the last run's") << true << QByteArray() << "bad bad" << 1;
-    QTest::newRow("finished run keeps an old log")
-        << false << QByteArray("old line\r\n") << "good" << 1;
-    QTest::newRow("afresh: abort then finish leaves nothing")
-        << true << QByteArray() << "bad good" << -1;
-}
-
-void RunnerTest::logLifeCycle() {
-    QFETCH(bool, newErrorFile);
-    QFETCH(QByteArray, before);
-    QFETCH(QString, scripts);
-    QFETCH(int, linesAfter);
-    RunnerFixture fx;
-    fx.settings.newErrorFile = newErrorFile;
-    fx.writeFile("src/a.txt", "a");
-    if (!before.isEmpty())
-        fx.writeFile("log/errors.txt", before);
-    fx.writeScript(
-        u"good.zsc"_s,
-        {{u"File1"_s, u"@/src/a.txt"_s}, {u"Dir1"_s, u"@/out1"_s}, {u"ZipFile"_s, u"G"_s}});
-    fx.writeScript(u"bad.zsc"_s, {{u"File1"_s, u"@/src/a.txt"_s}});
-    for (const QString& s : scripts.split(u' '))
-        RunZipScript(s + u".zsc"_s, fx.context);
-    QCOMPARE(QFile::exists(fx.logPath()) ? fx.logLines().size() : -1, linesAfter);
 }
 
 // Two runs whose scripts name the same archive, at the same time: each
