@@ -44,7 +44,6 @@ private slots:
     void changedSources_data();
     void changedSources();
     void byteNames();
-    void manyFilesFewDescriptors();
     void archivePath_data();
     void archivePath();
 
@@ -216,7 +215,8 @@ void ZipEngineCreateTest::roundTrip() {
         request.password = password;
         request.recurse = request.storePaths = request.folderEntries = true;
         request.threads = threads;
-        return CreateArchive(request).result;
+        // More files than descriptors: the writer must not hold them all open.
+        return underLimit(RLIMIT_NOFILE, 256, [&] { return CreateArchive(request); }).result;
     };
     const QString archive = row.filePath(u"many.zip"_s);
     QCOMPARE(zip(archive, threads), zipresult::kOk);
@@ -338,22 +338,6 @@ print(sorted(n + b'=' + open(os.path.join(folder, n), 'rb').read() for n in os.l
         for (const QString& got : {out + u"-unzip"_s, request.folder})
             QCOMPARE(python(files, {u"list"_s, got}).output, made.output);
     }
-}
-
-void ZipEngineCreateTest::manyFilesFewDescriptors() {
-    QTemporaryDir row;
-    constexpr int kFiles = 2000;
-    for (int i = 0; i < kFiles; ++i)
-        QVERIFY(writeFile(row.filePath(u"many/f%1.txt"_s.arg(i)), QByteArray::number(i)));
-    ZipRequest request;
-    request.patterns = QStringList{row.filePath(u"many/*.txt"_s)};
-    request.archivePath = row.filePath(u"many.zip"_s);
-    request.level = 0; // deflate state per entry only slows sanitizer builds
-    const ZipOutcome outcome =
-        underLimit(RLIMIT_NOFILE, 256, [&] { return CreateArchive(request); });
-    QCOMPARE(outcome.result, zipresult::kOk);
-    QCOMPARE(archiveMembers(request.archivePath).size(), qsizetype(kFiles));
-    QCOMPARE(outcome.archived.size(), qsizetype(kFiles));
 }
 
 // NUL in the password or the patterns is refused the same way; the runner
