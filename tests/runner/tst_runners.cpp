@@ -59,9 +59,8 @@ void RunnerTest::runs_data() {
     const QString noDirs = u"job.zsc  Aborted : No directories in script file to process."_s;
     row("only File2", {{u"File1"_s, {}}, {u"File2"_s, u"@/src/a.txt"_s}}, "", 2,
         u"job.zsc  Aborted : No file specs in script file to process."_s, a);
-    row("no directories", {{u"Dir1"_s, {}}}, "", 2, noDirs, a);
-    // An old log: runs append to it, or start it afresh; a finished run leaves
-    // no empty one.
+    // No directories, over an old log: runs append to it, or start it afresh;
+    // a finished run leaves no empty one.
     row("aborted run appends", {{u"Dir1"_s, {}}}, "old-log", 2, u"old line|"_s + noDirs, a);
     row("aborted run afresh", {{u"Dir1"_s, {}}}, "afresh", 2, noDirs, a);
     row("finished run keeps the old log", {}, "old-log", 0, u"old line"_s, done);
@@ -94,7 +93,6 @@ void RunnerTest::runs_data() {
          {u"File1"_s, u"X,@/src/a.txt"_s},
          {u"Dir2"_s, u"@/out2"_s}},
         "long", 0, {}, u"out1/"_s + longest + u" out2/"_s + longest);
-    row("finished with nothing to say", {}, "", 0, {}, done);
     row("one directory missing", {{u"Dir1"_s, u"@/missing"_s}, {u"Dir2"_s, u"@/out2"_s}}, "", 0,
         u"job.zsc  Unable to copy zip file to @/missing. Error 2 : No such file or directory"_s,
         u"out2/Backup.zip=a.txt src/a.txt"_s);
