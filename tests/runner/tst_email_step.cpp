@@ -40,40 +40,8 @@ struct Sending {
     Mail mail{};
 };
 
-// The fixture's settings and message lines, a counted connection test and a
-// counted real mailer, and an archive file to attach.
-struct StepWorld {
-    RunnerFixture fx;
-    bool online = true;
-    int connectionTests = 0;
-    int mailersMade = 0;
-    MailTimeouts timeouts;
-    EmailStep step = MakeEmailStep(
-        fx.context, [this] { return ++connectionTests, online; },
-        [this] { return ++mailersMade, std::make_unique<CurlMailer>(timeouts); });
-    QString archive = fx.path("tmp/Backup.zip");
-    // Lines a careless SMTP client would end the message at, then all bytes.
-    QByteArray archiveBytes = "PK\x03\x04\r\n.\r\n..\n.\r\nFrom x\r\n" + mixedData(120000, 7, true);
-
-    StepWorld() { fx.writeFile("tmp/Backup.zip", archiveBytes); }
-
-    void send(const Mail& m, const QString& server, int port) {
-        ZipScript s;
-        s.options.directories = {fx.path("out1"), fx.path("out2")};
-        s.options.zipFile = u"Backup"_s;
-        s.email.attachment = m.attachment;
-        s.email.hyperLink = m.hyperLink;
-        s.email.hyperLinkPath = m.linkPath;
-        s.email.addresses = m.addresses;
-        s.email.senderName = m.senderName;
-        s.email.sender = m.sender;
-        s.email.subject = m.subject;
-        s.email.body = m.body;
-        fx.settings.mailServer = server;
-        fx.settings.mailServerPort = qint16(port);
-        step(s, archive);
-    }
-};
+// Lines a careless SMTP client would end the message at, then all bytes.
+const QByteArray kArchive = "PK\x03\x04\r\n.\r\n..\n.\r\nFrom x\r\n" + mixedData(120000, 7, true);
 
 } // namespace
 
@@ -226,24 +194,35 @@ void EmailStepTest::outcome() {
         return text.replace(u"{port}"_s, QString::number(sink.port()))
             .replace(u"{dead}"_s, QString::number(dead));
     };
-    StepWorld w;
-    w.online = sending.online;
-    w.timeouts = {2, 2, 2}; // servers answer at once here; silence is failure
+    RunnerFixture fx;
+    int connectionTests = 0, mailersMade = 0;
+    if (sending.archiveExists)
+        fx.writeFile("tmp/Backup.zip", kArchive);
     const Mail& e = sending.mail;
-    if (!sending.archiveExists)
-        QVERIFY(QFile::remove(w.archive));
-    w.send(e, fill(sending.server), sending.deadPort ? dead : sink.port());
+    ZipScript script;
+    script.options.directories = {fx.path("out1"), fx.path("out2")};
+    script.options.zipFile = u"Backup"_s;
+    script.email = {e.attachment, e.hyperLink, e.linkPath, e.addresses,
+                    e.senderName, e.sender,    e.subject,  e.body};
+    fx.settings.mailServer = fill(sending.server);
+    fx.settings.mailServerPort = qint16(sending.deadPort ? dead : sink.port());
+    // Servers answer at once here: silence is failure.
+    MakeEmailStep(
+        fx.context, [&] { return ++connectionTests, sending.online; },
+        [&] {
+            return ++mailersMade, std::make_unique<CurlMailer>(MailTimeouts{2, 2, 2});
+        })(script, fx.path("tmp/Backup.zip"));
 
-    QCOMPARE(w.fx.messages.size(), sending.saying.isEmpty() ? 0 : 1);
-    const QString line = w.fx.messages.value(0);
+    QCOMPARE(fx.messages.size(), sending.saying.isEmpty() ? 0 : 1);
+    const QString line = fx.messages.value(0);
     if (sending.mailer && sending.arrived == 0)
         QVERIFY2(line.startsWith(u"Error sending to %1 addresses. "_s.arg(e.addresses.size())),
                  qPrintable(line));
     QVERIFY2(!line.contains(u'\r') && !line.contains(u'\n'), qPrintable(line));
     for (const QString& part : sending.saying)
         QVERIFY2(line.contains(fill(part)), qPrintable(line + u" lacks "_s + fill(part)));
-    QCOMPARE(w.connectionTests, int(e.attachment || e.hyperLink));
-    QCOMPARE(w.mailersMade, int(sending.mailer));
+    QCOMPARE(connectionTests, int(e.attachment || e.hyperLink));
+    QCOMPARE(mailersMade, int(sending.mailer));
     QCOMPARE(sink.messages().size(), sending.arrived);
     QCOMPARE(sink.connections(), sending.connections);
     QVERIFY(!second || second->connections() == 0);
@@ -257,7 +236,7 @@ void EmailStepTest::outcome() {
     QCOMPARE(m[u"fromName"_s].toString(), e.shownName.isEmpty() ? e.senderName : e.shownName);
     QCOMPARE(m[u"fromAddress"_s].toString(), e.sender);
     QCOMPARE(m[u"subject"_s].toString(), e.shownSubject.isEmpty() ? e.subject : e.shownSubject);
-    QCOMPARE(m[u"text"_s].toString(), QString(e.text).replace(u"{dir1}"_s, w.fx.path("out1")));
+    QCOMPARE(m[u"text"_s].toString(), QString(e.text).replace(u"{dir1}"_s, fx.path("out1")));
     QMultiMap<QString, QString> headers;
     for (const QJsonValue& h : m[u"headers"_s].toArray())
         headers.insert(h[0].toString().toLower(), h[1].toString());
@@ -265,7 +244,7 @@ void EmailStepTest::outcome() {
              u"content-type date from message-id mime-version subject to x-mailer"_s);
     QCOMPARE(headers.value(u"x-mailer"_s), u"Tarvik"_s);
     QCOMPARE(QDateTime::fromString(headers.value(u"date"_s), Qt::RFC2822Date).toUTC(),
-             w.fx.context.clock().toUTC());
+             fx.context.clock().toUTC());
     QVERIFY(QRegularExpression(u"^<[^<>@\\s]+@[^<>@\\s]+>$"_s)
                 .match(headers.value(u"message-id"_s))
                 .hasMatch());
@@ -275,8 +254,7 @@ void EmailStepTest::outcome() {
         QCOMPARE(files[0][u"filename"_s].toString(), u"Backup.zip"_s);
         QCOMPARE(files[0][u"contentType"_s].toString(), u"application/zip"_s);
         QCOMPARE(files[0][u"transferEncoding"_s].toString(), u"base64"_s);
-        QVERIFY(QByteArray::fromBase64(files[0][u"data"_s].toString().toLatin1()) ==
-                w.archiveBytes);
+        QVERIFY(QByteArray::fromBase64(files[0][u"data"_s].toString().toLatin1()) == kArchive);
     }
     // Header lines keep RFC 5322's limit, and RFC 2047's for lines holding
     // encoded-words, each of which must decode to whole UTF-8 characters.
