@@ -13,11 +13,10 @@
 // free port below 32768 (the settings keep the port in a qint16), for the
 // lifetime of the object.
 struct SmtpSinkMode {
-    int dropFirst = 0; // connections closed before the greeting
-    bool silent = false;
-    bool swallowEnd = false; // the end of a message is never answered
-    QString host{};          // empty: 127.0.0.1
-    int port = 0;            // 0: a free one
+    int dropFirst = 0;          // connections closed before the greeting
+    const char* mode = "plain"; // "silent"; "swallow-end": a message's end goes unanswered
+    QString host = QStringLiteral("127.0.0.1");
+    int port = 0; // 0: a free one
 };
 
 class SmtpSink {
@@ -25,12 +24,10 @@ public:
     explicit SmtpSink(const SmtpSinkMode& mode = {}) {
         const QStringList args{QStringLiteral(TARVIK_TEST_SOURCE_DIR "/smtp_sink.py"),
                                folder_.path(),
-                               mode.host.isEmpty() ? QStringLiteral("127.0.0.1") : mode.host,
+                               mode.host,
                                QString::number(mode.port),
                                QString::number(mode.dropFirst),
-                               mode.silent       ? QStringLiteral("silent")
-                               : mode.swallowEnd ? QStringLiteral("swallow-end")
-                                                 : QStringLiteral("plain")};
+                               QString::fromLatin1(mode.mode)};
         process_.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         process_.start(QStringLiteral("/usr/bin/python3"), args);
         while (port_ == 0 && process_.waitForReadyRead(30000))
@@ -54,26 +51,18 @@ public:
         return connections_;
     }
 
-    // What arrived, in order: the envelope and the parsed message.
+    // What arrived, in order: the envelope, the parsed message, "raw" its bytes.
     QList<QJsonObject> messages() const {
         QList<QJsonObject> list;
-        for (int i = 1;; ++i) {
-            QFile f(file(i, ".json"));
-            if (!f.open(QIODevice::ReadOnly))
-                return list;
+        for (QFile f(file(1)); f.open(QIODevice::ReadOnly);
+             f.close(), f.setFileName(file(list.size() + 1)))
             list.append(QJsonDocument::fromJson(f.readAll()).object());
-        }
-    }
-
-    // The bytes of message `i` (1-based) as the server received them.
-    QByteArray raw(int i) const {
-        QFile f(file(i, ".eml"));
-        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+        return list;
     }
 
 private:
-    QString file(int i, const char* ending) const {
-        return folder_.filePath(QString::number(i) + QLatin1String(ending));
+    QString file(qsizetype i) const {
+        return folder_.filePath(QString::number(i) + QStringLiteral(".json"));
     }
     void readOutput() {
         while (process_.canReadLine()) {

@@ -3,9 +3,9 @@
 # DROP MODE. Listens on HOST at PORT (0: a free one below 32768, as Tarvik keeps
 # the port in a signed 16-bit number), prints "port N" once it accepts
 # connections and "connection K" for each one; message K is saved in FOLDER as
-# K.eml (the bytes received), then K.json (the envelope and what Python's email
-# package reads). It closes the first DROP connections before the greeting;
-# MODE "silent" never says a word, "swallow-end" never answers a message's ".".
+# K.json (the envelope, what Python's email package reads, the bytes received).
+# It closes the first DROP connections before the greeting; MODE "silent" never
+# says a word, "swallow-end" never answers a message's ".".
 
 import asyncio, base64, email, email.policy, json, os, random, socket, sys
 
@@ -52,10 +52,9 @@ class Saver:
     async def handle_DATA(self, server, session, envelope):
         self.count += 1
         base = os.path.join(self.folder, str(self.count))
-        with open(base + ".eml", "wb") as f:
-            f.write(envelope.original_content)
         summary = describe(envelope.original_content)
-        summary.update(mailFrom=envelope.mail_from, rcptTo=list(envelope.rcpt_tos))
+        summary.update(mailFrom=envelope.mail_from, rcptTo=list(envelope.rcpt_tos),
+                       raw=base64.b64encode(envelope.original_content).decode("ascii"))
         with open(base + ".json.part", "w", encoding="utf-8") as f:
             json.dump(summary, f, ensure_ascii=False)
         os.replace(base + ".json.part", base + ".json")
