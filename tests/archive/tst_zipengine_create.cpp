@@ -54,7 +54,8 @@ private:
 
 // Pieces fall at whole MiBs: sizes on and beside those edges, noise deflate
 // cannot shrink, empty and tiny files, a mode and an odd (not DOS) time, and
-// enough small files that the workers run ahead of the writer.
+// enough small files that the workers run ahead of the writer and outnumber
+// the descriptors a build gets.
 void ZipEngineCreateTest::initTestCase() {
     big_ = dir_.filePath(u"big"_s);
     QVERIFY(writeFile(big_ + u"/large/mixed.bin"_s, mixedData(3 * kPiece + 12345, 1)));

@@ -47,10 +47,8 @@ private slots:
     void memberPath();
     void members_data();
     void members();
-    void modes_data();
-    void modes();
-    void damaged_data();
-    void damaged();
+    void archives_data();
+    void archives();
     void fullDiskStopsLikeOneThread();
 };
 
@@ -179,69 +177,48 @@ void ZipEngineExtractTest::members() {
              (QStringList{u"m.zip"_s, u"out1"_s, u"out4"_s, u"outside"_s}));
 }
 
-void ZipEngineExtractTest::modes_data() {
-    QTest::addColumn<bool>("exactTimes"); // Info-ZIP's archive; else Python's, DOS times only
-    QTest::addColumn<int>("existing");    // offset of the file on disk from the member; 0: none
-    QTest::addColumn<int>("mode");
-    QTest::addColumn<bool>("replace");
-    QTest::addColumn<QString>("after"); // "ARCHIVE", "DISK" or "" (no file)
-    const auto row = [](const char* name, int existing, int mode, bool replace, const char* after,
-                        bool exact = true) {
-        QTest::newRow(name) << exact << existing << mode << replace << QString::fromUtf8(after);
-    };
-    row("mode 0, newer file", 100, 0, true, "ARCHIVE");
-    row("mode 0, newer file, kept", 100, 0, false, "DISK");
-    row("mode 0, no file", 0, 0, false, "ARCHIVE");
-    row("mode 1, older file", -100, 1, true, "ARCHIVE");
-    row("mode 1, older file, kept", -100, 1, false, "DISK");
-    row("mode 1, newer file", 100, 1, true, "DISK");
-    row("mode 1, no file", 0, 1, true, "");
-    row("mode 2, no file", 0, 2, false, "ARCHIVE");
-    row("1 s older, exact times", -1, 2, true, "ARCHIVE");
-    row("1 s older, DOS times", -1, 2, true, "DISK", false);
-    row("3 s older, DOS times", -3, 1, true, "ARCHIVE", false);
-}
-
-void ZipEngineExtractTest::modes() {
-    QFETCH(bool, exactTimes);
-    QFETCH(int, existing);
-    QFETCH(int, mode);
-    QFETCH(bool, replace);
-    QFETCH(QString, after);
-    QTemporaryDir row;
-    const QString archive = row.filePath(u"m.zip"_s), target = row.filePath(u"out/m.txt"_s);
-    const qint64 memberTime =
-        exactTimes ? kMemberTime
-                   : QDateTime(QDate(2020, 9, 13), QTime(12, 26, 40)).toSecsSinceEpoch();
-    QVERIFY(writeFile(row.filePath(u"m.txt"_s), "ARCHIVE"));
-    QVERIFY(setModified(row.filePath(u"m.txt"_s), kMemberTime));
-    QVERIFY(exactTimes ? infoZip(row.path(), {archive, u"m.txt"_s})
-                       : pythonZip(archive, {u"m.txt=ARCHIVE"_s}));
-    if (existing != 0) {
-        QVERIFY(writeFile(target, "DISK"));
-        QVERIFY(setModified(target, memberTime + existing));
-    }
-    QCOMPARE(extract(archive, row.filePath(u"out"_s), {}, mode, replace), zipresult::kOk);
-    QCOMPARE(QString::fromUtf8(readFile(target)), after);
-    QVERIFY(after != u"ARCHIVE" || modified(target) == memberTime);
-}
-
-// Archives made of m.bin and damaged, extracted over an m.bin on disk that
-// stays unless the member comes out whole. 7-Zip writes AES members as AE-2:
-// CRC 0, vouched for by the authentication code alone. Damage: a byte flipped
-// in the middle (in the data) or in the code, or the archive spoiled.
-void ZipEngineExtractTest::damaged_data() {
+// Archives of m.bin, extracted over an m.bin on disk (when `existing` is not
+// 0: that much newer than the member) that stays unless the member comes out
+// whole and the mode lets it. 7-Zip writes AES members as AE-2: CRC 0,
+// vouched for by the authentication code alone. Damage: a byte flipped in
+// the middle (in the data) or in the code, or the archive spoiled.
+void ZipEngineExtractTest::archives_data() {
     QTest::addColumn<QString>("command"); // makes p.zip from m.bin (and ok.txt)
     QTest::addColumn<int>("size");
     QTest::addColumn<QString>("password");
     QTest::addColumn<QString>("damage");
     QTest::addColumn<int>("result");
     QTest::addColumn<QString>("files"); // in the extraction folder afterwards
+    QTest::addColumn<int>("existing");
+    QTest::addColumn<int>("mode");
+    QTest::addColumn<bool>("replace");
+    QTest::addColumn<QString>("after"); // m.bin holds "ARCHIVE" (the member) or "DISK"
     const auto row = [](const char* name, const QString& command, int size, const QString& password,
-                        const char* damage, int result, const char* files = "m.bin") {
+                        const char* damage, int result, const char* files = "m.bin",
+                        int existing = 100, int mode = 0, bool replace = true,
+                        const char* after = nullptr) {
         QTest::newRow(name) << command << size << password << QString::fromUtf8(damage) << result
-                            << QString::fromUtf8(files);
+                            << QString::fromUtf8(files) << existing << mode << replace
+                            << QString::fromUtf8(after         ? after
+                                                 : result == 0 ? "ARCHIVE"
+                                                               : "DISK");
     };
+    // Info-ZIP stores exact times; -X leaves them out, DOS times step by 2 s.
+    const auto when = [&row](const char* name, int existing, int mode, bool replace,
+                             const char* after, bool exact = true) {
+        row(name, exact ? u"zip -q p.zip m.bin"_s : u"zip -q -X p.zip m.bin"_s, 100, {}, "", 0,
+            *after ? "m.bin" : "", existing, mode, replace, after);
+    };
+    when("mode 0, newer file, kept", 100, 0, false, "DISK");
+    when("mode 0, no file", 0, 0, false, "ARCHIVE");
+    when("mode 1, older file", -100, 1, true, "ARCHIVE");
+    when("mode 1, older file, kept", -100, 1, false, "DISK");
+    when("mode 1, newer file", 100, 1, true, "DISK");
+    when("mode 1, no file", 0, 1, true, "");
+    when("mode 2, no file", 0, 2, false, "ARCHIVE");
+    when("1 s older, exact times", -1, 2, true, "ARCHIVE");
+    when("1 s older, DOS times", -1, 2, true, "DISK", false);
+    when("3 s older, DOS times", -3, 1, true, "ARCHIVE", false);
     const auto aes = [](const char* bits, const char* method) {
         return u"7z a -tzip -mem=AES%1 -mm=%2 -pright p.zip m.bin"_s.arg(QLatin1String(bits),
                                                                          QLatin1String(method));
@@ -274,16 +251,21 @@ void ZipEngineExtractTest::damaged_data() {
         "", 50);
 }
 
-void ZipEngineExtractTest::damaged() {
+void ZipEngineExtractTest::archives() {
     QFETCH(QString, command);
     QFETCH(int, size);
     QFETCH(QString, password);
     QFETCH(QString, damage);
     QFETCH(int, result);
     QFETCH(QString, files);
+    QFETCH(int, existing);
+    QFETCH(int, mode);
+    QFETCH(bool, replace);
+    QFETCH(QString, after);
     QTemporaryDir row;
     const QByteArray content = mixedData(size, 17);
     QVERIFY(writeFile(row.filePath(u"m.bin"_s), content));
+    QVERIFY(setModified(row.filePath(u"m.bin"_s), kMemberTime));
     QVERIFY(writeFile(row.filePath(u"ok.txt"_s), "fine"));
     QCOMPARE(runTool(u"sh"_s, {u"-c"_s, command}, row.path()).exitCode, 0);
     const QString archive = row.filePath(u"p.zip"_s);
@@ -298,11 +280,15 @@ void ZipEngineExtractTest::damaged() {
         bytes = damage == u"garbage" ? mixedData(5000, 9) : QByteArray();
     QVERIFY(writeFile(archive, bytes));
     QVERIFY(damage != u"remove" || QFile::remove(archive));
-    const QString out = row.filePath(u"out"_s);
-    QVERIFY(writeFile(out + u"/m.bin"_s, "DISK"));
-    QCOMPARE(int(extract(archive, out, password)), result);
+    const QString out = row.filePath(u"out"_s), target = out + u"/m.bin"_s;
+    QVERIFY(QDir().mkpath(out));
+    QVERIFY(!existing ||
+            (writeFile(target, "DISK") && setModified(target, kMemberTime + existing)));
+    QCOMPARE(int(extract(archive, out, password, mode, replace)), result);
     QCOMPARE(filesBelow(out).join(u' '), files);
-    QCOMPARE(readFile(out + u"/m.bin"_s), result == 0 ? content : QByteArray("DISK"));
+    QVERIFY(!files.contains(u"m.bin") ||
+            readFile(target) == (after == u"DISK" ? QByteArray("DISK") : content));
+    QVERIFY(after != u"ARCHIVE" || modified(target) == kMemberTime);
 }
 
 // A member that cannot be written (a file size limit stands in for a full
