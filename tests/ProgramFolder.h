@@ -62,25 +62,23 @@ inline QStringList filesIn(const QString& folder) {
 // Every file member's content, read with libzip; nothing when the archive or
 // a member cannot be read in full.
 inline std::optional<Files> members(const QString& archive) {
-    zip_t* z =
-        zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY | ZIP_CHECKCONS, nullptr);
-    if (!z)
-        return std::nullopt;
+    const std::unique_ptr<zip_t, decltype(&zip_discard)> z(
+        zip_open(QFile::encodeName(archive).constData(), ZIP_RDONLY | ZIP_CHECKCONS, nullptr),
+        zip_discard);
     Files files;
-    bool ok = true;
-    for (zip_int64_t i = 0; ok && i < zip_get_num_entries(z, 0); ++i) {
+    for (zip_int64_t i = 0; z && i < zip_get_num_entries(z.get(), 0); ++i) {
         zip_stat_t st;
-        zip_file_t* f = nullptr;
-        ok = zip_stat_index(z, i, ZIP_FL_ENC_RAW, &st) == 0 && (f = zip_fopen_index(z, i, 0));
-        QByteArray data(qsizetype(ok ? st.size : 0) + 1, '\0');
-        ok = ok && zip_fread(f, data.data(), data.size()) == zip_int64_t(st.size);
-        if (f)
-            zip_fclose(f);
-        if (ok && !QByteArray(st.name).endsWith('/'))
+        zip_file_t* f = zip_stat_index(z.get(), i, ZIP_FL_ENC_RAW, &st)
+                            ? nullptr
+                            : zip_fopen_index(z.get(), i, 0);
+        QByteArray data(f ? qsizetype(st.size) + 1 : 0, '\0');
+        const bool whole = f && zip_fread(f, data.data(), data.size()) == zip_int64_t(st.size);
+        if ((f && zip_fclose(f)) || !whole)
+            return std::nullopt;
+        if (!QByteArray(st.name).endsWith('/'))
             files.insert(QString::fromUtf8(st.name), data.chopped(1));
     }
-    zip_discard(z);
-    return ok ? std::optional(files) : std::nullopt;
+    return z ? std::optional(files) : std::nullopt;
 }
 
 // True when Info-ZIP and 7-Zip both test the archive good.
@@ -108,7 +106,10 @@ public:
         const QString built = qEnvironmentVariable("TARVIK_BUILD_DIR") + u"/tarvik"_s;
         if (::link(QFile::encodeName(built).constData(), QFile::encodeName(bin()).constData()))
             QFile::copy(built, bin());
-        reset();
+        for (const QString& sub : {u"scripts"_s, u"log"_s, u"src"_s, u"out"_s, u"tmp"_s})
+            QDir().mkpath(at(sub));
+        tarvik::WriteIni(u"Options"_s, u"ScriptFilePath"_s, at(u"scripts/"_s), ini());
+        tarvik::WriteIni(u"Options"_s, u"ErrorFilePath"_s, at(u"log"_s), ini());
     }
 
     QString bin() const { return root_.filePath(u"bin/tarvik"_s); }
@@ -120,16 +121,6 @@ public:
     // Where batch runs build their archives (TMPDIR is the run's tmp folder).
     QString tmp() const { return at(u"tmp/tarvik-%1"_s.arg(::getuid())); }
     QString scratch(const QString& name) const { return root_.filePath(name); }
-
-    // A fresh run folder, and settings that point into it.
-    void reset() const {
-        QDir(at()).removeRecursively();
-        for (const QString& sub : {u"scripts"_s, u"log"_s, u"src"_s, u"out"_s, u"tmp"_s})
-            QDir().mkpath(at(sub));
-        QFile::remove(ini());
-        tarvik::WriteIni(u"Options"_s, u"ScriptFilePath"_s, at(u"scripts/"_s), ini());
-        tarvik::WriteIni(u"Options"_s, u"ErrorFilePath"_s, at(u"log"_s), ini());
-    }
 
     // `keys`: "Key=value" lines, '@' standing for the run folder.
     void writeScript(const QString& name, QString keys) const {
@@ -145,17 +136,12 @@ public:
         return env;
     }
 
-#ifdef TARVIK_FAULT_SHIM
+#ifdef TARVIK_FAULT_PRELOAD
     // With the fault shim (fault_shim.c) preloaded, watching the run folder
     // and reporting to scratch("shim"); `faults` are its TARVIK_FAULT_ values.
-    // A sanitized build preloads its runtime first, as it must be.
     QProcessEnvironment shimEnv(const QMap<QString, QString>& faults) const {
         QProcessEnvironment e = env();
-#ifdef TARVIK_ASAN_RUNTIME
-        e.insert(u"LD_PRELOAD"_s, QStringLiteral(TARVIK_ASAN_RUNTIME ":" TARVIK_FAULT_SHIM));
-#else
-        e.insert(u"LD_PRELOAD"_s, QStringLiteral(TARVIK_FAULT_SHIM));
-#endif
+        e.insert(u"LD_PRELOAD"_s, QStringLiteral(TARVIK_FAULT_PRELOAD));
         e.insert(u"TARVIK_FAULT_UNDER"_s, at());
         e.insert(u"TARVIK_FAULT_REPORT"_s, scratch(u"shim"_s));
         for (auto it = faults.begin(); it != faults.end(); ++it)

@@ -21,15 +21,14 @@ private slots:
 private:
     void prepare();
     int execute(const QString& phase, const QMap<QString, QString>& faults);
-    void checkZip(int code, const QString& log, bool logLost);
-    void checkUnzip(int code, const QString& log, bool logLost);
+    Files state() const;
 
-    ProgramFolder pf_;
+    std::optional<ProgramFolder> pf_;
     QMap<QString, QMap<QString, long>> fewest_; // per phase: calls of each kind without faults
     QString report_; // the shim's: "hit KIND PATH" per failed call, "count KIND N" per kind
-    Files files_;    // the sources below src; also the members of src/in.zip
-    QByteArray archive_, profile_, settings_;
-    QStringList scripts_;
+    Files before_;   // state() after prepare()
+    QMap<QString, Files> after_; // per phase: state() after a run without faults
+    QByteArray script_;
 };
 
 void FaultInjectionTest::faults_data() {
@@ -53,44 +52,64 @@ void FaultInjectionTest::faults_data() {
 }
 
 // src/in.zip holds the sources, to be extracted into out/x and out/y (which
-// hold an old copy of two of them) and deleted. An older Backup.zip sits in
-// out/one and out/two; the d sources carry the delete mark.
+// hold an old copy of two of them) and then deleted. An older Backup.zip sits
+// in out/one and out/two; the sources in del/ carry the delete mark.
 void FaultInjectionTest::prepare() {
-    pf_.reset();
-    files_ = {{u"keep/a.txt"_s, sample(300000, 1)},
-              {u"keep/b.bin"_s, sample(60000, 2, true)},
-              {u"del/d1.txt"_s, sample(40000, 3)},
-              {u"del/d2.txt"_s, sample(20000, 4)}};
-    for (auto it = files_.begin(); it != files_.end(); ++it)
-        QVERIFY(put(pf_.at(u"src/"_s + it.key()), *it));
+    pf_.emplace();
+    const Files files{{u"keep/a.txt"_s, sample(300000, 1)},
+                      {u"keep/b.bin"_s, sample(60000, 2, true)},
+                      {u"del/d1.txt"_s, sample(40000, 3)},
+                      {u"del/d2.txt"_s, sample(20000, 4)}};
+    for (auto it = files.begin(); it != files.end(); ++it)
+        QVERIFY(put(pf_->at(u"src/"_s + it.key()), *it));
+    // The same bytes in every folder: fixed times, no extra fields.
     QProcess zip;
-    zip.setWorkingDirectory(pf_.at(u"src"_s));
-    zip.start(u"zip"_s, {u"-qr"_s, u"in.zip"_s, u"keep"_s, u"del"_s});
+    zip.setWorkingDirectory(pf_->at(u"src"_s));
+    zip.start(u"sh"_s, {u"-c"_s, u"touch -d 2004-03-15 */* && zip -qrXD in.zip keep del"_s});
     QVERIFY(zip.waitForFinished() && zip.exitCode() == 0);
-    archive_ = get(pf_.at(u"src/in.zip"_s));
-    QVERIFY(put(pf_.at(u"out/one/Backup.zip"_s), archive_));
-    QVERIFY(put(pf_.at(u"out/two/Backup.zip"_s), archive_));
-    QVERIFY(put(pf_.at(u"out/x/keep/a.txt"_s), "OLD") && put(pf_.at(u"out/y/del/d1.txt"_s), "OLD"));
-    pf_.writeScript(u"go.zsc"_s, u"File1=@/src/keep/*\nFile2=X,@/src/del/*.txt\nDir1=@/out/one\n"
-                                 u"Dir2=@/out/two\nZipFile=Backup\nStorePaths=No"_s);
-    pf_.writeScript(u"go.usc"_s, u"ZipFile=@/src/in\nFile1=*.*\nDir1=@/out/x\nDir2=@/out/y\n"
-                                 u"Overwrite=Yes\nDelete=Yes"_s);
-    profile_ = get(pf_.script(u"go.zsc"_s));
-    settings_ = get(pf_.ini());
-    scripts_ = scriptLines(pf_.script(u"go.zsc"_s)) + scriptLines(pf_.script(u"go.usc"_s));
+    for (const QString& old : {u"out/one/Backup.zip"_s, u"out/two/Backup.zip"_s})
+        QVERIFY(put(pf_->at(old), get(pf_->at(u"src/in.zip"_s))));
+    QVERIFY(put(pf_->at(u"out/x/keep/a.txt"_s), "OLD") &&
+            put(pf_->at(u"out/y/del/d1.txt"_s), "OLD"));
+    pf_->writeScript(u"go.zsc"_s, u"File1=@/src/keep/*\nFile2=X,@/src/del/*.txt\nDir1=@/out/one\n"
+                                  u"Dir2=@/out/two\nZipFile=Backup\nStorePaths=No"_s);
+    pf_->writeScript(u"go.usc"_s, u"ZipFile=@/src/in\nFile1=*.*\nDir1=@/out/x\nDir2=@/out/y\n"
+                                  u"Overwrite=Yes\nDelete=Yes"_s);
+    script_ = get(pf_->script(u"go.zsc"_s));
+    before_ = state();
+}
+
+// The settings and the run folder's files but the log, the folder's name
+// left out: scripts without the stamps a run leaves, archives made by runs as
+// their members ("damaged" when they cannot be read), other files as they are.
+Files FaultInjectionTest::state() const {
+    Files state{{u"settings"_s, get(pf_->ini())}};
+    for (const QString& file : filesIn(pf_->at()).filter(QRegularExpression(u"^(?!log/)"_s))) {
+        const QString path = pf_->at(file);
+        QByteArray& value = state[file] = get(path);
+        if (file.startsWith(u"scripts/"_s))
+            value = scriptLines(path).join(u'\n').toUtf8();
+        if (file.startsWith(u"out/"_s) && file.endsWith(u".zip"_s)) {
+            const auto zip = members(path);
+            value = zip ? zip->keys().join(u'/').toUtf8() + zip->values().join() : "damaged";
+        }
+    }
+    for (QByteArray& value : state)
+        value.replace(QFile::encodeName(pf_->at()), "@/");
+    return state;
 }
 
 // One run of the phase's program with the shim set to `faults`, on one engine
 // thread, so that the n-th call of a kind is the same call in every run.
 int FaultInjectionTest::execute(const QString& phase, const QMap<QString, QString>& faults) {
-    QProcessEnvironment env = pf_.shimEnv(faults);
+    QProcessEnvironment env = pf_->shimEnv(faults);
     env.insert(u"TARVIK_THREADS"_s, u"1"_s);
     const int code = phase == u"settings"
-                         ? pf_.run({pf_.script(u"go.zsc"_s), u"LastRun"_s, u"2004/03/15"_s}, env,
-                                   QStringLiteral(TARVIK_INI_WRITER))
+                         ? pf_->run({pf_->script(u"go.zsc"_s), u"LastRun"_s, u"2004/03/15"_s}, env,
+                                    QStringLiteral(TARVIK_INI_WRITER))
                                .code
-                         : pf_.run({phase == u"zip" ? u"go.zsc"_s : u"go.usc"_s}, env).code;
-    report_ = QString::fromUtf8(get(pf_.scratch(u"shim"_s)));
+                         : pf_->run({u"go."_s + phase.front() + u"sc"_s}, env).code;
+    report_ = QString::fromUtf8(get(pf_->scratch(u"shim"_s)));
     return code;
 }
 
@@ -105,6 +124,7 @@ void FaultInjectionTest::faults() {
     for (int probe = fewest_.contains(phase) ? 3 : 0; probe < 3; ++probe) {
         prepare();
         QCOMPARE(execute(phase, {}), 0);
+        after_[phase] = state();
         for (const auto& m : QRegularExpression(u"count (\\w+) (\\d+)"_s).globalMatch(report_)) {
             const long n = m.captured(2).toLong();
             fewest_[phase][m.captured(1)] = probe ? qMin(fewest_[phase][m.captured(1)], n) : n;
@@ -119,89 +139,62 @@ void FaultInjectionTest::faults() {
                                      {u"AT"_s, QString::number(at)},
                                      {u"PERSIST"_s, persist ? u"1"_s : u"0"_s}});
     QVERIFY2(report_.contains(u"hit "_s), "the fault was never injected");
+    const ProgramFolder& pf = *pf_;
     if (phase == u"settings") {
         // The write refuses and keeps the old file, or succeeds with every
         // key; a failed write or sync of the new file never succeeds.
         QVERIFY2(code == 0 || code == 1, qPrintable(report_));
-        QCOMPARE(get(pf_.script(u"go.zsc"_s)),
-                 code ? profile_ : profile_ + "LastRun=2004/03/15\r\n");
+        QCOMPARE(get(pf.script(u"go.zsc"_s)), code ? script_ : script_ + "LastRun=2004/03/15\r\n");
         QVERIFY2(code || (call != u"write" && !(call == u"fsync" && at == 1)), "reported success");
         return;
     }
     QVERIFY2(code == 0 || code == 2, qPrintable(QString::number(code)));
-    const bool logLost = report_.contains(pf_.at(u"log"_s));
-    const QString log = pf_.logText();
+    const bool logLost = report_.contains(pf.at(u"log"_s));
+    const QString log = pf.logText();
     QVERIFY2(logLost || (code == 2) == log.contains(u"  Aborted"_s), qPrintable(log));
-    QCOMPARE(scriptLines(pf_.script(u"go.zsc"_s)) + scriptLines(pf_.script(u"go.usc"_s)), scripts_);
-    QCOMPARE(get(pf_.ini()), settings_);
-    phase == u"zip" ? checkZip(code, log, logLost) : checkUnzip(code, log, logLost);
-}
-
-void FaultInjectionTest::checkZip(int code, const QString& log, bool logLost) {
-    Files byName;
-    for (auto it = files_.begin(); it != files_.end(); ++it)
-        byName.insert(QFileInfo(it.key()).fileName(), *it);
-    // Each destination holds the old archive or the complete new one; the new
-    // one counts only when its folder was synced after it was renamed in.
-    int delivered = 0;
-    for (const QString& dir : {pf_.at(u"out/one"_s), pf_.at(u"out/two"_s)}) {
-        const QString archive = dir + u"/Backup.zip"_s;
-        QCOMPARE(filesIn(dir), QStringList{u"Backup.zip"_s}); // no copy left half-made
-        const bool changed = get(archive) != archive_;
-        if (changed) {
-            QCOMPARE(members(archive), byName);
-            QVERIFY(peersPass(archive));
-        }
-        if (changed && !report_.contains(u"hit dirsync "_s + dir))
-            ++delivered;
-        else
-            QVERIFY2(code || logLost || log.contains(u"  Unable to copy zip file to "_s + dir),
+    // Each file is whole, as it was or as a run without faults leaves it, and
+    // nothing half-made is left (but in the temporary folder).
+    const Files now = state(), &good = after_[phase];
+    QStringList paths = now.keys() + before_.keys() + good.keys();
+    for (const QString& p : paths)
+        QVERIFY2(p.startsWith(u"tmp/"_s) || now.value(p, "-") == before_.value(p, "-") ||
+                     now.value(p, "-") == good.value(p, "-"),
+                 qPrintable(p));
+    const auto isNew = [&](const QString& p) { return now.value(p, "-") == good.value(p, "-"); };
+    if (phase == u"zip") {
+        // A copy counts only when its folder was synced after it was renamed
+        // in; a marked source goes only when a copy that counts holds it.
+        int delivered = 0;
+        for (const QString& dir : {u"out/one"_s, u"out/two"_s}) {
+            const bool counts =
+                isNew(dir + u"/Backup.zip"_s) && !report_.contains(u"hit dirsync "_s + pf.at(dir));
+            QVERIFY(!isNew(dir + u"/Backup.zip"_s) || peersPass(pf.at(dir + u"/Backup.zip"_s)));
+            QVERIFY2(counts || code || logLost ||
+                         log.contains(u"  Unable to copy zip file to "_s + pf.at(dir)),
                      qPrintable(log));
-    }
-    QVERIFY2(code || delivered, "finished without delivering an archive");
-    // A marked source is gone only when a checked copy holds it.
-    for (auto it = files_.begin(); it != files_.end(); ++it) {
-        const QString source = pf_.at(u"src/"_s + it.key());
-        QVERIFY2(get(source) == *it ||
-                     (it.key().startsWith(u"del/"_s) && delivered && !QFile::exists(source)),
-                 qPrintable(source));
-    }
-    QCOMPARE(pf_.run({u"go.zsc"_s}).code, 0);
-    QCOMPARE(filesIn(pf_.tmp()), QStringList{LockFileName(u"Backup.zip"_s)});
-    for (const QString& dir : {u"out/one"_s, u"out/two"_s})
-        QCOMPARE(filesIn(pf_.at(dir)), QStringList{u"Backup.zip"_s});
-    QVERIFY(peersPass(pf_.at(u"out/two/Backup.zip"_s)));
-}
-
-void FaultInjectionTest::checkUnzip(int code, const QString& log, bool logLost) {
-    // Every target is what it was, or the member's whole content.
-    bool allNew = true;
-    for (const QString& dir : {u"out/x/"_s, u"out/y/"_s})
-        for (auto it = files_.begin(); it != files_.end(); ++it) {
-            const QString target = pf_.at(dir + it.key());
-            const bool isNew = QFile::exists(target) && get(target) == *it;
-            const bool hadOld =
-                QStringList{u"out/x/keep/a.txt"_s, u"out/y/del/d1.txt"_s}.contains(dir + it.key());
-            QVERIFY2(isNew || (hadOld ? get(target) == "OLD" : !QFile::exists(target)),
-                     qPrintable(target));
-            allNew = allNew && isNew;
+            delivered += counts;
         }
-    QCOMPARE(filesIn(pf_.at(u"out"_s)).filter(u".tarvik-"_s), QStringList());
-    // The archive goes only from a finished run, once the extracted files are
-    // on the disk.
-    const bool kept = QFile::exists(pf_.at(u"src/in.zip"_s));
-    QVERIFY(!kept || get(pf_.at(u"src/in.zip"_s)) == archive_);
-    QVERIFY2(kept || (code == 0 && !report_.contains(u"hit dirsync "_s + pf_.at(u"out"_s))),
-             "archive lost");
-    QVERIFY2(code || allNew, "finished without extracting every member");
-    QVERIFY(logLost || code || kept == log.contains(u"  Unable to delete zip file "_s));
-
-    QVERIFY(put(pf_.at(u"src/in.zip"_s), archive_));
-    QCOMPARE(pf_.run({u"go.usc"_s}).code, 0);
-    for (const QString& dir : {u"out/x/"_s, u"out/y/"_s})
-        for (auto it = files_.begin(); it != files_.end(); ++it)
-            QCOMPARE(get(pf_.at(dir + it.key())), *it);
-    QCOMPARE(filesIn(pf_.at(u"out"_s)).filter(u".tarvik-"_s), QStringList());
+        QVERIFY2(code || delivered, "finished without delivering an archive");
+        QVERIFY2(delivered ||
+                     (now.contains(u"src/del/d1.txt"_s) && now.contains(u"src/del/d2.txt"_s)),
+                 "a marked source deleted without a copy");
+    } else {
+        // The archive goes only after a finished run, once the files out are
+        // on the disk.
+        const bool kept = now.contains(u"src/in.zip"_s);
+        QVERIFY2(kept || (code == 0 && !report_.contains(u"hit dirsync "_s + pf.at(u"out"_s))),
+                 "archive lost");
+        QVERIFY2(code || std::all_of(good.keyBegin(), good.keyEnd(),
+                                     [&](auto& p) { return !p.startsWith(u"out/"_s) || isNew(p); }),
+                 "finished without extracting every member");
+        QVERIFY(logLost || code || kept == log.contains(u"  Unable to delete zip file "_s));
+    }
+    // With what it may delete back, a run without faults ends as one always does.
+    for (auto it = before_.begin(); it != before_.end(); ++it)
+        if (it.key().startsWith(u"src/"_s) && !QFile::exists(pf.at(it.key())))
+            QVERIFY(put(pf.at(it.key()), *it));
+    QCOMPARE(pf.run({u"go."_s + phase.front() + u"sc"_s}).code, 0);
+    QCOMPARE(state(), good);
 }
 
 QTEST_GUILESS_MAIN(FaultInjectionTest)
