@@ -155,8 +155,7 @@ void FaultInjectionTest::faults() {
     // Each file is whole, as it was or as a run without faults leaves it, and
     // nothing half-made is left (but in the temporary folder).
     const Files now = state(), &good = after_[phase];
-    QStringList paths = now.keys() + before_.keys() + good.keys();
-    for (const QString& p : paths)
+    for (const QString& p : now.keys() + before_.keys() + good.keys())
         QVERIFY2(p.startsWith(u"tmp/"_s) || now.value(p, "-") == before_.value(p, "-") ||
                      now.value(p, "-") == good.value(p, "-"),
                  qPrintable(p));
