@@ -2,15 +2,17 @@
 // the files below one folder fail, as a full, failing or limited disk would.
 // Set by TARVIK_FAULT_<name>: UNDER the folder watched; CALL the kind that
 // fails (open, write, read, rename, fsync, or dirsync: an fsync of a folder or
-// a syncfs), with ERRNO, at its AT-th (1-based) watched call, and at every
-// later one when PERSIST is 1; FREE the bytes free (fstatvfs says so, writes
-// beyond fail with ENOSPC). REPORT gets "hit KIND PATH" per failed call and
-// at exit "count KIND N" per kind and "written BYTES".
+// a syncfs), with ERRNO (0: the process is killed before the call instead),
+// at its AT-th (1-based) watched call, and at every later one when PERSIST is
+// 1; FREE the bytes free (fstatvfs says so, writes beyond fail with ENOSPC).
+// REPORT gets "hit KIND PATH" per failed call and at exit "count KIND N" per
+// kind and "written BYTES".
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
 #include <fcntl.h>
 #include <limits.h>
+#include <signal.h>
 #include <stdarg.h>
 #include <stdio.h>
 #include <stdlib.h>
@@ -94,6 +96,8 @@ static int fault(int kind, const char* path, size_t bytes) {
     const long n = __atomic_add_fetch(&counts[kind], 1, __ATOMIC_SEQ_CST);
     if (kind == failKind && (n == failAt || (n > failAt && persist))) {
         note("hit %s %s\n", kNames[kind], path);
+        if (!failErrno)
+            raise(SIGKILL);
         errno = failErrno;
         return 1;
     }
