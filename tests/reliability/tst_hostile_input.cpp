@@ -1,11 +1,9 @@
-// Hostile and odd input for the real program in batch mode: member and file
-// names with blanks, line breaks, leading dashes, DOS bytes or too long for
-// the file system; archives that expand past the free space, hold more than
-// they claim or use an unknown encryption; script, settings and log files
-// that are binary, huge, special files or links; another user's locks. Each
-// must end in its log line or a clear refusal: no crash, no hang, no write
-// outside the folders the script names. (Members that try to leave the
-// extraction folder are the extraction tests' own, tests/archive.)
+// Hostile input for the real program in batch mode: odd member and file
+// names; archives that expand past the free space, lie about sizes or use an
+// unknown encryption; script, settings and log files that are huge, special
+// files or links, or locked by another user. Each must end in its log line or
+// a clear refusal: no crash, no hang, no write outside the folders the script
+// names. (Members that leave the extraction folder: tests/archive.)
 #include "ProgramFolder.h"
 #include "storage/FileLock.h"
 
@@ -221,9 +219,8 @@ void HostileInputTest::files() {
     make.replace(u'@', folder);
     Files sources;
     for (int i = 0; i < 20; ++i)
-        sources.insert(u"f%1.txt"_s.arg(i), "source " + QByteArray::number(i));
-    for (auto it = sources.begin(); it != sources.end(); ++it)
-        QVERIFY(put(pf.at(u"src/"_s + it.key()), *it));
+        QVERIFY(put(pf.at(u"src/f%1.txt"_s.arg(i)),
+                    sources[u"f%1.txt"_s.arg(i)] = "source " + QByteArray::number(i)));
     QVERIFY(writeArchive(pf, {{"good.txt", "good"}}));
     pf.writeScript(u"good.zsc"_s, u"File1=@/src/f*\nDir1=@/out\nZipFile=good\nAttachment=Yes\n"
                                   u"EmailAddress1=nobody@example.invalid"_s);
