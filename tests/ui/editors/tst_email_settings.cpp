@@ -1,180 +1,61 @@
-// The e-mail settings screen on real script files.
+// The e-mail settings screen on real script files, opened with the
+// directories /d1 and /d2.
 #include "EditorFixture.h"
-#include "ui/editors/EmailSettingsDialog.h"
-
-#include <QCheckBox>
-#include <QComboBox>
-
-using namespace tarvik;
-using namespace Qt::StringLiterals;
-
-namespace {
-
-const QStringList kDirs{u"/d1"_s, u"/d2"_s};
-
-struct EmailFixture : EditorFixture {
-    std::unique_ptr<EmailSettingsDialog> email;
-    EmailSettingsDialog& openEmail(const QStringList& keys, const QStringList& dirs = kDirs) {
-        if (!keys.isEmpty())
-            writeScript(u"s.zsc"_s, keys);
-        email = std::make_unique<EmailSettingsDialog>(dialogs, scriptPath(u"s.zsc"_s), dirs);
-        email->show();
-        QApplication::setActiveWindow(email.get());
-        return *email;
-    }
-    template <class T> T* in(const char* name) const {
-        return email->findChild<T*>(QString::fromLatin1(name));
-    }
-    void press(const char* name) const { QTest::mouseClick(in<QPushButton>(name), Qt::LeftButton); }
-    QStringList addresses() const {
-        QStringList texts;
-        for (int row = 0; row < in<QListWidget>("addressList")->count(); ++row)
-            texts.append(in<QListWidget>("addressList")->item(row)->text());
-        return texts;
-    }
-};
-
-} // namespace
 
 class EmailSettingsTest : public QObject {
     Q_OBJECT
 private slots:
-    void hyperLinkEntries_data();
-    void hyperLinkEntries();
-    void duplicateAddressesIgnoreCase();
-    void savedAddresses_data();
-    void savedAddresses();
-    void emptyFieldsFallBackToDefaults();
-    void enterInBodyIsDiscarded();
-    void closeQuestionYesStaysOpen();
+    void screen_data();
+    void screen() { checkSteps<EditorFixture>(); }
 };
 
-void EmailSettingsTest::hyperLinkEntries_data() {
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QStringList>("entries");
-    QTest::addColumn<int>("selected");
-    QTest::addColumn<QString>("storedAfter");
-    const QStringList entries{u"/d1/week.zip"_s, u"/d2/week.zip"_s};
-    QTest::newRow("stored entry selected")
-        << QStringList{u"ZipFile=week"_s, u"HyperLink=Yes"_s, u"HyperLinkPath=/d2/week.zip"_s}
-        << entries << 1 << u"/d2/week.zip"_s;
-    QTest::newRow("stale path replaced at once")
-        << QStringList{u"ZipFile=week"_s, u"HyperLink=yes"_s, u"HyperLinkPath=/gone/week.zip"_s}
-        << entries << 0 << u"/d1/week.zip"_s;
-    QTest::newRow("unchecked keeps the stored path")
-        << QStringList{u"ZipFile=week"_s, u"HyperLink=No"_s, u"HyperLinkPath=/d2/week.zip"_s}
-        << entries << 0 << u"/d2/week.zip"_s;
-    QTest::newRow("no zip file name yet")
-        << QStringList{} << QStringList{u"/d1/.zip"_s, u"/d2/.zip"_s} << 0 << u"<none>"_s;
-}
-
-void EmailSettingsTest::hyperLinkEntries() {
-    QFETCH(QStringList, keys);
-    QFETCH(QStringList, entries);
-    QFETCH(int, selected);
-    QFETCH(QString, storedAfter);
-    EmailFixture f;
-    f.openEmail(keys);
-    auto* combo = f.in<QComboBox>("hyperLinkPathCombo");
-    QStringList shown;
-    for (int i = 0; i < combo->count(); ++i)
-        shown.append(combo->itemText(i));
-    QCOMPARE(shown, entries);
-    QCOMPARE(combo->currentIndex(), selected);
-    QCOMPARE(combo->isEnabled(), keys.join(u' ').contains(u"HyperLink=y"_s, Qt::CaseInsensitive));
-    const QStringList path = f.scriptLines(u"s.zsc"_s).filter(u"HyperLinkPath="_s);
-    QCOMPARE(path.isEmpty() ? u"<none>"_s : path.first().mid(14), storedAfter);
-}
-
-void EmailSettingsTest::duplicateAddressesIgnoreCase() {
-    EmailFixture f;
-    f.openEmail({u"EmailAddress1=a@b.c"_s, u"EmailAddress2=d@e.f"_s});
-    f.dialogs.texts = {u" D@E.F "_s, u"A@B.C"_s, u"a@b.c"_s};
-    f.press("addAddressButton"); // add: refused
-    QCOMPARE(f.dialogs.messages.last().text, u"Item already exists."_s);
-    QCOMPARE(f.dialogs.messages.last().icon, MessageIcon::Exclamation);
-    QVERIFY(!f.in<QPushButton>("saveButton")->isEnabled());
-    f.press("editAddressButton"); // edit a@b.c into its own other case: accepted
-    QCOMPARE(f.addresses(), (QStringList{u"A@B.C"_s, u"d@e.f"_s}));
-    f.in<QListWidget>("addressList")->setCurrentRow(1);
-    f.press("editAddressButton"); // edit d@e.f into the other entry: refused
-    QCOMPARE(f.addresses(), (QStringList{u"A@B.C"_s, u"d@e.f"_s}));
-    QCOMPARE(f.dialogs.events.count(u"beep"_s), 2);
-    QVERIFY(f.in<QPushButton>("saveButton")->isEnabled());
-}
-
-void EmailSettingsTest::savedAddresses_data() {
-    QTest::addColumn<int>("deletes");
-    QTest::addColumn<bool>("deleteAll");
-    QTest::addColumn<QStringList>("saved");
-    QTest::newRow("five to two") << 3 << false
-                                 << QStringList{u"EmailAddress1=a4"_s, u"EmailAddress2=a5"_s};
-    QTest::newRow("last one deleted") << 5 << false << QStringList{};
-    QTest::newRow("delete all") << 0 << true << QStringList{};
-}
-
-void EmailSettingsTest::savedAddresses() {
-    QFETCH(int, deletes);
-    QFETCH(bool, deleteAll);
-    QFETCH(QStringList, saved);
-    EmailFixture f;
-    QStringList keys;
-    for (int i = 1; i <= 5; ++i)
-        keys.append(u"EmailAddress%1=a%1"_s.arg(i));
-    f.openEmail(keys);
-    for (int i = 0; i < deletes; ++i) {
-        f.dialogs.answers.append(MessageAnswer::Yes);
-        f.press("deleteAddressButton");
-    }
-    if (deleteAll) {
-        f.dialogs.answers.append(MessageAnswer::Yes);
-        f.press("deleteAllAddressesButton");
-    }
-    const bool empty = saved.isEmpty();
-    for (const char* name :
-         {"editAddressButton", "deleteAddressButton", "deleteAllAddressesButton"})
-        QCOMPARE(f.in<QPushButton>(name)->isEnabled(), !empty);
-    f.press("saveButton");
-    QCOMPARE(f.scriptLines(u"s.zsc"_s).filter(u"EmailAddress"_s), saved);
-    QVERIFY(!f.in<QPushButton>("saveButton")->isEnabled());
-}
-
-void EmailSettingsTest::emptyFieldsFallBackToDefaults() {
-    EmailFixture f;
-    f.openEmail({u"Subject=Weekly"_s, u"Sender=me@here"_s});
-    QCOMPARE(f.in<QLineEdit>("subjectBox")->text(), u"Weekly"_s);
-    f.in<QLineEdit>("subjectBox")->clear();
-    f.press("saveButton");
-    QVERIFY(f.scriptLines(u"s.zsc"_s).filter(u"Subject"_s).isEmpty());
-    f.openEmail({});
-    QCOMPARE(f.in<QLineEdit>("subjectBox")->text(), u"Zip File"_s);
-    QCOMPARE(f.in<QLineEdit>("senderAddressBox")->text(), u"me@here"_s);
-}
-
-void EmailSettingsTest::enterInBodyIsDiscarded() {
-    EmailFixture f;
-    f.openEmail({u"Body=one line"_s});
-    auto* body = f.in<QPlainTextEdit>("bodyBox");
-    body->setFocus();
-    body->moveCursor(QTextCursor::End);
-    QTest::keyClick(body, Qt::Key_Return);
-    QTest::keyClick(body, Qt::Key_Enter);
-    QTest::keyClicks(body, u"!"_s);
-    QCOMPARE(body->toPlainText(), u"one line!"_s);
-}
-
-void EmailSettingsTest::closeQuestionYesStaysOpen() {
-    EmailFixture f;
-    f.openEmail({u"Subject=s"_s});
-    f.in<QCheckBox>("hyperLinkCheck")->click();
-    QVERIFY(f.in<QComboBox>("hyperLinkPathCombo")->isEnabled());
-    f.dialogs.answers = {MessageAnswer::Yes, MessageAnswer::No};
-    f.press("closeButton");
-    QVERIFY(f.email->isVisible());
-    QTest::keyClick(f.email.get(), Qt::Key_Escape);
-    QVERIFY(!f.email->isVisible());
-    QCOMPARE(f.dialogs.messages.size(), 2);
-    QCOMPARE(f.scriptLines(u"s.zsc"_s), QStringList{u"Subject=s"_s});
+void EmailSettingsTest::screen_data() {
+    rows(R"(
+$mail = Attachment=No;HyperLink=No;SenderName=Tarvik;Sender=yourname@yourmailhost.com
+$to = s.zsc:EmailAddress1=a1;EmailAddress2=a2;EmailAddress3=a3;EmailAddress4=a4;EmailAddress5=a5
+$five = $to;$mail;Subject=Zip_File;Body=Attached_is_zip_file. email:s.zsc
+$none = all but deleteAddressButton deleteAllAddressesButton editAddressButton
+$delete = message: Are you sure you want to delete the selected item?
+$ask = input: Email Addresses
+the stored link chosen
+    s.zsc:ZipFile=w;HyperLink=Yes;HyperLinkPath=/d2/w.zip email:s.zsc ?hyperLinkPathCombo
+  = hyperLinkPathCombo=/d1/w.zip, >/d2/w.zip
+a stale link replaced at once
+    s.zsc:ZipFile=w;HyperLink=yes;HyperLinkPath=/gone/w.zip email:s.zsc ?hyperLinkPathCombo
+  = hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip | s.zsc: HyperLinkPath=/d1/w.zip
+no link: the stored path kept
+    s.zsc:ZipFile=w;HyperLink=No;HyperLinkPath=/d2/w.zip email:s.zsc ?hyperLinkPathCombo
+  = hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip (off)
+no zip file name yet
+    email:s.zsc ?hyperLinkPathCombo
+  = hyperLinkPathCombo=>/d1/.zip, /d2/.zip (off)
+addresses differing in letters
+    s.zsc:EmailAddress1=a@b.c;EmailAddress2=d@e.f email:s.zsc !t:_D@E.F_ addAddressButton
+    !t:A@B.C editAddressButton !t:D@E.F editAddressButton ?addressList
+  = $ask | beep | message: Item already exists. | $ask | $ask | beep | message: Item already exists.
+  = addressList=>A@B.C, d@e.f | Save
+five addresses to two, saved; then none
+    $five !Yes deleteAddressButton !Yes deleteAddressButton !Yes deleteAddressButton saveButton
+    !Yes deleteAddressButton !Yes deleteAddressButton snap
+  = $delete | $delete | $delete | $delete | $delete | $none | Save
+  = s.zsc: EmailAddress1=a4; EmailAddress2=a5; -EmailAddress3; -EmailAddress4; -EmailAddress5
+Delete All
+    $five !Yes deleteAllAddressesButton snap saveButton
+  = message: Are you sure you want to delete all the items? | $none | s.zsc: -EmailAddress1;
+  + -EmailAddress2; -EmailAddress3; -EmailAddress4; -EmailAddress5
+an emptied field saved, its default shown
+    s.zsc:Subject=Weekly;Sender=me@here email:s.zsc ?subjectBox subjectBox= saveButton email:s.zsc
+    ?subjectBox ?senderAddressBox
+  = subjectBox=Weekly | subjectBox=Zip File | senderAddressBox=me@here | s.zsc: Attachment=No;
+  + HyperLink=No; SenderName=Tarvik; Body=Attached is zip file.; -Subject
+Return and Enter do not break the body
+    s.zsc:Body=one_line email:s.zsc bodyBox<! Return Enter bodyBox<x ?bodyBox
+  = bodyBox=one line!x | Save
+closed changed, Yes stays
+    email:s.zsc hyperLinkCheck ?hyperLinkPathCombo !Yes closeButton
+  = message: Do you want to save your changes before closing this screen?
+  = hyperLinkPathCombo=>/d1/.zip, /d2/.zip | Save
+)");
 }
 
 QTEST_MAIN(EmailSettingsTest)

@@ -1,272 +1,161 @@
-// The zip script editor's window: loading, the two lists, the field filters,
-// the date rule and closing.
+// The zip script editor on real script files: loading, the two lists, the
+// field rules, closing, and what Save and the e-mail button write.
 #include "EditorFixture.h"
 #include "storage/Scramble.h"
-
-#include <QDateEdit>
-#include <QRadioButton>
-
-using namespace tarvik;
-using namespace Qt::StringLiterals;
 
 class ZipScriptEditorTest : public QObject {
     Q_OBJECT
 private slots:
-    void loadsFileSpecs_data();
-    void loadsFileSpecs();
-    void loadsCompressionMode_data();
-    void loadsCompressionMode();
-    void loadsFieldsAndStartsUnchanged();
-    void addModeStartsFromDefaults();
-    void addFileSpec_data();
-    void addFileSpec();
-    void editFileSpec_data();
-    void editFileSpec();
-    void deletingLastLinesDisablesButtons();
-    void keyFilters_data();
-    void keyFilters();
-    void dateRule_data();
-    void dateRule();
-    void closing_data();
-    void closing();
+    void editor_data();
+    void editor() { checkSteps<EditorFixture>(); }
 };
 
-void ZipScriptEditorTest::loadsFileSpecs_data() {
-    QTest::addColumn<QStringList>("keys");
-    QTest::addColumn<QStringList>("lines");
-    QTest::newRow("delete marks in either case")
-        << QStringList{u"File1=x,/data/*.log"_s, u"File2=X,/data/b.txt"_s, u"File3=/c.txt"_s}
-        << QStringList{u"/data/*.log [X]"_s, u"/data/b.txt [X]"_s, u"/c.txt"_s};
-    QTest::newRow("list ends at the first gap")
-        << QStringList{u"File1=/a"_s, u"File2=/b"_s, u"File4=/d"_s}
-        << QStringList{u"/a"_s, u"/b"_s};
-    QTest::newRow("mark then blank is kept")
-        << QStringList{u"File1=X, /a"_s} << QStringList{u" /a [X]"_s};
-}
-
-void ZipScriptEditorTest::loadsFileSpecs() {
-    QFETCH(QStringList, keys);
-    QFETCH(QStringList, lines);
-    EditorFixture f;
-    f.writeScript(u"s.zsc"_s, keys);
-    f.open(false, u"s.zsc"_s);
-    QCOMPARE(f.lines("fileSpecList"), lines);
-    QCOMPARE(f.find<QListWidget>("fileSpecList")->currentRow(), 0);
-    QVERIFY(f.button("clearAllDeleteMarksButton")->isEnabled());
-}
-
-void ZipScriptEditorTest::loadsCompressionMode_data() {
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("option");
-    QTest::newRow("NONE") << u"NONE"_s << u"compressionNone"_s;
-    QTest::newRow("fast") << u"fast"_s << u"compressionFast"_s;
-    QTest::newRow("Normal") << u"Normal"_s << u"compressionNormal"_s;
-    QTest::newRow("unknown word") << u"Maximum"_s << u"compressionBest"_s;
-}
-
-void ZipScriptEditorTest::loadsCompressionMode() {
-    QFETCH(QString, value);
-    QFETCH(QString, option);
-    EditorFixture f;
-    f.writeScript(u"s.zsc"_s, {u"CompressionMode="_s + value});
-    f.open(false, u"s.zsc"_s);
-    QVERIFY(f.form->findChild<QRadioButton*>(option)->isChecked());
-}
-
-void ZipScriptEditorTest::loadsFieldsAndStartsUnchanged() {
-    EditorFixture f;
-    f.writeScript(u"week.v2.zsc"_s,
-                  {u"Dir1=/out/a"_s, u"Dir2=/out/b"_s, u"ZipFile=week"_s,
-                   u"ModifiedDate=03/15/2004"_s, u"Password="_s + *Scramble(u"Se cret!"),
-                   u"Description=Weekly"_s, u"StorePaths=YES"_s, u"StoreSubDirs=true"_s});
-    f.open(false, u"week.v2.zsc"_s);
-    QCOMPARE(f.form->windowTitle(), u"Tarvik - Edit zip script file week.v2.zsc"_s);
-    QCOMPARE(f.find<QLineEdit>("scriptNameBox")->text(), u"week.v2"_s);
-    QCOMPARE(f.find<QLineEdit>("passwordBox")->text(), u"Se cret!"_s);
-    QCOMPARE(f.find<QDateEdit>("modifiedDatePicker")->date(), QDate(2004, 3, 15));
-    QVERIFY(f.find<QRadioButton>("storePathsYes")->isChecked());
-    QVERIFY(f.find<QRadioButton>("storeSubfoldersNo")->isChecked()); // "true" is not "yes"
-    QCOMPARE(f.lines("directoryList"), (QStringList{u"/out/a"_s, u"/out/b"_s}));
-    QVERIFY(f.button("deleteAllDirectoriesButton")->isEnabled());
-    QVERIFY(!f.button("editFileSpecButton")->isEnabled()); // no file specs
-    QVERIFY(!f.saveEnabled());
-}
-
-void ZipScriptEditorTest::addModeStartsFromDefaults() {
-    EditorFixture f;
-    f.settings.zipFile = u"backup"_s;
-    f.settings.zipScriptFile = u"daily"_s;
-    f.open(true);
-    QCOMPARE(f.form->windowTitle(), u"Tarvik - Add a new zip script file"_s);
-    QCOMPARE(f.find<QLineEdit>("zipFileBox")->text(), u"backup"_s);
-    QCOMPARE(f.find<QLineEdit>("scriptNameBox")->text(), u"daily"_s);
-    QVERIFY(f.find<QRadioButton>("compressionBest")->isChecked());
-    QVERIFY(!f.saveEnabled());
-}
-
-void ZipScriptEditorTest::addFileSpec_data() {
-    QTest::addColumn<QString>("pick");
-    QTest::addColumn<bool>("wildcards");
-    QTest::addColumn<QVariant>("typed"); // null: the input box is cancelled
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QString>("status");
-    const QStringList old{u"/Data/A.txt"_s};
-    QTest::newRow("as picked") << u"/data/b.txt"_s << false << QVariant()
-                               << QStringList{u"/Data/A.txt"_s, u"/data/b.txt"_s} << QString();
-    QTest::newRow("with wildcards") << u"/data/b.txt"_s << true << QVariant(u" /data/*.txt "_s)
-                                    << QStringList{u"/Data/A.txt"_s, u"/data/*.txt"_s} << QString();
-    QTest::newRow("input box cancelled")
-        << u"/data/b.txt"_s << true << QVariant() << old << QString();
-    QTest::newRow("same but for case")
-        << u"/data/a.txt"_s << false << QVariant() << old << u"Item already exists."_s;
-    QTest::newRow("picker cancelled") << QString() << false << QVariant() << old << QString();
-}
-
-void ZipScriptEditorTest::addFileSpec() {
-    QFETCH(QString, pick);
-    QFETCH(bool, wildcards);
-    QFETCH(QVariant, typed);
-    QFETCH(QStringList, lines);
-    QFETCH(QString, status);
-    EditorFixture f;
-    f.writeScript(u"s.zsc"_s, {u"File1=/Data/A.txt"_s});
-    f.open(false, u"s.zsc"_s);
-    f.dialogs.picks.append(pick);
-    f.dialogs.answers.append(wildcards ? MessageAnswer::Yes : MessageAnswer::No);
-    f.dialogs.texts.append(typed.isNull() ? std::nullopt : std::optional(typed.toString()));
-    f.click("addFileSpecButton");
-    QCOMPARE(f.lines("fileSpecList"), lines);
-    QCOMPARE(f.status(), status);
-    QCOMPARE(f.dialogs.events.contains(u"beep"_s), !status.isEmpty());
-    QCOMPARE(f.saveEnabled(), lines.size() == 2);
-    QCOMPARE(f.find<QListWidget>("fileSpecList")->currentRow(), 0); // the remembered line
-    QCOMPARE(f.settings.lastFolder, pick.isEmpty() ? f.root.path() : u"/data"_s);
-    if (!pick.isEmpty())
-        QCOMPARE(f.dialogs.messages.first().text,
-                 u"You have selected file "_s + pick +
-                     u".\nDo you want to include wildcard characters?"_s);
-}
-
-void ZipScriptEditorTest::editFileSpec_data() {
-    QTest::addColumn<QVariant>("typed");
-    QTest::addColumn<QStringList>("lines");
-    QTest::addColumn<QString>("status");
-    QTest::addColumn<bool>("changed");
-    const QStringList old{u"/a.txt [X]"_s, u"/b.txt"_s};
-    QTest::newRow("new text keeps the mark")
-        << QVariant(u"/c.txt"_s) << QStringList{u"/c.txt [X]"_s, u"/b.txt"_s} << QString() << true;
-    QTest::newRow("case only, no duplicate test")
-        << QVariant(u"/A.TXT"_s) << QStringList{u"/A.TXT [X]"_s, u"/b.txt"_s} << QString() << true;
-    QTest::newRow("duplicate") << QVariant(u"/B.txt"_s) << old << u"Item already exists."_s
-                               << false;
-    QTest::newRow("erased") << QVariant(u"  "_s) << old << QString() << false;
-    QTest::newRow("cancelled") << QVariant() << old << QString() << false;
-}
-
-void ZipScriptEditorTest::editFileSpec() {
-    QFETCH(QVariant, typed);
-    QFETCH(QStringList, lines);
-    QFETCH(QString, status);
-    QFETCH(bool, changed);
-    EditorFixture f;
-    f.writeScript(u"s.zsc"_s, {u"File1=X,/a.txt"_s, u"File2=/b.txt"_s});
-    f.open(false, u"s.zsc"_s);
-    f.dialogs.texts.append(typed.isNull() ? std::nullopt : std::optional(typed.toString()));
-    f.click("editFileSpecButton");
-    QCOMPARE(f.lines("fileSpecList"), lines);
-    QCOMPARE(f.status(), status);
-    QCOMPARE(f.saveEnabled(), changed);
-}
-
-void ZipScriptEditorTest::deletingLastLinesDisablesButtons() {
-    EditorFixture f;
-    f.writeScript(u"s.zsc"_s, {u"File1=/a"_s, u"Dir1=/out"_s});
-    f.open(false, u"s.zsc"_s);
-    f.dialogs.answers = {MessageAnswer::No, MessageAnswer::Yes, MessageAnswer::Yes};
-    f.click("deleteFileSpecButton"); // No keeps the line
-    QCOMPARE(f.lines("fileSpecList"), QStringList{u"/a"_s});
-    QVERIFY(!f.saveEnabled());
-    f.click("deleteFileSpecButton");
-    f.click("deleteAllDirectoriesButton");
-    QVERIFY(f.lines("fileSpecList").isEmpty() && f.lines("directoryList").isEmpty());
-    for (const char* name :
-         {"editFileSpecButton", "deleteFileSpecButton", "deleteAllFileSpecsButton",
-          "setAllDeleteMarksButton", "clearAllDeleteMarksButton", "deleteDirectoryButton",
-          "deleteAllDirectoriesButton"})
-        QVERIFY2(!f.button(name)->isEnabled(), name);
-    QVERIFY(f.saveEnabled());
-    QCOMPARE(f.dialogs.messages.last().defaultButton, MessageAnswer::No);
-}
-
-void ZipScriptEditorTest::keyFilters_data() {
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("typed");
-    QTest::addColumn<QString>("kept");
-    QTest::newRow("zip name drops dots") << u"zipFileBox"_s << u"a.b c"_s << u"ab c"_s;
-    QTest::newRow("script name drops dots") << u"scriptNameBox"_s << u"x.zsc"_s << u"xzsc"_s;
-    QTest::newRow("password drops blanks") << u"passwordBox"_s << u"p w.d"_s << u"pw.d"_s;
-    QTest::newRow("description keeps all") << u"descriptionBox"_s << u"a. b"_s << u"a. b"_s;
-}
-
-void ZipScriptEditorTest::keyFilters() {
-    QFETCH(QString, box);
-    QFETCH(QString, typed);
-    QFETCH(QString, kept);
-    EditorFixture f;
-    f.open(true);
-    auto* edit = f.form->findChild<QLineEdit*>(box);
-    edit->setFocus();
-    QTest::keyClicks(edit, typed);
-    QCOMPARE(edit->text(), kept);
-}
-
-void ZipScriptEditorTest::dateRule_data() {
-    QTest::addColumn<QDate>("entered");
-    QTest::addColumn<QDate>("shown");
-    QTest::addColumn<bool>("refused");
-    QTest::newRow("before 1980") << QDate(1979, 12, 31) << QDate(2004, 3, 15) << true;
-    QTest::newRow("first day") << QDate(1980, 1, 1) << QDate(1980, 1, 1) << false;
-    QTest::newRow("last day") << QDate(9999, 12, 31) << QDate(9999, 12, 31) << false;
-}
-
-void ZipScriptEditorTest::dateRule() {
-    QFETCH(QDate, entered);
-    QFETCH(QDate, shown);
-    QFETCH(bool, refused);
-    EditorFixture f;
-    f.writeScript(u"s.zsc"_s, {u"ModifiedDate=03/15/2004"_s});
-    f.open(false, u"s.zsc"_s);
-    f.find<QDateEdit>("modifiedDatePicker")->setDate(entered);
-    QCOMPARE(f.find<QDateEdit>("modifiedDatePicker")->date(), shown);
-    QCOMPARE(f.status(), refused ? u"Invalid date. Must be a date 01/01/1980 through 12/31/9999."_s
-                                 : QString());
-    QCOMPARE(f.saveEnabled(), !refused);
-}
-
-void ZipScriptEditorTest::closing_data() {
-    QTest::addColumn<bool>("change");
-    QTest::addColumn<int>("answer");
-    QTest::addColumn<bool>("staysOpen");
-    QTest::newRow("unchanged closes unasked") << false << -1 << false;
-    QTest::newRow("Yes stays open") << true << int(MessageAnswer::Yes) << true;
-    QTest::newRow("No closes") << true << int(MessageAnswer::No) << false;
-}
-
-void ZipScriptEditorTest::closing() {
-    QFETCH(bool, change);
-    QFETCH(int, answer);
-    QFETCH(bool, staysOpen);
-    EditorFixture f;
-    f.writeScript(u"s.zsc"_s, {u"Description=old"_s});
-    f.open(false, u"s.zsc"_s);
-    if (change)
-        f.setText("descriptionBox", u"new"_s);
-    if (answer >= 0)
-        f.dialogs.answers.append(MessageAnswer(answer));
-    QTest::keyClick(f.form.get(), Qt::Key_Escape);
-    QCOMPARE(f.form->isVisible(), staysOpen);
-    QCOMPARE(f.dialogs.messages.size(), change ? 1 : 0);
-    QCOMPARE(f.scriptLines(u"s.zsc"_s), QStringList{u"Description=old"_s});
+void ZipScriptEditorTest::editor_data() {
+    rows(R"(
+$flags = IncludeHiddenFiles=No;IncludeDirectoryEntries=No;IncludeVolumeLabel=No
+$rest = ModifiedDate=01/01/1980;CompressionMode=Best;StorePaths=No;StoreSubDirs=No;$flags
+$keys = File1=/a;Dir1=/o;ZipFile=z;Description=d;$rest
+$s = s.zsc:$keys zip:s.zsc
+$add = zip !p:/a !No addFileSpecButton !p:/o addDirectoryButton
+$mail = !t:x@y.z emailSettingsButton { ? addAddressButton saveButton closeButton } ?scriptNameBox
+$new = $add zipFileBox=z modifiedDatePicker=1980-01-01 scriptNameBox=new descriptionBox=d $mail
+$file = file: Select a file to zip
+$ask = message: You have selected file
+$wild = .\nDo you want to include wildcard characters?
+$spec = input: File Specs to Zip
+$dir = folder: Select a directory to put the zip file in
+$delete = message: Are you sure you want to delete the selected item?
+$keep = message: Do you want to save your changes before closing this screen?
+$missing = message: Warning! The following items are missing:\n\n
+$please = \nPlease enter this information
+$saved = status: Zip script saved.
+$taken = status: File %r/x.zsc already exists. Please enter a different file name.
+a script loaded, Save off until a change
+    w.v2.zsc:File1=x,/l/*.log;File2=X,_/b;File3=/c;File5=/e;Dir1=/o/a;Dir2=/o/b;Password=$secret
+    w.v2.zsc:ModifiedDate=03/15/2004;StorePaths=YES;StoreSubDirs=true zip:w.v2.zsc ? ?scriptNameBox
+    ?passwordBox ?modifiedDatePicker ?storePathsYes ?storeSubfoldersNo ?fileSpecList ?directoryList
+    ?clearAllDeleteMarksButton
+  = Tarvik - Edit zip script file w.v2.zsc | scriptNameBox=w.v2 | passwordBox=secret
+  = modifiedDatePicker=2004-03-15 | storePathsYes=on | storeSubfoldersNo=on
+  = fileSpecList=>/l/*.log[X],  /b[X], /c | directoryList=>/o/a, /o/b | clearAllDeleteMarksButton=on
+compression words
+    a.zsc:CompressionMode=NONE b.zsc:CompressionMode=fast c.zsc:CompressionMode=Normal
+    d.zsc:CompressionMode=Maximum zip:a.zsc ?compressionNone zip:b.zsc ?compressionFast zip:c.zsc
+    ?compressionNormal zip:d.zsc ?compressionBest
+  = compressionNone=on | compressionFast=on | compressionNormal=on | compressionBest=on
+a new script starts from the settings
+    set:zipFile=backup set:zipScriptFile=daily zip ? ?zipFileBox ?scriptNameBox ?compressionBest
+  = Tarvik - Add a new zip script file | zipFileBox=backup | scriptNameBox=daily | compressionBest=on
+add file specs: picker cancelled, one there in other letters, input cancelled, with wildcards
+    s.zsc:File1=/Data/A.txt zip:s.zsc !p: addFileSpecButton !p:/data/a.txt !No addFileSpecButton
+    !p:/data/b.txt !Yes !- addFileSpecButton !p:/data/b.txt !Yes !t:_/data/*.txt_ addFileSpecButton
+    ?fileSpecList
+  = $file | $file | $ask /data/a.txt$wild | beep | $file | $ask /data/b.txt$wild | $spec | $file
+  = $ask /data/b.txt$wild | $spec | fileSpecList=>/Data/A.txt, /data/*.txt
+  = status: Item already exists. | Save | lastFolder=/data
+edit file specs: into another, into blanks, in other letters with the mark kept
+    s.zsc:File1=X,/a.txt;File2=/b.txt zip:s.zsc !t:/B.txt editFileSpecButton !t:__
+    editFileSpecButton ?fileSpecList !t:/A.TXT editFileSpecButton ?fileSpecList
+  = $spec | beep | $spec | $spec | fileSpecList=>/a.txt[X], /b.txt | fileSpecList=>/A.TXT[X], /b.txt
+  = status: Item already exists. | Save
+delete the last lines, No by default
+    s.zsc:File1=/a;Dir1=/out zip:s.zsc deleteFileSpecButton ?fileSpecList !Yes deleteFileSpecButton
+    !Yes deleteAllDirectoriesButton snap
+  = $delete | $delete | message: Are you sure you want to delete all the items? | fileSpecList=>/a
+  = all but clearAllDeleteMarksButton deleteAllDirectoriesButton deleteAllFileSpecsButton
+  + deleteDirectoryButton deleteFileSpecButton editFileSpecButton setAllDeleteMarksButton | Save
+typing: no dots in names, no blanks in the password
+    zip zipFileBox<a.b_c scriptNameBox<x.zsc passwordBox<p_w.d descriptionBox<a._b ?zipFileBox
+    ?scriptNameBox ?passwordBox ?descriptionBox
+  = zipFileBox=ab c | scriptNameBox=xzsc | passwordBox=pw.d | descriptionBox=a. b | Save
+dates from 1980 on
+    s.zsc:ModifiedDate=03/15/2004 zip:s.zsc modifiedDatePicker=1979-12-31 ?modifiedDatePicker
+    modifiedDatePicker=1980-01-01 ?modifiedDatePicker
+  = beep | modifiedDatePicker=2004-03-15 | modifiedDatePicker=1980-01-01
+  = status: Invalid date. Must be a date 01/01/1980 through 12/31/9999. | Save
+Esc, unchanged
+    zip:s.zsc Esc
+  = closed
+Esc, changed, Yes stays
+    zip:s.zsc descriptionBox=new !Yes Esc
+  = $keep | Save
+Esc, changed, No closes
+    zip:s.zsc descriptionBox=new !No Esc
+  = $keep | closed
+missing, by Save and by the e-mail button
+    zip descriptionBox=x descriptionBox= saveButton ?focus emailSettingsButton
+  = beep | $missingDescription\nScript File Name\nZip File Name\nDirectories\nFile specs\n$please
+  = beep | $missingDescription\nScript File Name\nZip File Name\nDirectories\nFile specs\n$please
+  = focus=fileSpecList | Save
+missing, description and zip file name
+    s.zsc:File1=/a;Dir1=/o zip:s.zsc descriptionBox=x descriptionBox= saveButton ?focus
+  = beep | $missingDescription\nZip File Name\n$please | focus=zipFileBox | Save
+a new script, every key in order
+    zip !p:/d/a !No addFileSpecButton !p:/d/b !No addFileSpecButton !p:/o/1 addDirectoryButton
+    !p:/o/2 addDirectoryButton setAllDeleteMarksButton zipFileBox=week passwordBox=pw
+    scriptNameBox=weekly descriptionBox=Weekly_backup modifiedDatePicker=2004-03-05
+    compressionFast storePathsYes directoryEntriesYes saveButton
+  = $file | $ask /d/a$wild | $file | $ask /d/b$wild | $dir | $dir
+  = list: add weekly.zsc|Zip|Weekly backup | $saved | accepted | weekly.zsc: File1=X,/d/a;
+  + File2=X,/d/b; Dir1=/o/1; Dir2=/o/2; Description=Weekly backup; ZipFile=week;
+  + ModifiedDate=03/05/2004; CompressionMode=Fast; Password=$pw; StorePaths=Yes; StoreSubDirs=No;
+  + IncludeHiddenFiles=No; IncludeDirectoryEntries=Yes; IncludeVolumeLabel=No | lastFolder=/o/2
+a new script's name taken
+    x.zsc:Description=x $add zipFileBox=z descriptionBox=new scriptNameBox=x saveButton ?focus
+  = $file | $ask /a$wild | $dir | beep | focus=scriptNameBox | $taken | Save | lastFolder=/o
+a rename to a name taken
+    x.zsc:Description=x $s scriptNameBox=x saveButton ?focus
+  = beep | focus=scriptNameBox | $taken | Save
+a shorter list leaves no old keys
+    s.zsc:File1=/1;File2=/2;File3=/3;File4=/4;File5=/5;Dir1=/o;ZipFile=z;Description=d;Subject=s;$rest
+    zip:s.zsc !Yes deleteFileSpecButton !Yes deleteFileSpecButton saveButton
+  = $delete | $delete | $saved | s.zsc: File1=/3; File2=/4; File3=/5; -File4; -File5
+a rename keeps every key, the row follows
+    s.zsc:Attachment=Yes;EmailAddress1=a@b.c;LastRun=x;Error=X $s scriptNameBox=New
+    descriptionBox=2nd saveButton descriptionBox=d saveButton
+  = list: name New.zsc | list: description 2nd | list: description d | $saved | -s.zsc | New.zsc:
+a rename, the old file cannot go
+    s.zsc:Attachment=Yes $s 400:s.zsc scriptNameBox=New descriptionBox=2nd saveButton
+  = beep | message: Unable to delete file %r/s.zsc. Error 13 : Permission denied
+  = list: name New.zsc | list: description 2nd | $saved | New.zsc: Description=2nd
+saved into the file it was opened on
+    w.v2.zsc:$keys D.ZSC:$keys zip:w.v2.zsc descriptionBox=new saveButton zip:D.ZSC
+    descriptionBox=new saveButton
+  = list: description new | list: description new | $saved | D.ZSC: Description=new
+  = w.v2.zsc: Description=new
+saved whole into a file gone meanwhile
+    $s -s.zsc descriptionBox=new saveButton
+  = list: description new | $saved | s.zsc: Description=new
+a password that cannot be stored
+    $s passwordBox=ÿ scriptNameBox=r saveButton
+  = beep | status: The password holds a character that cannot be stored. Please use other
+  + characters. | Save
+long stored values kept whole; typing and pasting keep to the limit
+    s.zsc:File1=/a;Dir1=/o;ZipFile={z*260};Description={d*300};$rest zip:s.zsc descriptionBox<more
+    passwordBox+={p*100} saveButton
+  = $saved | s.zsc: Password=$p80
+e-mail settings of a new script, closed unsaved
+    $new !No closeButton
+  = $file | $ask /a$wild | $dir | input: Email Addresses | $keep | Tarvik - Email Settings Screen
+  = scriptNameBox=new (ro) | closed | lastFolder=/o
+e-mail settings of a new script, then saved
+    $new saveButton
+  = $file | $ask /a$wild | $dir | input: Email Addresses | Tarvik - Email Settings Screen
+  = scriptNameBox=new (ro) | list: add new.zsc|Zip|d | $saved | accepted | new.zsc: Attachment=No;
+  + HyperLink=No; EmailAddress1=x@y.z; SenderName=Tarvik; Sender=yourname@yourmailhost.com;
+  + Subject=Zip File; Body=Attached is zip file.; File1=/a; Dir1=/o; Description=d; ZipFile=z;
+  + ModifiedDate=01/01/1980; CompressionMode=Best; StorePaths=No; StoreSubDirs=No;
+  + IncludeHiddenFiles=No; IncludeDirectoryEntries=No; IncludeVolumeLabel=No | lastFolder=/o
+the e-mail button after a rename to a free name
+    $s scriptNameBox=t emailSettingsButton { ? }
+  = beep | status: Please save changes on current screen before accessing email settings. | Save
+the e-mail button after a rename to a name taken
+    x.zsc:Description=x $s scriptNameBox=x emailSettingsButton { ? }
+  = beep | status: Please save changes on current screen before accessing email settings. | Save
+)",
+         {{u"$secret"_s, *tarvik::Scramble(u"secret")},
+          {u"$pw"_s, *tarvik::Scramble(u"pw")},
+          {u"$p80"_s, *tarvik::Scramble(QString(80, u'p'))}});
 }
 
 QTEST_MAIN(ZipScriptEditorTest)
