@@ -23,10 +23,9 @@ struct RecordingList final : tarvik::ScriptListAccess {
 
 // The script editors, the e-mail settings and the options screen in a folder
 // of their own that holds the scripts and the settings file tarvik.ini. Its
-// own steps, besides UiFixture's:
-//   zip unzip zip:name unzip:name email:name options   open that screen, on a
-//       new script or on a file (the e-mail settings with /d1 and /d2)
-//   set:field=value   a program setting (zipFile, zipScriptFile, unzipScriptFile)
+// own steps: zip unzip zip:name unzip:name email:name options open that
+// screen, on a new script or a file (the e-mail settings with /d1 and /d2);
+// set:field=value sets zipFile, zipScriptFile or unzipScriptFile.
 struct EditorFixture : UiFixture {
     tarvik::ProgramSettings settings;
     RecordingList list;
@@ -47,17 +46,12 @@ struct EditorFixture : UiFixture {
         const QHash<QString, QString*> fields{{u"zipFile"_s, &settings.zipFile},
                                               {u"zipScriptFile"_s, &settings.zipScriptFile},
                                               {u"unzipScriptFile"_s, &settings.unzipScriptFile}};
-        if (head == u"set") {
+        if (head == u"set")
             *fields.value(arg.section(u'=', 0, 0)) = arg.section(u'=', 1);
-            return true;
-        }
         if (!QStringList{u"zip"_s, u"unzip"_s, u"email"_s, u"options"_s}.contains(head))
-            return false;
-        if (!started) { // the files as they were before any screen opened
-            before = files();
-            opened = arg;
-            started = true;
-        }
+            return head == u"set";
+        if (!std::exchange(started, true)) // the files as they were before any screen
+            before = files(), opened = arg;
         if (head == u"zip")
             form = std::make_unique<tarvik::ZipScriptEditor>(context, arg.isEmpty(), arg);
         else if (head == u"unzip")
@@ -73,10 +67,9 @@ struct EditorFixture : UiFixture {
         return true;
     }
 
-    // What shows after the steps: the dialogs, what the steps noted, what the
-    // list was told, the screen's messages, Save when it can be pressed or
-    // how the screen closed, the files written or gone, the folder the
-    // pickers start from next.
+    // What shows: the dialogs, what the steps noted, what the list was told,
+    // the screen's messages, Save when it can be pressed or how the screen
+    // closed, the files written or gone, where the pickers start next.
     QStringList observe() {
         QStringList facts = dialogs.events + seen + list.calls;
         if (auto* box = form->findChild<QPlainTextEdit*>(u"messagesBox"_s);

@@ -17,42 +17,36 @@ $five = $to;$mail;Subject=Zip_File;Body=Attached_is_zip_file. email:s.zsc
 $none = all but deleteAddressButton deleteAllAddressesButton editAddressButton
 $delete = message: Are you sure you want to delete the selected item?
 $ask = input: Email Addresses
-the stored link chosen
-    s.zsc:ZipFile=w;HyperLink=Yes;HyperLinkPath=/d2/w.zip email:s.zsc ?hyperLinkPathCombo
+the stored link chosen: s.zsc:ZipFile=w;HyperLink=Yes;HyperLinkPath=/d2/w.zip email:s.zsc
+    ?hyperLinkPathCombo
   = hyperLinkPathCombo=/d1/w.zip, >/d2/w.zip
-a stale link replaced at once
-    s.zsc:ZipFile=w;HyperLink=yes;HyperLinkPath=/gone/w.zip email:s.zsc ?hyperLinkPathCombo
+a stale link replaced at once: s.zsc:ZipFile=w;HyperLink=yes;HyperLinkPath=/gone/w.zip email:s.zsc
+    ?hyperLinkPathCombo
   = hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip | s.zsc: HyperLinkPath=/d1/w.zip
-no link: the stored path kept
-    s.zsc:ZipFile=w;HyperLink=No;HyperLinkPath=/d2/w.zip email:s.zsc ?hyperLinkPathCombo
+no link - the stored path kept: s.zsc:ZipFile=w;HyperLink=No;HyperLinkPath=/d2/w.zip email:s.zsc
+    ?hyperLinkPathCombo
   = hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip (off)
-no zip file name yet
-    email:s.zsc ?hyperLinkPathCombo
+no zip file name yet: email:s.zsc ?hyperLinkPathCombo
   = hyperLinkPathCombo=>/d1/.zip, /d2/.zip (off)
-addresses differing in letters
-    s.zsc:EmailAddress1=a@b.c;EmailAddress2=d@e.f email:s.zsc !t:_D@E.F_ addAddressButton
-    !t:A@B.C editAddressButton !t:D@E.F editAddressButton ?addressList
+addresses differing in letters: s.zsc:EmailAddress1=a@b.c;EmailAddress2=d@e.f email:s.zsc !t:_D@E.F_
+    addAddressButton !t:A@B.C editAddressButton !t:D@E.F editAddressButton ?addressList
   = $ask | beep | message: Item already exists. | $ask | $ask | beep | message: Item already exists.
   = addressList=>A@B.C, d@e.f | Save
-five addresses to two, saved; then none
-    $five !Yes deleteAddressButton !Yes deleteAddressButton !Yes deleteAddressButton saveButton
-    !Yes deleteAddressButton !Yes deleteAddressButton snap
-  = $delete | $delete | $delete | $delete | $delete | $none | Save
-  = s.zsc: EmailAddress1=a4; EmailAddress2=a5; -EmailAddress3; -EmailAddress4; -EmailAddress5
-Delete All
-    $five !Yes deleteAllAddressesButton snap saveButton
+five addresses to two, saved; then none: $five !Yes deleteAddressButton !Yes deleteAddressButton
+    !Yes deleteAddressButton saveButton !Yes deleteAddressButton !Yes deleteAddressButton snap
+  = $delete | $delete | $delete | $delete | $delete | $none | Save | s.zsc: EmailAddress1=a4;
+  + EmailAddress2=a5; -EmailAddress3; -EmailAddress4; -EmailAddress5
+Delete All: $five !Yes deleteAllAddressesButton snap saveButton
   = message: Are you sure you want to delete all the items? | $none | s.zsc: -EmailAddress1;
   + -EmailAddress2; -EmailAddress3; -EmailAddress4; -EmailAddress5
-an emptied field saved, its default shown
-    s.zsc:Subject=Weekly;Sender=me@here email:s.zsc ?subjectBox subjectBox= saveButton email:s.zsc
-    ?subjectBox ?senderAddressBox
+an emptied field saved, its default shown: s.zsc:Subject=Weekly;Sender=me@here email:s.zsc
+    ?subjectBox subjectBox= saveButton email:s.zsc ?subjectBox ?senderAddressBox
   = subjectBox=Weekly | subjectBox=Zip File | senderAddressBox=me@here | s.zsc: Attachment=No;
   + HyperLink=No; SenderName=Tarvik; Body=Attached is zip file.; -Subject
-Return and Enter do not break the body
-    s.zsc:Body=one_line email:s.zsc bodyBox<! Return Enter bodyBox<x ?bodyBox
+Return and Enter do not break the body: s.zsc:Body=one_line email:s.zsc bodyBox<! Return Enter
+    bodyBox<x ?bodyBox
   = bodyBox=one line!x | Save
-closed changed, Yes stays
-    email:s.zsc hyperLinkCheck ?hyperLinkPathCombo !Yes closeButton
+closed changed, Yes stays: email:s.zsc hyperLinkCheck ?hyperLinkPathCombo !Yes closeButton
   = message: Do you want to save your changes before closing this screen?
   = hyperLinkPathCombo=>/d1/.zip, /d2/.zip | Save
 )");
