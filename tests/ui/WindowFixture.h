@@ -170,7 +170,7 @@ struct WindowFixture : UiFixture {
     }
     // What shows: the dialogs, what the steps noted, the rows, the scripts
     // copied, added or gone, the System Messages lines once changed, the
-    // viewer, the progress bar, the window and the sort marker.
+    // viewer, the progress bar and the window.
     QStringList observe() {
         ::setrlimit(RLIMIT_FSIZE, &limit);
         QStringList facts = dialogs.events + seen + QStringList{rows()} + changes(false);
@@ -182,14 +182,6 @@ struct WindowFixture : UiFixture {
             facts << u"bar "_s + bar.join(u' ');
         if (!looks().isEmpty())
             facts << looks().mid(1);
-        const auto image = [](const QIcon& icon) { return icon.pixmap(12).toImage(); };
-        for (int c = 0; c < tarvik::kScriptColumnCount; ++c) {
-            const QImage shown = image(
-                list()->model()->headerData(c, Qt::Horizontal, Qt::DecorationRole).value<QIcon>());
-            for (const QString& way : {u"up"_s, u"down"_s})
-                if (!shown.isNull() && shown == image(QIcon(u":/tarvik/sort-"_s + way + u".png"_s)))
-                    facts << u"sorted %1 "_s.arg(c) + way;
-        }
         return facts;
     }
 };

@@ -93,7 +93,7 @@ Sorting, a click turns the way, equal texts keep their order, kept on refresh: +
     b.zsc:Description=beta a.zsc:Description=Gamma +c.usc c.usc:Description=alpha open col:1 rows
     col:2 rows col:5 F9
   = rows: c.usc(alpha) b.zsc(beta) a.zsc(Gamma) | rows: c.usc(alpha) b.zsc(beta) a.zsc(Gamma)
-  = rows: a.zsc(Gamma) b.zsc(beta) c.usc(alpha) | |Zip script list refreshed. | sorted 5 down
+  = rows: a.zsc(Gamma) b.zsc(beta) c.usc(alpha) | |Zip script list refreshed.
 Marking by buttons and keys: +s0.zsc +s1.zsc +s2.usc open @s1.zsc selectButton rows ~ selectButton
     rows selectOppositeButton rows selectAllButton selectOppositeButton rows deselectAllButton
     @s0.zsc selectButton @s2.usc selectButton deselectButton rows @s0.zsc deselectButton rows

@@ -17,17 +17,13 @@ $five = $to;$mail;Subject=Zip_File;Body=Attached_is_zip_file. email:s.zsc
 $none = all but deleteAddressButton deleteAllAddressesButton editAddressButton
 $delete = message: Are you sure you want to delete the selected item?
 $ask = input: Email Addresses
-the stored link chosen: s.zsc:ZipFile=w;HyperLink=Yes;HyperLinkPath=/d2/w.zip email:s.zsc
-    ?hyperLinkPathCombo
-  = hyperLinkPathCombo=/d1/w.zip, >/d2/w.zip
-a stale link replaced at once: s.zsc:ZipFile=w;HyperLink=yes;HyperLinkPath=/gone/w.zip email:s.zsc
-    ?hyperLinkPathCombo
-  = hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip | s.zsc: HyperLinkPath=/d1/w.zip
-no link - the stored path kept: s.zsc:ZipFile=w;HyperLink=No;HyperLinkPath=/d2/w.zip email:s.zsc
-    ?hyperLinkPathCombo
-  = hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip (off)
-no zip file name yet: email:s.zsc ?hyperLinkPathCombo
-  = hyperLinkPathCombo=>/d1/.zip, /d2/.zip (off)
+links - stored, stale, off, no zip name: a.zsc:ZipFile=w;HyperLink=Yes;HyperLinkPath=/d2/w.zip
+    b.zsc:ZipFile=w;HyperLink=yes b.zsc:HyperLinkPath=/gone/w.zip
+    c.zsc:ZipFile=w;HyperLink=No;HyperLinkPath=/d2/w.zip email:a.zsc ?hyperLinkPathCombo email:b.zsc
+    ?hyperLinkPathCombo email:c.zsc ?hyperLinkPathCombo email:n.zsc ?hyperLinkPathCombo
+  = hyperLinkPathCombo=/d1/w.zip, >/d2/w.zip | hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip
+  = hyperLinkPathCombo=>/d1/w.zip, /d2/w.zip (off) | hyperLinkPathCombo=>/d1/.zip, /d2/.zip (off)
+  = b.zsc: HyperLinkPath=/d1/w.zip
 addresses differing in letters: s.zsc:EmailAddress1=a@b.c;EmailAddress2=d@e.f email:s.zsc !t:_D@E.F_
     addAddressButton !t:A@B.C editAddressButton !t:D@E.F editAddressButton ?addressList
   = $ask | beep | message: Item already exists. | $ask | $ask | beep | message: Item already exists.

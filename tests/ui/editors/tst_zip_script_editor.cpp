@@ -129,11 +129,10 @@ e-mail settings of a new script, then saved: $new saveButton
   + Subject=Zip File; Body=Attached is zip file.; File1=/a; Dir1=/o; Description=d; ZipFile=z;
   + ModifiedDate=01/01/1980; CompressionMode=Best; StorePaths=No; StoreSubDirs=No;
   + IncludeHiddenFiles=No; IncludeDirectoryEntries=No; IncludeVolumeLabel=No | lastFolder=/o
-the e-mail button after a rename to a free name: $s scriptNameBox=t emailSettingsButton { ? }
-  = beep | status: Please save changes on current screen before accessing email settings. | Save
-the e-mail button after a rename to a name taken: x.zsc:Description=x $s scriptNameBox=x
-    emailSettingsButton { ? }
-  = beep | status: Please save changes on current screen before accessing email settings. | Save
+the e-mail button after a rename, to a free name or a name taken: x.zsc:Description=x $s
+    scriptNameBox=t emailSettingsButton { ? } scriptNameBox=x emailSettingsButton { ? }
+  = beep | beep | status: Please save changes on current screen before accessing email settings.
+  = Save
 )",
          {{u"$secret"_s, *tarvik::Scramble(u"secret")},
           {u"$pw"_s, *tarvik::Scramble(u"pw")},
