@@ -74,6 +74,10 @@ struct WindowFixture : UiFixture {
     bool own(const QString& s) override {
         const QString out = root.filePath(u"out"_s), name = s.mid(1);
         const rlimit tiny{8, limit.rlim_max};
+        const auto until = [&](auto done, const QString& late) {
+            if (!QTest::qWaitFor(done, 60000))
+                seen << late;
+        };
         const QHash<QString, std::function<void()>> plain{
             {u"open"_s, [&] { open(); }},
             {u"-*"_s, [&] { QDir(path({})).removeRecursively(); }},
@@ -88,15 +92,9 @@ struct WindowFixture : UiFixture {
             {u"~"_s, [&] { list()->selectionModel()->clear(); }},
             {u"hold"_s, [&] { gate.tryAcquire(gate.available()), holding = true; }},
             {u"go"_s, [&] { holding = false, gate.release(1000); }},
-            {u"held"_s,
-             [&] {
-                 if (!QTest::qWaitFor([&] { return held > 0; }))
-                     seen << u"never held"_s;
-             }},
-            {u"wait"_s, [&] {
-                 if (!QTest::qWaitFor([&] { return !form->scriptRunning(); }, 60000))
-                     seen << u"still running"_s;
-             }}};
+            {u"held"_s, [&] { until([&] { return held > 0; }, u"never held"_s); }},
+            {u"wait"_s,
+             [&] { until([&] { return !form->scriptRunning(); }, u"still running"_s); }}};
         if (plain.contains(s))
             plain[s]();
         else if (s.startsWith(u'+') && s.endsWith(u".usc", Qt::CaseInsensitive))

@@ -102,11 +102,10 @@ Marking by buttons and keys: +s0.zsc +s1.zsc +s2.usc open @s1.zsc selectButton r
   + *s2.usc Run | rows: s0.zsc s1.zsc s2.usc | rows: *s0.zsc s1.zsc >s2.usc Run
   = rows: >s0.zsc s1.zsc s2.usc | rows: *s0.zsc *s1.zsc *s2.usc Run | rows: *s0.zsc >s1.zsc *s2.usc
   + Run | rows: >s0.zsc *s1.zsc *s2.usc Run | rows: >s0.zsc s1.zsc s2.usc
-Advanced Select by kind, earlier marks cleared or kept: $some F7 ? ?selectZipScripts
-    ?deselectFirstCheck ?patternBox okButton rows F7 deselectFirstCheck selectUnzipScripts okButton
-  = Tarvik - Advanced Select Screen | selectZipScripts=on | deselectFirstCheck=on | patternBox=*.*
-  = rows: *daily.zsc *dead.zsc *DUMP.ZSC *weekly.zsc >Data.usc Run | rows: *daily.zsc *dead.zsc
-  + *DUMP.ZSC *weekly.zsc >*Data.usc Run | -dead.zsc
+Advanced Select by kind, earlier marks cleared or kept: $some F7 ? okButton rows F7
+    deselectFirstCheck selectUnzipScripts okButton
+  = Tarvik - Advanced Select Screen | rows: *daily.zsc *dead.zsc *DUMP.ZSC *weekly.zsc >Data.usc Run
+  = rows: *daily.zsc *dead.zsc *DUMP.ZSC *weekly.zsc >*Data.usc Run | -dead.zsc
 Advanced Select by a pattern, trimmed, of files there, kept for next time: $some F7 patternBox=
     patternBox<__d*__ ?selectByPattern okButton rows F7 ?selectZipScripts ?deselectFirstCheck
     ?patternBox deselectFirstCheck patternBox= patternBox<zz* okButton rows F7 patternBox=

@@ -19,11 +19,10 @@ $file = file: Select a file to unzip
 $dir = folder: Select a directory to extract zipped files in
 $spec = input: File Specs to Unzip
 $saved = status: Unzip script saved.
-a new script: set:unzipScriptFile=nightly unzip ? ?fileSpecList ?editFileSpecButton ?scriptNameBox
-    !p:/b/a.zip.zip chooseZipFileButton ?zipFileBox !p:/b/Data.ZIP chooseZipFileButton !p:/target
-    addDirectoryButton descriptionBox=restore extractNewerAndNonExisting saveButton
-  = $file | $file | $dir | Tarvik - Add a new unzip script file | fileSpecList=>*.*
-  = editFileSpecButton=on | scriptNameBox=nightly | zipFileBox=/b/a.zip (ro)
+a new script: set:unzipScriptFile=nightly unzip ? !p:/b/a.zip.zip chooseZipFileButton ?zipFileBox
+    !p:/b/Data.ZIP chooseZipFileButton !p:/target addDirectoryButton descriptionBox=restore
+    extractNewerAndNonExisting saveButton
+  = $file | $file | $dir | Tarvik - Add a new unzip script file | zipFileBox=/b/a.zip (ro)
   = list: add nightly.usc|Unzip|restore | $saved | accepted | nightly.usc: File1=*.*; Dir1=/target;
   + ZipFile=/b/Data; Description=restore; Delete=No; Overwrite=Yes; Extract=Newer and non-existing
   = lastFolder=/target
