@@ -114,14 +114,12 @@ Advanced Select by a pattern, trimmed, of files there, kept for next time: $some
   = selectZipScripts=on | deselectFirstCheck=on | patternBox=d* | rows: *daily.zsc dead.zsc
   + *DUMP.ZSC weekly.zsc >*Data.usc Run | rows: daily.zsc dead.zsc DUMP.ZSC weekly.zsc >Data.usc
   = -dead.zsc
-into the tray and back, by a click or by Restore: open min look tray:menu look tray:click look max
-    min look trayRestoreItem
+into the tray and back, by a click or by Restore; Esc closes, the icon goes: open min look tray:menu
+    look tray:click look max min look trayRestoreItem Esc
   = look: hidden minimized | look: hidden minimized | look: | look: hidden minimized maximized
-  = rows: | maximized
+  = closed | rows: | hidden maximized no tray icon
 no tray, minimised as usual: notray open min
   = rows: | minimized
-Esc closes, the tray icon goes: open Esc
-  = closed | rows: | hidden no tray icon
 )");
     for (const char* command :
          {"editButton", "copyButton", "F8", "@@gone.usc", "deleteButton", "openButton"})

@@ -70,18 +70,15 @@ dates from 1980 on: s.zsc:ModifiedDate=03/15/2004 zip:s.zsc modifiedDatePicker=1
   + Must be a date 01/01/1980 through 12/31/9999. | Save
 Esc, unchanged: zip:s.zsc Esc
   = closed
-Esc, changed, Yes stays: zip:s.zsc descriptionBox=new !Yes Esc
-  = $keep | Save
-Esc, changed, No closes: zip:s.zsc descriptionBox=new !No Esc
-  = $keep | closed
-missing, by Save and by the e-mail button: zip descriptionBox=x descriptionBox= saveButton ?focus
-    emailSettingsButton
+Esc, changed - Yes stays, No closes: zip:s.zsc descriptionBox=new !Yes Esc !No Esc
+  = $keep | $keep | closed
+missing - all by Save and the e-mail button, some in a loaded script: s.zsc:File1=/a;Dir1=/o zip
+    descriptionBox=x descriptionBox= saveButton ?focus emailSettingsButton zip:s.zsc
+    descriptionBox=x descriptionBox= saveButton ?focus
   = beep | $missingDescription\nScript File Name\nZip File Name\nDirectories\nFile specs\n$please
   = beep | $missingDescription\nScript File Name\nZip File Name\nDirectories\nFile specs\n$please
-  = focus=fileSpecList | Save
-missing, description and zip file name: s.zsc:File1=/a;Dir1=/o zip:s.zsc descriptionBox=x
-    descriptionBox= saveButton ?focus
-  = beep | $missingDescription\nZip File Name\n$please | focus=zipFileBox | Save
+  = beep | $missingDescription\nZip File Name\n$please | focus=fileSpecList | focus=zipFileBox
+  = Save
 a new script, every key in order: zip !p:/d/a !No addFileSpecButton !p:/d/b !No addFileSpecButton
     !p:/o/1 addDirectoryButton !p:/o/2 addDirectoryButton setAllDeleteMarksButton zipFileBox=week
     passwordBox=pw scriptNameBox=weekly descriptionBox=Weekly_backup modifiedDatePicker=2004-03-05
@@ -91,11 +88,10 @@ a new script, every key in order: zip !p:/d/a !No addFileSpecButton !p:/d/b !No 
   + Description=Weekly backup; ZipFile=week; ModifiedDate=03/05/2004; CompressionMode=Fast;
   + Password=$pw; StorePaths=Yes; StoreSubDirs=No; IncludeHiddenFiles=No;
   + IncludeDirectoryEntries=Yes; IncludeVolumeLabel=No | lastFolder=/o/2
-a new script's name taken: x.zsc:Description=x $add zipFileBox=z descriptionBox=new scriptNameBox=x
-    saveButton ?focus
-  = $file | $ask /a$wild | $dir | beep | focus=scriptNameBox | $taken | Save | lastFolder=/o
-a rename to a name taken: x.zsc:Description=x $s scriptNameBox=x saveButton ?focus
-  = beep | focus=scriptNameBox | $taken | Save
+a name taken, by a new script and by a rename: x.zsc:Description=x s.zsc:$keys $add zipFileBox=z
+    descriptionBox=new scriptNameBox=x saveButton ?focus zip:s.zsc scriptNameBox=x saveButton ?focus
+  = $file | $ask /a$wild | $dir | beep | beep | focus=scriptNameBox | focus=scriptNameBox | $taken
+  = Save | lastFolder=/o
 a shorter list leaves no old keys: s.zsc:File1=/1;File2=/2;File3=/3;File4=/4;File5=/5;Dir1=/o
     s.zsc:ZipFile=z;Description=d;Subject=s;$rest zip:s.zsc !Yes deleteFileSpecButton !Yes
     deleteFileSpecButton saveButton
@@ -107,12 +103,11 @@ a rename, the old file cannot go: s.zsc:Attachment=Yes $s 400:s.zsc scriptNameBo
     descriptionBox=2nd saveButton
   = beep | message: Unable to delete file %r/s.zsc. Error 13 : Permission denied
   = list: name New.zsc | list: description 2nd | $saved | New.zsc: Description=2nd
-saved into the file it was opened on: w.v2.zsc:$keys D.ZSC:$keys zip:w.v2.zsc descriptionBox=new
-    saveButton zip:D.ZSC descriptionBox=new saveButton
-  = list: description new | list: description new | $saved | D.ZSC: Description=new
-  = w.v2.zsc: Description=new
-saved whole into a file gone meanwhile: $s -s.zsc descriptionBox=new saveButton
-  = list: description new | $saved | s.zsc: Description=new
+saved into the file it was opened on, whole if gone meanwhile: w.v2.zsc:$keys D.ZSC:$keys $s -s.zsc
+    descriptionBox=new saveButton zip:w.v2.zsc descriptionBox=new saveButton zip:D.ZSC
+    descriptionBox=new saveButton
+  = list: description new | list: description new | list: description new | $saved
+  = D.ZSC: Description=new | s.zsc: Description=new | w.v2.zsc: Description=new
 a password that cannot be stored: $s passwordBox=ÿ scriptNameBox=r saveButton
   = beep | status: The password holds a character that cannot be stored. Please use other
   + characters. | Save
