@@ -41,7 +41,7 @@ $idle = only aboutButton addButton clearMessagesButton exitButton optionsButton 
 $ask = input: Copy from file daily.zsc
 $folder = folder: Select the location of the script files
 $saved = chooseScriptFolderButton saveButton closeButton }
-$some = +daily.zsc +weekly.zsc +DUMP.ZSC +dead.zsc +Data.usc +d-notes.txt open -dead.zsc @Data.usc F2
+$some = +daily.zsc +weekly.zsc +DUMP.ZSC +dead.zsc +Data.usc +d.txt open -dead.zsc @Data.usc F2
 Delete, Del; No by default, the next row, Run as marked, the last: +a.zsc +b.zsc +c.usc open @a.zsc
     F2 @c.usc Del !Yes Del rows @a.zsc !Yes deleteButton rows !Yes deleteButton snap
   = $delete | $delete | $delete | $delete | rows: *a.zsc >b.zsc Run | rows: >b.zsc | $idle | rows:
