@@ -228,11 +228,9 @@ typing - no full stops in names, 250 characters at most: options zipScriptNameBo
     unzipScriptNameBox<{n*251} ?zipScriptNameBox ?zipFileBox ?unzipScriptNameBox
   = zipScriptNameBox=ab | zipFileBox=x | unzipScriptNameBox={n*250} | Save
 typing the port - digits only, three at most, no leading zeros once left: options mailPortBox=
-    mailPortBox<abc ?mailPortBox mailServerBox< ?mailPortBox mailPortBox= mailPortBox<1a2
-    mailServerBox< ?mailPortBox mailPortBox= mailPortBox<007 ?mailPortBox mailServerBox<
+    mailPortBox<abc mailServerBox< ?mailPortBox mailPortBox= mailPortBox<007 mailServerBox<
     ?mailPortBox mailPortBox= mailPortBox<65535 ?mailPortBox
-  = mailPortBox= | mailPortBox=0 | mailPortBox=12 | mailPortBox=007 | mailPortBox=7
-  = mailPortBox=655 | Save
+  = mailPortBox=0 | mailPortBox=7 | mailPortBox=655 | Save
 pickers - an archive without its ending, folders without a last separator but the root: options
     !p:/b/Data.ZIP chooseUnzipFileButton !p:/data/new/ chooseScriptFolderButton !p:
     chooseScriptFolderButton !p:/ chooseErrorFolderButton ?unzipFileBox ?scriptFolderBox
