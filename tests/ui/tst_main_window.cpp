@@ -1,7 +1,8 @@
 // The main window driven as a user would, on real script files and with real
 // runs: each row its steps and all that shows afterwards. "hold" stops a
 // script on the worker thread, so what the window allows meanwhile shows
-// without any timing.
+// without any timing. In the run rows f.zsc fails (no directory), g.zsc had
+// failed before, m.zsc e-mails (no mail host is set), u.usc unzips.
 #include "ArchiveTools.h"
 #include "WindowFixture.h"
 
@@ -23,18 +24,11 @@ struct RunFixture : WindowFixture {
 class MainWindowTest : public QObject {
     Q_OBJECT
 private slots:
-    void commands_data();
-    void commands() { checkSteps<WindowFixture>(); }
-    void runs_data();
-    // f.zsc fails (no directory), g.zsc had failed before, m.zsc e-mails (no
-    // mail host is set), u.usc unzips.
-    void runs() {
-        checkSteps<RunFixture>(u"f.zsc:File1=%r/src/data.txt;ZipFile=f +g.zsc g.zsc:Error=X +m.zsc "
-                               "m.zsc:Attachment=Yes;EmailAddress1=x@y.z +u.usc open"_s);
-    }
+    void window_data();
+    void window() { checkSteps<RunFixture>(); }
 };
 
-void MainWindowTest::commands_data() {
+void MainWindowTest::window_data() {
     rows(R"(
 $delete = message: Are you sure you want to delete the selected script?
 $idle = only aboutButton addButton clearMessagesButton exitButton optionsButton refreshButton scriptList
@@ -120,6 +114,35 @@ into the tray and back, by a click or by Restore; Esc closes, the icon goes: ope
   = closed | rows: | hidden maximized no tray icon
 no tray, minimised as usual: notray open min
   = rows: | minimized
+$idle = all but runProgress terminateButton
+$failed = |Script f.zsc aborted due to error at %t. Review file %r/log/errors.txt.
+$gone = %t. Script file does not exist.
+$files = f.zsc:File1=%r/src/data.txt;ZipFile=f +g.zsc g.zsc:Error=X +m.zsc
+$runs = $files m.zsc:Attachment=Yes;EmailAddress1=x@y.z +u.usc open
+marked rows in order; no closing, no refresh meanwhile: $runs @m.zsc F2 @u.usc F2 snap hold
+    runButton held close Esc trayCloseItem F9 snap go wait snap
+  = $idle | only runProgress terminateButton | $idle | rows: f.zsc g.zsc! *m.zsc~ >*u.usc~ Run
+  = |Script m.zsc started %t. | |Unable to send email - ... | |Script m.zsc finished %t.
+  = |Script u.usc started %t. | |Script u.usc finished %t. | | | bar 500 1000 0
+Terminate ends the run after the current script: $runs @g.zsc F2 @m.zsc F2 hold runButton held
+    terminateButton go wait
+  = rows: f.zsc *g.zsc~ >*m.zsc u.usc Run | |Script g.zsc started %t. | |Script g.zsc finished %t.
+  = |Script execution terminated by user. | bar 500 0
+Terminate does not outlive its run: $runs @g.zsc F2 runButton terminateButton wait runButton wait
+  = rows: f.zsc >*g.zsc~ m.zsc u.usc Run | |Script g.zsc started %t. | |Script g.zsc finished %t.
+  = | | bar 1000 0 1000 0
+a failing script does not stop the run, success clears the marker: $runs @f.zsc F2 @g.zsc F2
+    runButton wait
+  = rows: *f.zsc~! >*g.zsc~ m.zsc u.usc Run | |Script f.zsc started %t. | $failed
+  = |Script g.zsc started %t. | |Script g.zsc finished %t. | | | bar 500 1000 0
+scripts gone or emptied after listing: $runs @m.zsc F2 @u.usc F2 empty:m.zsc -u.usc runButton wait
+  = rows: f.zsc g.zsc! *m.zsc~! >*u.usc~! Run | -u.usc | |Script m.zsc started %t.
+  = |Script m.zsc aborted $gone | |Script u.usc started %t. | |Script u.usc aborted $gone | |
+  = bar 500 1000 0
+double-click, that script alone, the window as it was: $runs @m.zsc F2 snap hold @@f.zsc held close
+    snap go wait snap
+  = $idle | only | $idle | rows: >f.zsc~! g.zsc! *m.zsc u.usc Run | |Script f.zsc started %t.
+  = $failed | |
 )");
     for (const char* command :
          {"editButton", "copyButton", "F8", "@@gone.usc", "deleteButton", "openButton"})
@@ -130,38 +153,6 @@ no tray, minimised as usual: notray open min
                 << facts("beep", "message: Script file %r/scripts/gone.usc does not exist.",
                          "rows: >gone.usc") +
                        (*how == '-' ? facts("-gone.usc") : QStringList());
-}
-
-void MainWindowTest::runs_data() {
-    rows(R"(
-$idle = all but runProgress terminateButton
-$failed = |Script f.zsc aborted due to error at %t. Review file %r/log/errors.txt.
-$gone = %t. Script file does not exist.
-marked rows in order; no closing, no refresh meanwhile: @m.zsc F2 @u.usc F2 snap hold runButton
-    held close Esc trayCloseItem F9 snap go wait snap
-  = $idle | only runProgress terminateButton | $idle | rows: f.zsc g.zsc! *m.zsc~ >*u.usc~ Run
-  = |Script m.zsc started %t. | |Unable to send email - ... | |Script m.zsc finished %t.
-  = |Script u.usc started %t. | |Script u.usc finished %t. | | | bar 500 1000 0
-Terminate ends the run after the current script: @g.zsc F2 @m.zsc F2 hold runButton held
-    terminateButton go wait
-  = rows: f.zsc *g.zsc~ >*m.zsc u.usc Run | |Script g.zsc started %t. | |Script g.zsc finished %t.
-  = |Script execution terminated by user. | bar 500 0
-Terminate does not outlive its run: @g.zsc F2 runButton terminateButton wait runButton wait
-  = rows: f.zsc >*g.zsc~ m.zsc u.usc Run | |Script g.zsc started %t. | |Script g.zsc finished %t.
-  = | | bar 1000 0 1000 0
-a failing script does not stop the run, success clears the marker: @f.zsc F2 @g.zsc F2 runButton
-    wait
-  = rows: *f.zsc~! >*g.zsc~ m.zsc u.usc Run | |Script f.zsc started %t. | $failed
-  = |Script g.zsc started %t. | |Script g.zsc finished %t. | | | bar 500 1000 0
-scripts gone or emptied after listing: @m.zsc F2 @u.usc F2 empty:m.zsc -u.usc runButton wait
-  = rows: f.zsc g.zsc! *m.zsc~! >*u.usc~! Run | -u.usc | |Script m.zsc started %t.
-  = |Script m.zsc aborted $gone | |Script u.usc started %t. | |Script u.usc aborted $gone | |
-  = bar 500 1000 0
-double-click, that script alone, the window as it was: @m.zsc F2 snap hold @@f.zsc held close
-    snap go wait snap
-  = $idle | only | $idle | rows: >f.zsc~! g.zsc! *m.zsc u.usc Run | |Script f.zsc started %t.
-  = $failed | |
-)");
 }
 
 QTEST_MAIN(MainWindowTest)
