@@ -67,14 +67,13 @@ delete the last lines, No by default: s.zsc:File1=/a;Dir1=/out zip:s.zsc deleteF
 typing - no dots in names, no blanks in the password: zip zipFileBox<a.b_c scriptNameBox<x.zsc
     passwordBox<p_w.d descriptionBox<a._b ?zipFileBox ?scriptNameBox ?passwordBox ?descriptionBox
   = zipFileBox=ab c | scriptNameBox=xzsc | passwordBox=pw.d | descriptionBox=a. b | Save
-dates from 1980 on: s.zsc:ModifiedDate=03/15/2004 zip:s.zsc modifiedDatePicker=1979-12-31
-    ?modifiedDatePicker modifiedDatePicker=1980-01-01 ?modifiedDatePicker
-  = beep | modifiedDatePicker=2004-03-15 | modifiedDatePicker=1980-01-01 | status: Invalid date.
-  + Must be a date 01/01/1980 through 12/31/9999. | Save
+dates from 1980 on; Esc on a change asks, Yes stays, No closes: s.zsc:ModifiedDate=03/15/2004
+    zip:s.zsc modifiedDatePicker=1979-12-31 ?modifiedDatePicker modifiedDatePicker=1980-01-01
+    ?modifiedDatePicker !Yes Esc !No Esc
+  = beep | $keep | $keep | modifiedDatePicker=2004-03-15 | modifiedDatePicker=1980-01-01
+  = status: Invalid date. Must be a date 01/01/1980 through 12/31/9999. | closed
 zip editor, Esc unchanged: zip:s.zsc Esc
   = closed
-Esc, changed - Yes stays, No closes: zip:s.zsc descriptionBox=new !Yes Esc !No Esc
-  = $keep | $keep | closed
 missing - all by Save and the e-mail button, some in a loaded script: s.zsc:File1=/a;Dir1=/o zip
     descriptionBox=x descriptionBox= saveButton ?focus emailSettingsButton zip:s.zsc
     descriptionBox=x descriptionBox= saveButton ?focus
@@ -165,11 +164,11 @@ the description changed - the rest kept: $a descriptionBox=weekly $again
   = list: description weekly | $saved | a.usc: Delete=Yes; Description=weekly
 renamed - written whole: $a scriptNameBox=b $again
   = list: name b.usc | $saved | -a.usc | b.usc: Delete=Yes; -LastRun; -Error
-the file gone meanwhile - written whole: $a -a.usc descriptionBox=weekly $again
-  = list: description weekly | $saved | a.usc: Description=weekly; Delete=Yes; -LastRun; -Error
-saved into the file it was opened on: w.v2.usc:$keys D.USC:$keys unzip:w.v2.usc
-    descriptionBox=weekly saveButton unzip:D.USC descriptionBox=weekly saveButton
-  = list: description weekly | list: description weekly | $saved | D.USC: Description=weekly
+saved into the file it was opened on, whole if gone meanwhile: w.v2.usc:$keys D.USC:$keys $a -a.usc
+    descriptionBox=weekly $again unzip:w.v2.usc descriptionBox=weekly saveButton unzip:D.USC
+    descriptionBox=weekly saveButton
+  = list: description weekly | list: description weekly | list: description weekly | $saved
+  = D.USC: Description=weekly | a.usc: Description=weekly; Delete=Yes; -LastRun; -Error
   = w.v2.usc: Description=weekly
 a rename to a name taken: b.usc:Description=other $a scriptNameBox=b saveButton ?focus
   = beep | focus=scriptNameBox | status: File %r/b.usc already exists. Please enter a different file
@@ -177,15 +176,13 @@ a rename to a name taken: b.usc:Description=other $a scriptNameBox=b saveButton 
 a long stored description kept whole: a.usc:$keys;Description={d*300} unzip:a.usc overwriteNo
     saveButton
   = $saved | a.usc: Overwrite=No
-file specs differing in letters; typing rules: $a !t:_*.TXT_ addFileSpecButton ?fileSpecList
-    !t:*.TXT editFileSpecButton ?fileSpecList scriptNameBox<x.y passwordBox<p_w ?scriptNameBox
-    ?passwordBox
-  = $spec | beep | $spec | fileSpecList=>*.txt | fileSpecList=>*.TXT | scriptNameBox=axy
+file specs differing in letters; typing rules; Esc on a change, Yes stays: $a !t:_*.TXT_
+    addFileSpecButton ?fileSpecList !t:*.TXT editFileSpecButton ?fileSpecList scriptNameBox<x.y
+    passwordBox<p_w ?scriptNameBox ?passwordBox !Yes Esc
+  = $spec | beep | $spec | $keep | fileSpecList=>*.txt | fileSpecList=>*.TXT | scriptNameBox=axy
   = passwordBox=pw | status: Item already exists. | Save
 unzip editor, Esc unchanged: unzip:a.usc Esc
   = closed
-Esc, changed, Yes stays: unzip:a.usc descriptionBox=new !Yes Esc
-  = $keep | Save
 $mail = Attachment=No;HyperLink=No;SenderName=Tarvik;Sender=yourname@yourmailhost.com
 $to = s.zsc:EmailAddress1=a1;EmailAddress2=a2;EmailAddress3=a3;EmailAddress4=a4;EmailAddress5=a5
 $five = $to;$mail;Subject=Zip_File;Body=Attached_is_zip_file. email:s.zsc
@@ -213,12 +210,10 @@ an emptied field saved, its default shown: s.zsc:Subject=Weekly;Sender=me@here e
     ?subjectBox subjectBox= saveButton email:s.zsc ?subjectBox ?senderAddressBox
   = subjectBox=Weekly | subjectBox=Zip File | senderAddressBox=me@here | s.zsc: Attachment=No;
   + HyperLink=No; SenderName=Tarvik; Body=Attached is zip file.; -Subject
-Return and Enter do not break the body: s.zsc:Body=one_line email:s.zsc bodyBox<! Return Enter
-    bodyBox<x ?bodyBox
-  = bodyBox=one line!x | Save
-e-mail settings closed changed, Yes stays: email:s.zsc hyperLinkCheck ?hyperLinkPathCombo !Yes
+Return and Enter do not break the body; a link on; closed changed, Yes stays: s.zsc:Body=one_line
+    email:s.zsc bodyBox<! Return Enter bodyBox<x ?bodyBox hyperLinkCheck ?hyperLinkPathCombo !Yes
     closeButton
-  = $keep | hyperLinkPathCombo=>/d1/.zip, /d2/.zip | Save
+  = $keep | bodyBox=one line!x | hyperLinkPathCombo=>/d1/.zip, /d2/.zip | Save
 $scripts = folder: Select the location of the script files
 what it shows: tarvik.ini:ScriptFilePath=/data/scripts/;NewErrorFile=YES options ? ?scriptFolderBox
     ?errorFolderBox ?mailPortBox ?uncPathsCheck ?newErrorFileCheck Esc
@@ -231,21 +226,19 @@ typing the port - digits only, three at most, no leading zeros once left: option
     mailPortBox<abc mailServerBox< ?mailPortBox mailPortBox= mailPortBox<007 mailServerBox<
     ?mailPortBox mailPortBox= mailPortBox<65535 ?mailPortBox
   = mailPortBox=0 | mailPortBox=7 | mailPortBox=655 | Save
-pickers - an archive without its ending, folders without a last separator but the root: options
+pickers - an archive without its ending, folders without a last separator; Esc asks: options
     !p:/b/Data.ZIP chooseUnzipFileButton !p:/data/new/ chooseScriptFolderButton !p:
     chooseScriptFolderButton !p:/ chooseErrorFolderButton ?unzipFileBox ?scriptFolderBox
-    ?errorFolderBox
+    ?errorFolderBox !Yes Esc
   = file: Select a file to unzip | $scripts | $scripts | folder: Select the location of the error
-  + file | unzipFileBox=/b/Data (ro) | scriptFolderBox=/data/new (ro) | errorFolderBox=/ (ro) | Save
-  = lastFolder=/b
+  + file | $keep | unzipFileBox=/b/Data (ro) | scriptFolderBox=/data/new (ro)
+  = errorFolderBox=/ (ro) | Save | lastFolder=/b
 Save - long stored values saved whole: tarvik.ini:ZipScriptFile=daily;MailServerPort=587
     tarvik.ini:ScriptFilePath=/{f*300};UnzipFile=/{a*260} tarvik.ini:ZipFile=/{a*260} options
     zipScriptNameBox= unzipScriptNameBox=restore mailServerBox=mail.example.org mailPortBox=
     militaryTimeCheck saveButton
   = tarvik.ini: MailServerPort=0; UNC_Paths=Yes; NewErrorFile=No; MilitaryTime=No;
   + UnzipScriptFile=restore; ErrorFilePath=%r; MailServer=mail.example.org; -ZipScriptFile
-options closed changed, Yes stays: options !p:/elsewhere chooseScriptFolderButton !Yes Esc
-  = $scripts | message: Do you want to save your changes before closing this screen? | Save
 )",
          {{u"$secret"_s, *tarvik::Scramble(u"secret")},
           {u"$pw"_s, *tarvik::Scramble(u"pw")},
