@@ -164,8 +164,8 @@ the description changed - the rest kept: $a descriptionBox=weekly $again
   = list: description weekly | $saved | a.usc: Delete=Yes; Description=weekly
 renamed - written whole: $a scriptNameBox=b $again
   = list: name b.usc | $saved | -a.usc | b.usc: Delete=Yes; -LastRun; -Error
-saved into the file it was opened on, whole if gone meanwhile: w.v2.usc:$keys D.USC:$keys $a -a.usc
-    descriptionBox=weekly $again unzip:w.v2.usc descriptionBox=weekly saveButton unzip:D.USC
+unzip script saved into the file it was opened on, whole if gone: w.v2.usc:$keys D.USC:$keys $a
+    -a.usc descriptionBox=weekly $again unzip:w.v2.usc descriptionBox=weekly saveButton unzip:D.USC
     descriptionBox=weekly saveButton
   = list: description weekly | list: description weekly | list: description weekly | $saved
   = D.USC: Description=weekly | a.usc: Description=weekly; Delete=Yes; -LastRun; -Error
