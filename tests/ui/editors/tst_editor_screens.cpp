@@ -40,10 +40,10 @@ a script loaded, Save off until a change: w.v2.zsc:File1=x,/l/*.log;File2=X,_/b;
   = Tarvik - Edit zip script file w.v2.zsc | scriptNameBox=w.v2 | passwordBox=secret
   = modifiedDatePicker=2004-03-15 | storePathsYes=on | storeSubfoldersNo=on
   = fileSpecList=>/l/*.log[X],  /b[X], /c | directoryList=>/o/a, /o/b | clearAllDeleteMarksButton=on
-compression words: a.zsc:CompressionMode=NONE b.zsc:CompressionMode=fast
+compression words; Esc unchanged closes: a.zsc:CompressionMode=NONE b.zsc:CompressionMode=fast
     c.zsc:CompressionMode=Normal d.zsc:CompressionMode=Maximum zip:a.zsc ?compressionNone zip:b.zsc
-    ?compressionFast zip:c.zsc ?compressionNormal zip:d.zsc ?compressionBest
-  = compressionNone=on | compressionFast=on | compressionNormal=on | compressionBest=on
+    ?compressionFast zip:c.zsc ?compressionNormal zip:d.zsc ?compressionBest Esc
+  = compressionNone=on | compressionFast=on | compressionNormal=on | compressionBest=on | closed
 a new script starts from the settings: set:zipFile=backup set:zipScriptFile=daily zip ? ?zipFileBox
     ?scriptNameBox ?compressionBest
   = Tarvik - Add a new zip script file | zipFileBox=backup | scriptNameBox=daily
@@ -72,8 +72,6 @@ dates from 1980 on; Esc on a change asks, Yes stays, No closes: s.zsc:ModifiedDa
     ?modifiedDatePicker !Yes Esc !No Esc
   = beep | $keep | $keep | modifiedDatePicker=2004-03-15 | modifiedDatePicker=1980-01-01
   = status: Invalid date. Must be a date 01/01/1980 through 12/31/9999. | closed
-zip editor, Esc unchanged: zip:s.zsc Esc
-  = closed
 missing - all by Save and the e-mail button, some in a loaded script: s.zsc:File1=/a;Dir1=/o zip
     descriptionBox=x descriptionBox= saveButton ?focus emailSettingsButton zip:s.zsc
     descriptionBox=x descriptionBox= saveButton ?focus
@@ -151,12 +149,12 @@ missing fields, under the normal pointer: unzip !Yes deleteFileSpecButton saveBu
   = $delete | beep | message: Warning! The following items are missing:\r\n\r\nDescription\r\nScript
   + File Name\r\nDirectories\r\nFiles To Process\r\nFile To Unzip\r\n\r\nPlease enter this
   + information | Save
-Delete and Extract as stored: a.usc:Delete=YES;Extract=newer
+Delete and Extract as stored; Esc unchanged closes: a.usc:Delete=YES;Extract=newer
     b.usc:Delete=y;Extract=NEWER_AND_NON-EXISTING c.usc:Delete=No;Extract=some unzip:a.usc
     ?deleteZipFileYes ?extractNewer unzip:b.usc ?deleteZipFileNo ?extractNewerAndNonExisting
-    unzip:c.usc ?deleteZipFileNo ?extractAll
+    unzip:c.usc ?deleteZipFileNo ?extractAll Esc
   = deleteZipFileYes=on | extractNewer=on | deleteZipFileNo=on | extractNewerAndNonExisting=on
-  = deleteZipFileNo=on | extractAll=on
+  = deleteZipFileNo=on | extractAll=on | closed
 a directory added - written whole; a further change saved into the same file: $a !p:/more
     addDirectoryButton $again
   = $dir | $saved | a.usc: Dir2=/more; Delete=Yes; -LastRun; -Error | lastFolder=/more
@@ -181,8 +179,6 @@ file specs differing in letters; typing rules; Esc on a change, Yes stays: $a !t
     passwordBox<p_w ?scriptNameBox ?passwordBox !Yes Esc
   = $spec | beep | $spec | $keep | fileSpecList=>*.txt | fileSpecList=>*.TXT | scriptNameBox=axy
   = passwordBox=pw | status: Item already exists. | Save
-unzip editor, Esc unchanged: unzip:a.usc Esc
-  = closed
 $mail = Attachment=No;HyperLink=No;SenderName=Tarvik;Sender=yourname@yourmailhost.com
 $to = s.zsc:EmailAddress1=a1;EmailAddress2=a2;EmailAddress3=a3;EmailAddress4=a4;EmailAddress5=a5
 $five = $to;$mail;Subject=Zip_File;Body=Attached_is_zip_file. email:s.zsc
