@@ -44,10 +44,6 @@ compression words; Esc unchanged closes: a.zsc:CompressionMode=NONE b.zsc:Compre
     c.zsc:CompressionMode=Normal d.zsc:CompressionMode=Maximum zip:a.zsc ?compressionNone zip:b.zsc
     ?compressionFast zip:c.zsc ?compressionNormal zip:d.zsc ?compressionBest Esc
   = compressionNone=on | compressionFast=on | compressionNormal=on | compressionBest=on | closed
-a new script starts from the settings: set:zipFile=backup set:zipScriptFile=daily zip ? ?zipFileBox
-    ?scriptNameBox ?compressionBest
-  = Tarvik - Add a new zip script file | zipFileBox=backup | scriptNameBox=daily
-  = compressionBest=on
 add file specs - picker cancelled, other letters, input cancelled, wildcard: s.zsc:File1=/Data/A.txt
     zip:s.zsc !p: addFileSpecButton !p:/data/a.txt !No addFileSpecButton !p:/data/b.txt !Yes !-
     addFileSpecButton !p:/data/b.txt !Yes !t:_/data/*.txt_ addFileSpecButton ?fileSpecList
@@ -64,9 +60,13 @@ delete the last lines, No by default: s.zsc:File1=/a;Dir1=/out zip:s.zsc deleteF
   = $delete | $delete | message: Are you sure you want to delete all the items? | fileSpecList=>/a
   = all but clearAllDeleteMarksButton deleteAllDirectoriesButton deleteAllFileSpecsButton
   + deleteDirectoryButton deleteFileSpecButton editFileSpecButton setAllDeleteMarksButton | Save
-typing - no dots in names, no blanks in the password: zip zipFileBox<a.b_c scriptNameBox<x.zsc
-    passwordBox<p_w.d descriptionBox<a._b ?zipFileBox ?scriptNameBox ?passwordBox ?descriptionBox
-  = zipFileBox=ab c | scriptNameBox=xzsc | passwordBox=pw.d | descriptionBox=a. b | Save
+a new script from the settings; typing - no dots in names, no blank in passwords: set:zipFile=backup
+    set:zipScriptFile=daily zip ? ?zipFileBox ?scriptNameBox ?compressionBest zipFileBox<a.b_c
+    scriptNameBox<x.zsc passwordBox<p_w.d descriptionBox<a._b ?zipFileBox ?scriptNameBox
+    ?passwordBox ?descriptionBox
+  = Tarvik - Add a new zip script file | zipFileBox=backup | scriptNameBox=daily
+  = compressionBest=on | zipFileBox=backupab c | scriptNameBox=dailyxzsc | passwordBox=pw.d
+  = descriptionBox=a. b | Save
 dates from 1980 on; Esc on a change asks, Yes stays, No closes: s.zsc:ModifiedDate=03/15/2004
     zip:s.zsc modifiedDatePicker=1979-12-31 ?modifiedDatePicker modifiedDatePicker=1980-01-01
     ?modifiedDatePicker !Yes Esc !No Esc
@@ -202,14 +202,13 @@ five addresses to two, saved; then none: $five !Yes deleteAddressButton !Yes del
 Delete All: $five !Yes deleteAllAddressesButton snap saveButton
   = message: Are you sure you want to delete all the items? | $none | s.zsc: -EmailAddress1;
   + -EmailAddress2; -EmailAddress3; -EmailAddress4; -EmailAddress5
-an emptied field saved, its default shown: s.zsc:Subject=Weekly;Sender=me@here email:s.zsc
-    ?subjectBox subjectBox= saveButton email:s.zsc ?subjectBox ?senderAddressBox
-  = subjectBox=Weekly | subjectBox=Zip File | senderAddressBox=me@here | s.zsc: Attachment=No;
-  + HyperLink=No; SenderName=Tarvik; Body=Attached is zip file.; -Subject
-Return and Enter do not break the body; a link on; closed changed, Yes stays: s.zsc:Body=one_line
-    email:s.zsc bodyBox<! Return Enter bodyBox<x ?bodyBox hyperLinkCheck ?hyperLinkPathCombo !Yes
-    closeButton
-  = $keep | bodyBox=one line!x | hyperLinkPathCombo=>/d1/.zip, /d2/.zip | Save
+emptied field saved, its default shown; Return, Enter keep the body; a link: s.zsc:Body=one_line
+    s.zsc:Subject=Weekly;Sender=me@here email:s.zsc ?subjectBox subjectBox= saveButton email:s.zsc
+    ?subjectBox ?senderAddressBox bodyBox<! Return Enter bodyBox<x ?bodyBox hyperLinkCheck
+    ?hyperLinkPathCombo !Yes closeButton
+  = $keep | subjectBox=Weekly | subjectBox=Zip File | senderAddressBox=me@here | bodyBox=one line!x
+  = hyperLinkPathCombo=>/d1/.zip, /d2/.zip | Save | s.zsc: Attachment=No; HyperLink=No;
+  + SenderName=Tarvik; -Subject
 $scripts = folder: Select the location of the script files
 what it shows: tarvik.ini:ScriptFilePath=/data/scripts/;NewErrorFile=YES options ? ?scriptFolderBox
     ?errorFolderBox ?mailPortBox ?uncPathsCheck ?newErrorFileCheck Esc
