@@ -19,6 +19,7 @@ public:
     QList<std::optional<QString>> texts; // input box answers; nullopt cancels
     QStringList picks;                   // file and folder answers; "" cancels
     QStringList pickStarts;              // the starting folder of each picker
+    QStringList pickFilters;             // the Qt filter each file dialog got
 
     tarvik::MessageAnswer showMessage(QWidget*, const tarvik::MessageRequest& request) override {
         const bool busy = QGuiApplication::overrideCursor();
@@ -33,7 +34,8 @@ public:
     }
     void beep() override { events.append(QStringLiteral("beep")); }
     QString chooseFile(QWidget*, const QString& title, const QString& start,
-                       const QString&) override {
+                       const QString& qtFilter) override {
+        pickFilters.append(qtFilter);
         return pick(QStringLiteral("file: ") + title, start);
     }
     QString chooseFolder(QWidget*, const QString& title, const QString& start) override {
