@@ -1,16 +1,11 @@
 #pragma once
 
-#include <QByteArray>
-#include <QString>
 #include <cstdio>
 #include <cstdlib>
 
 // A property a fuzz target holds to: when it breaks, say which and abort, so
 // libFuzzer keeps the input that broke it.
-#define FUZZ_CHECK(condition)                                                                      \
-    do {                                                                                           \
-        if (!(condition)) {                                                                        \
-            std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #condition);  \
-            std::abort();                                                                          \
-        }                                                                                          \
-    } while (0)
+#define FUZZ_CHECK(c)                                                                              \
+    ((c) ? void()                                                                                  \
+         : (std::fprintf(stderr, "%s:%d: property broken: %s\n", __FILE__, __LINE__, #c),          \
+            std::abort()))

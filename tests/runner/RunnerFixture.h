@@ -1,5 +1,6 @@
 #pragma once
 
+#include "ArchiveTools.h"
 #include "runner/RunContext.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
@@ -8,6 +9,8 @@
 #include <QFile>
 #include <QMap>
 #include <QTemporaryDir>
+
+using Keys = QMap<QString, QString>;
 
 // A scratch world for runner tests: script folder, log folder, temporary
 // folder, with a clock that always says 2004/03/15 14:07:09.
@@ -33,31 +36,47 @@ struct RunnerFixture {
     QString scriptPath(const QString& name) const { return settings.scriptFilePath + u'/' + name; }
     QString logPath() const { return path("log/errors.txt"); }
 
-    void writeScript(const QString& name, const QMap<QString, QString>& keys) const {
+    // "@/" in values stands for the root folder.
+    void writeScript(const QString& name, const Keys& keys) const {
         for (auto it = keys.begin(); it != keys.end(); ++it)
-            tarvik::WriteIni(QStringLiteral("Options"), it.key(), it.value(), scriptPath(name));
+            tarvik::WriteIni(QStringLiteral("Options"), it.key(),
+                             QString(it.value()).replace(QStringLiteral("@/"), root.path() + u'/'),
+                             scriptPath(name));
     }
 
     void writeFile(const char* relative, const QByteArray& content) const {
-        const QString p = path(relative);
-        QDir().mkpath(QFileInfo(p).absolutePath());
-        QFile f(p);
-        f.open(QIODevice::WriteOnly | QIODevice::Truncate);
-        f.write(content);
+        ::writeFile(path(relative), content);
     }
 
-    // The log's lines without their CR LF.
+    // The log's lines without their CR LF; the stamp of the fixture's clock and
+    // the script folder go, the root folder shows as '@'.
     QStringList logLines() const {
-        QFile f(logPath());
-        if (!f.open(QIODevice::ReadOnly))
-            return {};
-        QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
-        if (!lines.isEmpty() && lines.last().isEmpty())
+        QString text = QString::fromUtf8(readFile(logPath()));
+        text.replace(kStamp + QStringLiteral("  ") + settings.scriptFilePath + u'/', QString())
+            .replace(root.path(), QStringLiteral("@"));
+        QStringList lines = text.split(QStringLiteral("\r\n"));
+        if (lines.last().isEmpty())
             lines.removeLast();
         return lines;
     }
 
-    QString line(const QString& script, const QString& text) const {
-        return kStamp + QStringLiteral("  ") + scriptPath(script) + text;
+    // What lies below the root but scripts, log, `skip` and locks; archives as
+    // "NAME=MEMBERS", or "NAME?" when Info-ZIP's test fails.
+    QStringList files(const QString& skip = {}) const {
+        QStringList shown;
+        for (const QString& name : filesBelow(root.path())) {
+            if (name.startsWith(u"scripts/") || name.startsWith(u"log/") ||
+                (!skip.isEmpty() && name.startsWith(skip)) ||
+                (name.contains(u"/.tarvik-") && name.endsWith(u".lock")))
+                continue;
+            const QString full = root.filePath(name);
+            if (!name.endsWith(u".zip") || !QFileInfo(full).isFile())
+                shown.append(name);
+            else if (unzipTestPasses(full))
+                shown.append(name + u'=' + archiveMembers(full).join(u','));
+            else
+                shown.append(name + u'?');
+        }
+        return shown;
     }
 };

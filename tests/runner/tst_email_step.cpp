@@ -1,11 +1,10 @@
 #include "RunnerFixture.h"
+#include "SmtpSink.h"
 #include "runner/EmailStep.h"
+#include "runner/ZipRunner.h"
 #include "storage/ZipScript.h"
-#include "tst_email_sink.h"
 
-#include <QElapsedTimer>
 #include <QJsonArray>
-#include <QRandomGenerator>
 #include <QRegularExpression>
 #include <QStringDecoder>
 #include <QTest>
@@ -16,419 +15,285 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-// A regression (no connect timeout, endless retries) would take minutes.
-constexpr qint64 kGivesUpWithinMs = 30000;
-
-QString header(const QJsonObject& message, const QString& name) {
-    for (const QJsonValue& h : message[u"headers"_s].toArray())
-        if (h[0].toString().compare(name, Qt::CaseInsensitive) == 0)
-            return h[1].toString();
-    return {};
-}
-
-QStringList strings(const QJsonValue& array) {
-    QStringList list;
-    for (const QJsonValue& v : array.toArray())
-        list.append(v.toString());
-    return list;
-}
-
-// The script's e-mail settings and what the message should look like.
+// The script's e-mail settings and what the message shows ({dir1}: the
+// script's first directory; an empty name or subject: as given).
 struct Mail {
-    ZipScriptEmail email;
-    QString text;    // {dir1}: the script's first directory
-    QString name;    // empty: the sender name as given
-    QString subject; // empty: the subject as given
-};
-
-// A server set-up, a sending and its outcome.
-struct Sending {
-    QString server = u"127.0.0.1"_s; // {port}: the sink's port
-    bool deadPort = false;           // the port is one where nothing listens
-    SmtpSinkMode sink;
-    bool secondSink = false; // a plain sink on 127.0.0.2 that must get nothing
-    QString sender = u"robot@example.test"_s;
+    bool attachment = true, hyperLink = false;
     QStringList addresses{u"ann@example.test"_s, u"bob@example.test"_s};
-    bool archiveExists = true;
-    QStringList saying; // parts of the message line; {port}, {dead} as above
-    int arrived = 0;
-    int connections = 0;
+    QString sender = u"robot@example.test"_s, senderName = u"Backup Robot"_s;
+    QString subject = u"Nightly backup"_s, body = u"Body"_s, linkPath{};
+    QString text = u"Body"_s, shownName{}, shownSubject{};
 };
 
-// The fixture's settings and message lines, a counted connection test and a
-// counted real mailer, and an archive file to attach.
-struct StepWorld {
-    RunnerFixture fx;
-    bool online = true;
-    int connectionTests = 0;
-    int mailersMade = 0;
-    MailTimeouts timeouts;
-    EmailStep step = MakeEmailStep(
-        fx.context,
-        [this] {
-            ++connectionTests;
-            return online;
-        },
-        [this] {
-            ++mailersMade;
-            return std::make_unique<CurlMailer>(timeouts);
-        });
-    QString archive = fx.path("tmp/Backup.zip");
-    QByteArray archiveBytes = "PK\x03\x04\r\n.\r\n..\n.\r\nFrom x\r\n";
-
-    StepWorld() {
-        for (int i = 0; i < 120000; ++i)
-            archiveBytes.append(char(i < 256 ? i : QRandomGenerator::global()->bounded(256)));
-        fx.writeFile("tmp/Backup.zip", archiveBytes);
-    }
-
-    ZipScript script(const ZipScriptEmail& email) const {
-        ZipScript s;
-        s.options.directories = {fx.path("out1"), fx.path("out2")};
-        s.options.zipFile = u"Backup"_s;
-        s.email = email;
-        return s;
-    }
-
-    qint64 send(const ZipScript& s, const QString& server, int port) {
-        fx.settings.mailServer = server;
-        fx.settings.mailServerPort = qint16(port);
-        QElapsedTimer timer;
-        timer.start();
-        step(s, archive);
-        return timer.elapsed();
-    }
+// A sending and what it comes to: the parts of the line the step says (none:
+// no line; {port} the sink's port, {dead} one where nothing listens), the
+// messages and connections the sink sees.
+struct Sending {
+    QString server = u"127.0.0.1"_s;
+    QStringList saying{};
+    int arrived = 0, connections = 0;
+    bool deadPort = false;
+    SmtpSinkMode sink{};
+    bool secondSink = false; // a plain sink on 127.0.0.2 that must get nothing
+    bool archiveExists = true, online = true;
+    bool mailer = true; // else the step gives up before making one
+    Mail mail{};
 };
 
-ZipScriptEmail email(bool attachment, bool hyperLink, const QStringList& addresses) {
-    ZipScriptEmail e;
-    e.attachment = attachment;
-    e.hyperLink = hyperLink;
-    e.addresses = addresses;
-    e.sender = u"robot@example.test"_s;
-    return e;
-}
+// Lines a careless SMTP client would end the message at, then all bytes.
+const QByteArray kArchive = "PK\x03\x04\r\n.\r\n..\n.\r\nFrom x\r\n" + mixedData(120000, 7, true);
 
 } // namespace
 
-Q_DECLARE_METATYPE(tarvik::ZipScriptEmail)
 Q_DECLARE_METATYPE(Mail)
 Q_DECLARE_METATYPE(Sending)
 
 class EmailStepTest : public QObject {
     Q_OBJECT
 private slots:
-    void unableToSend_data();
-    void unableToSend();
-    void delivers_data();
-    void delivers();
     void outcome_data();
     void outcome();
+    void zipRunSendsThroughTheStep();
 };
-
-void EmailStepTest::unableToSend_data() {
-    QTest::addColumn<ZipScriptEmail>("script");
-    QTest::addColumn<bool>("online");
-    QTest::addColumn<QString>("server");
-    QTest::addColumn<int>("connectionTests");
-    QTest::addColumn<QString>("line"); // empty for none
-
-    const QStringList one{u"a@example.test"_s};
-    QTest::newRow("neither attachment nor link")
-        << email(false, false, one) << false << u""_s << 0 << u""_s;
-    QTest::newRow("offline") << email(true, false, one) << false << u"127.0.0.1"_s << 1
-                             << u"Unable to send email - no internet connection."_s;
-    QTest::newRow("offline beats no host") << email(false, true, {}) << false << u""_s << 1
-                                           << u"Unable to send email - no internet connection."_s;
-    QTest::newRow("no host") << email(false, true, one) << true << u""_s << 1
-                             << u"Unable to send email - no email host name specified."_s;
-    QTest::newRow("no host beats no addresses")
-        << email(true, true, {}) << true << u""_s << 1
-        << u"Unable to send email - no email host name specified."_s;
-    QTest::newRow("no addresses") << email(true, false, {}) << true << u"127.0.0.1"_s << 1
-                                  << u"Unable to send email - no email addresses specified."_s;
-}
-
-void EmailStepTest::unableToSend() {
-    QFETCH(ZipScriptEmail, script);
-    QFETCH(bool, online);
-    QFETCH(QString, server);
-    QFETCH(int, connectionTests);
-    QFETCH(QString, line);
-
-    StepWorld w;
-    w.online = online;
-    w.send(w.script(script), server, 25);
-    QCOMPARE(w.fx.messages, line.isEmpty() ? QStringList() : QStringList{line});
-    QCOMPARE(w.connectionTests, connectionTests);
-    QCOMPARE(w.mailersMade, 0);
-    QVERIFY(w.fx.logLines().isEmpty());
-}
-
-void EmailStepTest::delivers_data() {
-    QTest::addColumn<Mail>("mail");
-
-    const QStringList three{u"ann@example.test"_s, u"bob@example.test"_s, u"cy@example.test"_s};
-    const auto row = [&](const char* name, bool attachment, bool hyperLink, auto edit) {
-        Mail m{email(attachment, hyperLink, three), {}, {}, {}};
-        m.email.senderName = u"Backup Robot"_s;
-        m.email.subject = u"Nightly backup"_s;
-        m.email.body = u"Body"_s;
-        edit(m);
-        QTest::newRow(name) << m;
-    };
-    row("link to the first directory's copy, and the file", true, true,
-        [](Mail& m) { m.text = u"Zip file can be accessed from {dir1}/Backup.zip\n\nBody"_s; });
-    row("link path given, no file", false, true, [](Mail& m) {
-        m.email.hyperLinkPath = u"\\\\files\\share\\Backup.zip"_s;
-        m.email.addresses = QStringList{u"ann@example.test"_s};
-        m.text = u"Zip file can be accessed from \\\\files\\share\\Backup.zip\n\nBody"_s;
-    });
-    row("file only: the text is the body", true, false, [](Mail& m) {
-        m.email.hyperLinkPath = u"ignored"_s;
-        m.text = u"Body"_s;
-    });
-    row("script defaults: sender without @", true, false, [](Mail& m) {
-        m.email = email(true, false, {u"ann@example.test"_s});
-        m.email.sender = u"Tarvik"_s;
-    });
-    row("non-ASCII name, subject, sender and body", true, true, [](Mail& m) {
-        m.email.senderName = u"Jörg Müller-Lüdenscheidt"_s;
-        m.email.sender = u"jörg@example.test"_s;
-        m.email.subject = u"Sicherung für März ✓ — 日本語のテキストと長い尾 in several words"_s;
-        m.email.body = u"Grüße\nZeile 2 – 🙂"_s;
-        m.text = u"Zip file can be accessed from {dir1}/Backup.zip\n\nGrüße\nZeile 2 – 🙂"_s;
-    });
-    row("quotes in the name, long ASCII subject", true, false, [](Mail& m) {
-        m.email.senderName = u"Ops \"night\" \\ team"_s;
-        m.email.subject = u"word "_s.repeated(40) + u"end"_s;
-        m.text = u"Body"_s;
-    });
-    row("dot lines, long line, CR LF and bare LF in the body", false, true, [](Mail& m) {
-        m.email.hyperLinkPath = u"http://files/Backup.zip"_s;
-        m.email.body = u".\r\n..\n.x\r\n"_s + u"a"_s.repeated(1500) + u"\nend"_s;
-        m.text = u"Zip file can be accessed from http://files/Backup.zip\n\n.\n..\n.x\n"_s +
-                 u"a"_s.repeated(1500) + u"\nend"_s;
-    });
-    // Line breaks in header values must not start new headers.
-    const std::pair<const char*, QString> breaks[] = {{"CR LF in the subject", u"\r\n"_s},
-                                                      {"LF in the subject", u"\n"_s},
-                                                      {"CR in the subject", u"\r"_s},
-                                                      {"blank line in the subject", u"\r\n\r\n"_s}};
-    for (const auto& [name, breakText] : breaks) {
-        row(name, true, false, [&](Mail& m) {
-            m.email.subject = u"Weekly"_s + breakText + u"Bcc: evil@x.test"_s;
-            m.subject = u"Weekly Bcc: evil@x.test"_s;
-            m.text = u"Body"_s;
-        });
-    }
-    row("line break in a non-ASCII subject", true, false, [](Mail& m) {
-        m.email.subject = u"Größe\r\nBcc: evil@x.test"_s;
-        m.subject = u"Größe Bcc: evil@x.test"_s;
-        m.text = u"Body"_s;
-    });
-    row("line break in the sender name", true, false, [](Mail& m) {
-        m.email.senderName = u"Robot\r\nBcc: evil@x.test"_s;
-        m.name = u"Robot Bcc: evil@x.test"_s;
-        m.text = u"Body"_s;
-    });
-}
-
-void EmailStepTest::delivers() {
-    QFETCH(Mail, mail);
-    const ZipScriptEmail& e = mail.email;
-
-    SmtpSink sink;
-    QVERIFY(sink.started());
-    StepWorld w;
-    w.send(w.script(e), u"127.0.0.1"_s, sink.port());
-
-    QCOMPARE(w.fx.messages, QStringList{u"Email sent to %1 addresses."_s.arg(e.addresses.size())});
-    QCOMPARE(w.mailersMade, 1);
-    const QList<QJsonObject> arrived = sink.messages();
-    QCOMPARE(arrived.size(), 1);
-    const QJsonObject& m = arrived.first();
-    QCOMPARE(strings(m[u"defects"_s]), QStringList());
-    QCOMPARE(m[u"mailFrom"_s].toString(), e.sender);
-    QCOMPARE(strings(m[u"rcptTo"_s]), e.addresses);
-    QCOMPARE(strings(m[u"to"_s]), e.addresses);
-    QCOMPARE(m[u"fromName"_s].toString(), mail.name.isEmpty() ? e.senderName : mail.name);
-    QCOMPARE(m[u"fromAddress"_s].toString(), e.sender);
-    QCOMPARE(m[u"subject"_s].toString(), mail.subject.isEmpty() ? e.subject : mail.subject);
-    QCOMPARE(m[u"text"_s].toString(), QString(mail.text).replace(u"{dir1}"_s, w.fx.path("out1")));
-    QStringList names;
-    for (const QJsonValue& h : m[u"headers"_s].toArray())
-        names.append(h[0].toString());
-    names.sort();
-    QCOMPARE(names, (QStringList{u"Content-Type"_s, u"Date"_s, u"From"_s, u"MIME-Version"_s,
-                                 u"Message-ID"_s, u"Subject"_s, u"To"_s, u"X-Mailer"_s}));
-    QCOMPARE(header(m, u"X-Mailer"_s), u"Tarvik"_s);
-    QCOMPARE(QDateTime::fromString(header(m, u"Date"_s), Qt::RFC2822Date).toUTC(),
-             w.fx.context.clock().toUTC());
-    QVERIFY(QRegularExpression(u"^<[^<>@\\s]+@[^<>@\\s]+>$"_s)
-                .match(header(m, u"Message-ID"_s))
-                .hasMatch());
-
-    const QJsonArray files = m[u"attachments"_s].toArray();
-    QCOMPARE(files.size(), e.attachment ? 1 : 0);
-    if (e.attachment) {
-        QCOMPARE(files[0][u"filename"_s].toString(), u"Backup.zip"_s);
-        QCOMPARE(files[0][u"contentType"_s].toString(), u"application/zip"_s);
-        QCOMPARE(files[0][u"transferEncoding"_s].toString(), u"base64"_s);
-        QVERIFY(QByteArray::fromBase64(files[0][u"data"_s].toString().toLatin1()) ==
-                w.archiveBytes);
-    }
-    // Header lines keep RFC 5322's limit, and RFC 2047's for lines holding
-    // encoded-words, each of which must decode to whole UTF-8 characters.
-    const QByteArray raw = sink.raw(1);
-    const QByteArray head = raw.left(raw.indexOf("\r\n\r\n"));
-    for (const QByteArray& line : head.split('\n'))
-        QVERIFY2(line.size() <= (line.contains("=?") ? 77 : 999), line.constData());
-    static const QRegularExpression word(u"=\\?UTF-8\\?B\\?([A-Za-z0-9+/=]*)\\?="_s);
-    for (const QRegularExpressionMatch& w : word.globalMatch(QString::fromLatin1(head))) {
-        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = decode(QByteArray::fromBase64(w.captured(1).toLatin1()));
-        QVERIFY2(!decode.hasError(), qPrintable(w.captured(0)));
-    }
-}
 
 void EmailStepTest::outcome_data() {
     QTest::addColumn<Sending>("sending");
-
-    const auto row = [](const char* name, auto edit) {
-        Sending s;
-        edit(s);
-        QTest::newRow(name) << s;
+    const auto row = [](const char* name, const Sending& s) { QTest::newRow(name) << s; };
+    // Messages that arrive, with what they show.
+    const auto mailRow = [&row](const char* name, const Mail& m) {
+        row(name, {.saying = {u"Email sent to %1 addresses."_s.arg(m.addresses.size())},
+                   .arrived = 1,
+                   .connections = 1,
+                   .mail = m});
     };
-    const auto invalid = [&](const char* name, const QString& server, const QString& saying) {
-        row(name, [&](Sending& s) {
-            s.server = server;
-            s.saying = {saying};
-        });
-    };
-    const auto delivered = [&](const char* name, const QString& server) {
-        row(name, [&](Sending& s) {
-            s.server = server;
-            s.saying = {u"Email sent to 2 addresses."_s};
-            s.arrived = s.connections = 1;
-        });
-    };
+    const QString link = u"Zip file can be accessed from "_s;
+    mailRow("link to the first directory's copy, and the file",
+            {.hyperLink = true, .text = link + u"{dir1}/Backup.zip\n\nBody"_s});
+    mailRow("link path given, no file", {.attachment = false,
+                                         .hyperLink = true,
+                                         .addresses = {u"ann@example.test"_s},
+                                         .linkPath = u"\\\\files\\share\\Backup.zip"_s,
+                                         .text = link + u"\\\\files\\share\\Backup.zip\n\nBody"_s});
+    mailRow("file only: the text is the body", {.linkPath = u"ignored"_s});
+    mailRow("script defaults: sender without @",
+            {.sender = u"Tarvik"_s, .senderName = {}, .subject = {}, .body = {}, .text = {}});
+    mailRow("non-ASCII name, subject, sender and body",
+            {.hyperLink = true,
+             .sender = u"jörg@example.test"_s,
+             .senderName = u"Jörg Müller-Lüdenscheidt"_s,
+             .subject = u"Sicherung für März ✓ — 日本語のテキストと長い尾 in several words"_s,
+             .body = u"Grüße\nZeile 2 – 🙂"_s,
+             .text = link + u"{dir1}/Backup.zip\n\nGrüße\nZeile 2 – 🙂"_s});
+    mailRow(
+        "quotes in the name, long ASCII subject",
+        {.senderName = u"Ops \"night\" \\ team"_s, .subject = u"word "_s.repeated(40) + u"end"_s});
+    const QString lines = u".\r\n..\n.x\r\n"_s + u"a"_s.repeated(1500) + u"\nend"_s;
+    mailRow("dot lines, long line, CR LF and bare LF in the body",
+            {.attachment = false,
+             .hyperLink = true,
+             .body = lines,
+             .linkPath = u"http://files/Backup.zip"_s,
+             .text = link + u"http://files/Backup.zip\n\n"_s + QString(lines).remove(u'\r')});
+    // Line breaks in header values must not start new headers.
+    mailRow("CR, LF, CR LF and a blank line in the subject",
+            {.subject = u"Weekly\r\n\r\nBcc: evil@x.test\rCc: a@x.test\nTo: b@x.test"_s,
+             .shownSubject = u"Weekly Bcc: evil@x.test Cc: a@x.test To: b@x.test"_s});
+    mailRow("line break in the sender name", {.senderName = u"Robot\r\nBcc: evil@x.test"_s,
+                                              .shownName = u"Robot Bcc: evil@x.test"_s});
+    const QStringList sent{u"Email sent to 2 addresses."_s};
+    const Mail none{.attachment = false}, noAddresses{.addresses = {}};
+    // Checked in this order, before any mailer is made.
+    const QStringList offline{u"Unable to send email - no internet connection."_s};
+    const QStringList noHost{u"Unable to send email - no email host name specified."_s};
+    row("neither attachment nor link",
+        {.server = {}, .online = false, .mailer = false, .mail = none});
+    row("offline", {.saying = offline, .online = false, .mailer = false});
+    row("offline beats no host",
+        {.server = {}, .saying = offline, .online = false, .mailer = false, .mail = noAddresses});
+    row("no host", {.server = {}, .saying = noHost, .mailer = false});
+    row("no host beats no addresses",
+        {.server = {}, .saying = noHost, .mailer = false, .mail = noAddresses});
+    row("no addresses", {.saying = {u"Unable to send email - no email addresses specified."_s},
+                         .mailer = false,
+                         .mail = noAddresses});
     // The sink listens on 127.0.0.1 only: 127.0.0.2 refuses at once.
-    delivered("refusing host first", u"127.0.0.2,127.0.0.1"_s);
-    delivered("blanks and empty entries", u" , 127.0.0.2 ,, 127.0.0.1 ,"_s);
-    delivered("first host takes it", u"127.0.0.1,127.0.0.2"_s);
-    delivered("same host twice", u"127.0.0.1,127.0.0.1"_s);
-    row("nothing listens", [](Sending& s) {
-        s.deadPort = true;
-        s.saying = {u"Mail server 127.0.0.1 port {dead} failed: "_s, u"connect"_s,
-                    u"(3 attempts)."_s};
-    });
-    row("nothing listens on either host", [](Sending& s) {
-        s.server = u"127.0.0.2,127.0.0.1"_s;
-        s.deadPort = true;
-        s.saying = {u"Mail server 127.0.0.2 port {dead} failed: "_s,
-                    u". Mail server 127.0.0.1 port {dead} failed: "_s};
-    });
-    row("server refuses a recipient", [](Sending& s) {
-        s.addresses = QStringList{u"ann@example.test"_s, u"b@@x.test"_s};
-        s.saying = {u"Mail server 127.0.0.1 port {port} failed: "_s,
-                    u"server replied \"553 5.1.3 Error: malformed address\""_s};
-        s.connections = 1;
-    });
-    invalid("host with a slash", u"127.0.0.1/x"_s,
-            u"Mail server name \"127.0.0.1/x\" holds a character"_s);
-    invalid("host with an at", u"127.0.0.1, user@127.0.0.1"_s, u"\"user@127.0.0.1\""_s);
-    invalid("host with a question mark", u"127.0.0.1?x"_s, u"\"127.0.0.1?x\""_s);
-    invalid("host with a hash", u"127.0.0.1#x"_s, u"\"127.0.0.1#x\""_s);
-    invalid("host with a blank", u"mail server"_s, u"\"mail server\""_s);
-    invalid("host with a line break", u"127.0.0.1\r\nx"_s, u"\"127.0.0.1 x\""_s);
-    invalid("host with a port", u"127.0.0.1:{port}"_s, u"\"127.0.0.1:{port}\""_s);
-    invalid("only commas", u" , ,"_s, u"No mail server name given."_s);
-    row("sender with a line break", [](Sending& s) {
-        s.sender = u"robot@example.test\r\nRCPT TO:<evil@x.test>"_s;
-        s.saying = {u"Sender: Address"_s, u"line break"_s};
-    });
-    row("recipient with a line break", [](Sending& s) {
-        s.addresses[1] += u"\r\nRCPT TO:<evil@x.test>"_s;
-        s.saying = {u"Address \"bob@example.test RCPT TO:<evil@x.test>\""_s, u"line break"_s};
-    });
-    row("recipient with brackets", [](Sending& s) {
-        s.addresses = QStringList{u"Ann <ann@example.test>"_s};
-        s.saying = {u"Address \"Ann <ann@example.test>\""_s};
-    });
-    row("archive gone", [](Sending& s) {
-        s.archiveExists = false;
-        s.saying = {u"Unable to read the attachment "_s};
-    });
+    row("blanks, empty entries and a refusing host first",
+        {.server = u" , 127.0.0.2 ,, 127.0.0.1 ,"_s,
+         .saying = sent,
+         .arrived = 1,
+         .connections = 1});
+    row("first host takes it",
+        {.server = u"127.0.0.1,127.0.0.2"_s, .saying = sent, .arrived = 1, .connections = 1});
+    row("nothing listens", {.saying = {u"Mail server 127.0.0.1 port {dead} failed: "_s,
+                                       u"connect"_s, u"(3 attempts)."_s},
+                            .deadPort = true});
+    row("nothing listens on either host",
+        {.server = u"127.0.0.2,127.0.0.1"_s,
+         .saying = {u"Mail server 127.0.0.2 port {dead} failed: "_s,
+                    u". Mail server 127.0.0.1 port {dead} failed: "_s},
+         .deadPort = true});
+    row("server refuses a recipient",
+        {.saying = {u"Mail server 127.0.0.1 port {port} failed: "_s,
+                    u"server replied \"553 5.1.3 Error: malformed address\""_s},
+         .connections = 1,
+         .mail = {.addresses = {u"ann@example.test"_s, u"b@@x.test"_s}}});
+    // Host names go into a URL: nothing may change its meaning.
+    for (const auto& [server, saying] : std::initializer_list<std::pair<QString, QString>>{
+             {u"127.0.0.1/x"_s, u"Mail server name \"127.0.0.1/x\" holds a character"_s},
+             {u"127.0.0.1, user@127.0.0.1"_s, u"\"user@127.0.0.1\""_s},
+             {u"127.0.0.1\r\nx"_s, u"\"127.0.0.1 x\""_s},
+             {u"127.0.0.1:{port}"_s, u"\"127.0.0.1:{port}\""_s},
+             {u" , ,"_s, u"No mail server name given."_s}})
+        QTest::addRow("host %s", qPrintable(server))
+            << Sending{.server = server, .saying = {saying}};
+    row("sender with a line break",
+        {.saying = {u"Sender: Address"_s, u"line break"_s},
+         .mail = {.sender = u"robot@example.test\r\nRCPT TO:<evil@x.test>"_s}});
+    row("recipient with a line break",
+        {.saying = {u"Address \"bob@example.test RCPT TO:<evil@x.test>\""_s, u"line break"_s},
+         .mail = {.addresses = {u"ann@example.test"_s,
+                                u"bob@example.test\r\nRCPT TO:<evil@x.test>"_s}}});
+    row("recipient with brackets", {.saying = {u"Address \"Ann <ann@example.test>\""_s},
+                                    .mail = {.addresses = {u"Ann <ann@example.test>"_s}}});
+    row("archive gone", {.saying = {u"Unable to read the attachment "_s}, .archiveExists = false});
     // A connection closed before the greeting is tried again, 3 times in all.
-    row("two connections dropped", [](Sending& s) {
-        s.sink.dropFirst = 2;
-        s.saying = {u"Email sent to 2 addresses."_s};
-        s.arrived = 1;
-        s.connections = 3;
-    });
-    row("three connections dropped", [](Sending& s) {
-        s.sink.dropFirst = 3;
-        s.saying = {u"Mail server 127.0.0.1 port {port} failed: "_s, u"(3 attempts)."_s};
-        s.connections = 3;
-    });
+    row("two connections dropped",
+        {.saying = sent, .arrived = 1, .connections = 3, .sink = {.dropFirst = 2}});
+    row("three connections dropped",
+        {.saying = {u"Mail server 127.0.0.1 port {port} failed: "_s, u"(3 attempts)."_s},
+         .connections = 3,
+         .sink = {.dropFirst = 3}});
     // A server that never greets costs the connect timeout, once.
-    row("silent server", [](Sending& s) {
-        s.sink.silent = true;
-        s.saying = {u"Mail server 127.0.0.1 port {port} failed: Timeout"_s};
-        s.connections = 1;
-    });
+    row("silent server", {.saying = {u"Mail server 127.0.0.1 port {port} failed: Timeout"_s},
+                          .connections = 1,
+                          .sink = {.mode = "silent"}});
     // The server took the whole message but never answered its end: it may
     // deliver it, so no other server gets it, nor this one again.
-    row("end of the message never answered", [](Sending& s) {
-        s.server = u"127.0.0.1,127.0.0.2"_s;
-        s.sink.swallowEnd = true;
-        s.secondSink = true;
-        s.saying = {u"Error sending to 2 addresses. Mail server 127.0.0.1 port {port} failed: "_s
+    row("end of the message never answered",
+        {.server = u"127.0.0.1,127.0.0.2"_s,
+         .saying = {u"Error sending to 2 addresses. Mail server 127.0.0.1 port {port} failed: "
                     u"Timeout"_s,
-                    u"no other server was tried."_s};
-        s.arrived = s.connections = 1;
-    });
+                    u"no other server was tried."_s},
+         .arrived = 1,
+         .connections = 1,
+         .sink = {.mode = "swallow-end"},
+         .secondSink = true});
 }
 
 void EmailStepTest::outcome() {
     QFETCH(Sending, sending);
-
     SmtpSink sink(sending.sink);
     QVERIFY(sink.started());
     std::optional<SmtpSink> second;
     if (sending.secondSink)
         QVERIFY(
-            second.emplace(SmtpSinkMode{0, false, false, u"127.0.0.2"_s, sink.port()}).started());
+            second.emplace(SmtpSinkMode{.host = u"127.0.0.2"_s, .port = sink.port()}).started());
     const int dead = unusedPort();
     QVERIFY(dead > 0);
     const auto fill = [&](QString text) {
         return text.replace(u"{port}"_s, QString::number(sink.port()))
             .replace(u"{dead}"_s, QString::number(dead));
     };
-    StepWorld w;
-    w.timeouts = {3, 3, 3}; // servers answer at once here; silence is failure
-    ZipScriptEmail e = email(true, true, sending.addresses);
-    e.sender = sending.sender;
-    if (!sending.archiveExists)
-        QVERIFY(QFile::remove(w.archive));
-    const qint64 ms =
-        w.send(w.script(e), fill(sending.server), sending.deadPort ? dead : sink.port());
-    QVERIFY(ms < kGivesUpWithinMs);
+    RunnerFixture fx;
+    int connectionTests = 0, mailersMade = 0;
+    if (sending.archiveExists)
+        fx.writeFile("tmp/Backup.zip", kArchive);
+    const Mail& e = sending.mail;
+    ZipScript script;
+    script.options.directories = {fx.path("out1"), fx.path("out2")};
+    script.options.zipFile = u"Backup"_s;
+    script.email = {e.attachment, e.hyperLink, e.linkPath, e.addresses,
+                    e.senderName, e.sender,    e.subject,  e.body};
+    fx.settings.mailServer = fill(sending.server);
+    fx.settings.mailServerPort = qint16(sending.deadPort ? dead : sink.port());
+    // Servers answer at once here: silence is failure.
+    MakeEmailStep(
+        fx.context, [&] { return ++connectionTests, sending.online; },
+        [&] {
+            return ++mailersMade, std::make_unique<CurlMailer>(MailTimeouts{2, 2, 2});
+        })(script, fx.path("tmp/Backup.zip"));
 
-    QCOMPARE(w.fx.messages.size(), 1);
-    const QString line = w.fx.messages.first();
-    if (sending.arrived == 0)
+    QCOMPARE(fx.messages.size(), sending.saying.isEmpty() ? 0 : 1);
+    const QString line = fx.messages.value(0);
+    if (sending.mailer && sending.arrived == 0)
         QVERIFY2(line.startsWith(u"Error sending to %1 addresses. "_s.arg(e.addresses.size())),
                  qPrintable(line));
     QVERIFY2(!line.contains(u'\r') && !line.contains(u'\n'), qPrintable(line));
     for (const QString& part : sending.saying)
         QVERIFY2(line.contains(fill(part)), qPrintable(line + u" lacks "_s + fill(part)));
+    QCOMPARE(connectionTests, int(e.attachment || e.hyperLink));
+    QCOMPARE(mailersMade, int(sending.mailer));
     QCOMPARE(sink.messages().size(), sending.arrived);
     QCOMPARE(sink.connections(), sending.connections);
-    if (second)
-        QCOMPARE(second->connections(), 0);
-    QVERIFY(w.fx.logLines().isEmpty());
+    QVERIFY(!second || second->connections() == 0);
+    if (sending.arrived == 0)
+        return;
+    const QJsonObject m = sink.messages().value(0);
+    QCOMPARE(m[u"defects"_s].toVariant().toStringList(), QStringList());
+    QCOMPARE(m[u"mailFrom"_s].toString(), e.sender);
+    QCOMPARE(m[u"rcptTo"_s].toVariant().toStringList(), e.addresses);
+    QCOMPARE(m[u"to"_s].toVariant().toStringList(), e.addresses);
+    QCOMPARE(m[u"fromName"_s].toString(), e.shownName.isEmpty() ? e.senderName : e.shownName);
+    QCOMPARE(m[u"fromAddress"_s].toString(), e.sender);
+    QCOMPARE(m[u"subject"_s].toString(), e.shownSubject.isEmpty() ? e.subject : e.shownSubject);
+    QCOMPARE(m[u"text"_s].toString(), QString(e.text).replace(u"{dir1}"_s, fx.path("out1")));
+    QMultiMap<QString, QString> headers;
+    for (const QJsonValue& h : m[u"headers"_s].toArray())
+        headers.insert(h[0].toString().toLower(), h[1].toString());
+    QCOMPARE(headers.keys().join(u' '),
+             u"content-type date from message-id mime-version subject to x-mailer"_s);
+    QCOMPARE(headers.value(u"x-mailer"_s), u"Tarvik"_s);
+    QCOMPARE(QDateTime::fromString(headers.value(u"date"_s), Qt::RFC2822Date).toUTC(),
+             fx.context.clock().toUTC());
+    QVERIFY(QRegularExpression(u"^<[^<>@\\s]+@[^<>@\\s]+>$"_s)
+                .match(headers.value(u"message-id"_s))
+                .hasMatch());
+    const QJsonArray files = m[u"attachments"_s].toArray();
+    QCOMPARE(files.size(), e.attachment ? 1 : 0);
+    if (e.attachment) {
+        QCOMPARE(files[0][u"filename"_s].toString(), u"Backup.zip"_s);
+        QCOMPARE(files[0][u"contentType"_s].toString(), u"application/zip"_s);
+        QCOMPARE(files[0][u"transferEncoding"_s].toString(), u"base64"_s);
+        QVERIFY(QByteArray::fromBase64(files[0][u"data"_s].toString().toLatin1()) == kArchive);
+    }
+    // Header lines keep RFC 5322's limit, and RFC 2047's for lines holding
+    // encoded-words, each of which must decode to whole UTF-8 characters.
+    const QByteArray raw = QByteArray::fromBase64(m[u"raw"_s].toString().toLatin1());
+    const QByteArray head = raw.left(raw.indexOf("\r\n\r\n"));
+    for (const QByteArray& line : head.split('\n'))
+        QVERIFY2(line.size() <= (line.contains("=?") ? 77 : 999), line.constData());
+    static const QRegularExpression word(u"=\\?UTF-8\\?B\\?([A-Za-z0-9+/=]*)\\?="_s);
+    for (const QRegularExpressionMatch& w : word.globalMatch(QString::fromLatin1(head))) {
+        QStringDecoder decode(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        decode(QByteArray::fromBase64(w.captured(1).toLatin1()));
+        QVERIFY2(!decode.hasError(), qPrintable(w.captured(0)));
+    }
+}
+
+// The step as the application plugs it in, driven by a zip run: the message
+// carries the archive the run made.
+void EmailStepTest::zipRunSendsThroughTheStep() {
+    SmtpSink sink;
+    QVERIFY(sink.started());
+    RunnerFixture fx;
+    fx.settings.mailServer = u"127.0.0.1"_s;
+    fx.settings.mailServerPort = qint16(sink.port());
+    fx.context.email = MakeEmailStep(fx.context, [] { return true; });
+    fx.writeFile("src/a.txt", "alpha");
+    fx.writeScript(u"mail.zsc"_s, {{u"File1"_s, u"@/src/*.txt"_s},
+                                   {u"Dir1"_s, u"@/out1"_s},
+                                   {u"ZipFile"_s, u"Backup"_s},
+                                   {u"Attachment"_s, u"Yes"_s},
+                                   {u"HyperLink"_s, u"Yes"_s},
+                                   {u"EmailAddress1"_s, u"ann@example.test"_s},
+                                   {u"Sender"_s, u"robot@example.test"_s}});
+    QCOMPARE(int(RunZipScript(u"mail.zsc"_s, fx.context)), 0);
+    QCOMPARE(fx.messages, QStringList{u"Email sent to 1 addresses."_s});
+    const QList<QJsonObject> arrived = sink.messages();
+    QCOMPARE(arrived.size(), 1);
+    const QJsonValue file = arrived[0][u"attachments"_s].toArray().at(0);
+    QVERIFY(QByteArray::fromBase64(file[u"data"_s].toString().toLatin1()) ==
+            readFile(fx.path("out1/Backup.zip")));
 }
 
 QTEST_GUILESS_MAIN(EmailStepTest)

@@ -1,6 +1,6 @@
 #include "RunnerFixture.h"
+#include "SmtpSink.h"
 #include "runner/BatchMode.h"
-#include "tst_email_sink.h"
 
 #include <QSysInfo>
 #include <QTest>
@@ -47,8 +47,7 @@ void FailureAlertTest::batchRun() {
 
     const int exitCode = RunBatch(Command{CommandMode::All, {}}, fx.context);
     QCOMPARE(exitCode, oneFails ? kExitAborted : kExitAllFinished);
-    const QString failedLine =
-        fx.line(u"restore.usc"_s, u"  Aborted : No zip file in script file to process."_s);
+    const QString failedLine = u"restore.usc  Aborted : No zip file in script file to process."_s;
     const QList<QJsonObject> arrived = sink.messages();
     const bool sent = oneFails && !alertAddress.isEmpty() && serverListens;
     QCOMPARE(arrived.size(), sent ? 1 : 0);
@@ -69,7 +68,9 @@ void FailureAlertTest::batchRun() {
     QCOMPARE(m[u"subject"_s].toString(),
              u"Tarvik: 1 of 2 scripts failed on "_s + QSysInfo::machineHostName());
     const QString text = m[u"text"_s].toString();
-    QVERIFY2(text.contains(u"restore.usc\n  "_s + failedLine), qPrintable(text));
+    QVERIFY2(text.contains(u"restore.usc\n  "_s + fx.kStamp + u"  "_s + fx.settings.scriptFilePath +
+                           u'/' + failedLine),
+             qPrintable(text));
     QVERIFY2(!text.contains(u"good.zsc"_s), qPrintable(text));
 }
 

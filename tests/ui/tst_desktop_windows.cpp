@@ -4,20 +4,11 @@
 #include "ArchiveTools.h"
 #include "WindowFixture.h"
 #include "runner/ZipRunner.h"
+#include "storage/ProfileFile.h"
 #include "storage/Scramble.h"
 #include "ui/editors/EditorFixture.h"
-#include "ui/editors/UnzipScriptEditor.h"
-
-#include <QDropEvent>
-#include <QHeaderView>
-#include <QMimeData>
-#include <QSpinBox>
-#include <QUrl>
 
 using namespace tarvik;
-using namespace Qt::StringLiterals;
-
-using UnzipFixture = EditorFixtureFor<UnzipScriptEditor>;
 
 namespace {
 
@@ -34,198 +25,174 @@ void drop(QWidget* target, const QStringList& paths) {
     QCoreApplication::sendEvent(target, &event);
 }
 
-QString touch(const QTemporaryDir& root, const QString& name) {
-    const QString path = root.filePath(name);
-    QDir().mkpath(QFileInfo(path).path());
-    QFile(path).open(QIODevice::WriteOnly);
-    return path;
-}
+struct Editor : EditorFixture {
+    QString touch(const QString& name) {
+        append(name, {});
+        return path(name);
+    }
+    template <class T = QLineEdit> T* find(const QString& name) const {
+        return form->findChild<T*>(name);
+    }
+    void set(const QString& box, const QString& text) const { find(box)->setText(text); }
+    QString status() const { return find<QPlainTextEdit>(u"messagesBox"_s)->toPlainText(); }
+    QStringList lines(const QString& name) const {
+        QStringList texts;
+        const auto* list = find<QListWidget>(name);
+        for (int row = 0; row < list->count(); ++row)
+            texts << list->item(row)->text();
+        return texts;
+    }
+    // A new script of the kind with its lists filled, as a user would.
+    void fill(bool zip) {
+        QDir(root.path()).mkpath(u"out"_s);
+        touch(u"src/a.txt"_s);
+        // Paths as %r: steps read "_" as a blank.
+        play((zip ? u"zip !p:%r/src/a.txt !No addFileSpecButton "_s : u"unzip "_s) +
+             u"!p:%r/out addDirectoryButton"_s);
+        for (const QString& name : {u"zipFileBox"_s, u"scriptNameBox"_s, u"descriptionBox"_s})
+            if (find(name)->text().isEmpty())
+                set(name, name == u"zipFileBox"_s && !zip ? path(u"in"_s) : u"x"_s);
+    }
+};
 
 } // namespace
 
 class DesktopWindowsTest : public QObject {
     Q_OBJECT
 private slots:
-    void editorsGrowAndRemember_data();
-    void editorsGrowAndRemember();
-    void lastRunFitsATimeStamp();
-    void unzipEditorNamesAnArchiveNotMadeYet();
-    void unusableNamesRefusedAtSave_data();
-    void unusableNamesRefusedAtSave();
-    void passwordOfAnyLanguageOpensItsArchive();
-    void droppedFilesBecomeEntries();
-};
+    void editorsGrowAndRemember_data() {
+        QTest::addColumn<QString>("editor");
+        QTest::newRow("zip script editor") << u"zip"_s;
+        QTest::newRow("unzip script editor") << u"unzip"_s;
+    }
+    // Larger, the lists take the room; closed and opened again, the window
+    // comes back with that size at that place.
+    void editorsGrowAndRemember() {
+        QFETCH(QString, editor);
+        Editor f;
+        f.settings.settingsFile = f.path(u"tarvik.ini"_s);
+        f.play(editor);
+        const QSize designed = f.form->size();
+        QCOMPARE(f.form->minimumSize(), designed);
+        auto* list = f.find<QListWidget>(u"directoryList"_s);
+        const QSize listBefore = list->size();
+        f.form->resize(designed + QSize(400, 300));
+        f.form->move(30, 40);
+        QApplication::processEvents();
+        QVERIFY2(list->width() >= listBefore.width() + 150,
+                 qPrintable(QString::number(list->width())));
+        QVERIFY(list->height() > listBefore.height());
+        f.form->reject();
+        f.play(editor);
+        QCOMPARE(f.form->size(), designed + QSize(400, 300));
+        QCOMPARE(f.form->pos(), QPoint(30, 40));
+    }
 
-void DesktopWindowsTest::editorsGrowAndRemember_data() {
-    QTest::addColumn<bool>("zip");
-    QTest::newRow("zip script editor") << true;
-    QTest::newRow("unzip script editor") << false;
-}
+    void lastRunFitsATimeStamp() {
+        WindowFixture f;
+        QFont big = QApplication::font();
+        big.setPointSize(big.pointSize() + 6);
+        QApplication::setFont(big);
+        f.open();
+        QApplication::setFont(QFont());
+        const int needed = f.list()->fontMetrics().horizontalAdvance(f.kStamp);
+        QVERIFY(f.list()->header()->sectionSize(kLastRunColumn) > needed);
+    }
 
-// Larger, the lists take the room; closed and opened again, the window
-// comes back with that size at that place.
-void DesktopWindowsTest::editorsGrowAndRemember() {
-    QFETCH(bool, zip);
-    EditorFixture zf;
-    UnzipFixture uf;
-    zf.settings.settingsFile = zf.root.filePath(u"tarvik.ini"_s);
-    uf.settings.settingsFile = zf.settings.settingsFile;
-    const auto open = [&]() -> QDialog& {
-        return zip ? static_cast<QDialog&>(zf.open(true)) : static_cast<QDialog&>(uf.open(true));
-    };
-    QDialog& first = open();
-    const QSize designed = first.size();
-    QCOMPARE(first.minimumSize(), designed);
-    auto* list = first.findChild<QListWidget*>(u"directoryList"_s);
-    const QSize listBefore = list->size();
-    first.resize(designed + QSize(400, 300));
-    first.move(30, 40);
-    QApplication::processEvents();
-    QVERIFY2(list->width() >= listBefore.width() + 150, qPrintable(QString::number(list->width())));
-    QVERIFY(list->height() > listBefore.height());
-    first.reject();
-    QDialog& second = open();
-    QCOMPARE(second.size(), designed + QSize(400, 300));
-    QCOMPARE(second.pos(), QPoint(30, 40));
-}
+    // A restore job written before its backup ever ran: the picker takes a
+    // new name, and a typed one works too when it is a full path.
+    void unzipEditorNamesAnArchiveNotMadeYet() {
+        Editor f;
+        QDir(f.root.path()).mkpath(u"later"_s);
+        f.fill(false);
+        f.play(u"!p:%r/later/Backup.ZIP chooseZipFileButton"_s);
+        QCOMPARE(f.find(u"zipFileBox"_s)->text(), f.path(u"later/Backup"_s));
+        f.play(u"zipFileBox=later/typed saveButton"_s);
+        QVERIFY(f.status().startsWith(u"Please enter the file to unzip with its full path"_s));
+        f.play(u"zipFileBox=%r/later/typed saveButton"_s);
+        QCOMPARE(ReadIni(u"Options"_s, u"ZipFile"_s, {}, f.path(u"x.usc"_s)),
+                 f.path(u"later/typed"_s));
+    }
 
-void DesktopWindowsTest::lastRunFitsATimeStamp() {
-    WindowFixture f;
-    QFont big = QApplication::font();
-    big.setPointSize(big.pointSize() + 6);
-    QApplication::setFont(big);
-    MainWindow& window = f.open();
-    QApplication::setFont(QFont());
-    const int needed =
-        window.findChild<QTreeView*>(u"scriptList"_s)->fontMetrics().horizontalAdvance(f.kStamp);
-    QVERIFY(f.list()->header()->sectionSize(kLastRunColumn) > needed);
-}
-
-// A restore job written before its backup ever ran: the picker takes a new
-// name, and a typed one works too.
-void DesktopWindowsTest::unzipEditorNamesAnArchiveNotMadeYet() {
-    UnzipFixture f;
-    QDir(f.root.path()).mkpath(u"later"_s);
-    f.open(true);
-    f.dialogs.picks = {f.root.filePath(u"later/Backup.ZIP"_s)};
-    f.click("chooseZipFileButton");
-    QCOMPARE(f.find<QLineEdit>("zipFileBox")->text(), f.root.filePath(u"later/Backup"_s));
-    f.addDirs({f.root.filePath(u"out"_s)});
-    f.setText("scriptNameBox", u"restore"_s);
-    f.setText("descriptionBox", u"restore it"_s);
-    f.setText("zipFileBox", u"later/typed"_s);
-    f.click("saveButton");
-    QVERIFY(f.status().startsWith(u"Please enter the file to unzip with its full path"_s));
-    f.setText("zipFileBox", f.root.filePath(u"later/typed"_s));
-    f.click("saveButton");
-    QCOMPARE(f.key(u"restore.usc"_s, "ZipFile"), f.root.filePath(u"later/typed"_s));
-}
-
-void DesktopWindowsTest::unusableNamesRefusedAtSave_data() {
-    QTest::addColumn<bool>("zip");
-    QTest::addColumn<QString>("box");
-    QTest::addColumn<QString>("value");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("zip file name with /") << true << "zipFileBox"
-                                          << "daily/backup"
-                                          << "A zip file name cannot hold the character \"/\".";
-    QTest::newRow("zip file name ..") << true << "zipFileBox"
-                                      << ".."
-                                      << "A zip file name cannot hold the character \".\".";
-    QTest::newRow("zip script name with \\")
-        << true << "scriptNameBox"
-        << "a\\b"
-        << "A script file name cannot hold the character \"\\\".";
-    QTest::newRow("unzip script name with /")
-        << false << "scriptNameBox"
-        << "../out"
-        << "A script file name cannot hold the character \"/\".";
-}
-
-void DesktopWindowsTest::unusableNamesRefusedAtSave() {
-    QFETCH(bool, zip);
-    QFETCH(QString, box);
-    QFETCH(QString, value);
-    QFETCH(QString, message);
-    EditorFixture zf;
-    UnzipFixture uf;
-    const auto fill = [&](auto& f) {
-        f.open(true);
-        f.addDirs({f.root.filePath(u"out"_s)});
-        if (zip)
-            f.addSpecs({f.root.filePath(u"a.txt"_s)});
-        else
-            f.setText("zipFileBox", f.root.filePath(u"in"_s));
-        for (const char* name : {"zipFileBox", "scriptNameBox", "descriptionBox"})
-            if (f.template find<QLineEdit>(name)->text().isEmpty())
-                f.setText(name, u"x"_s);
-        f.setText(box.toLatin1().constData(), value);
-        f.click("saveButton");
+    void unusableNamesRefusedAtSave_data() {
+        QTest::addColumn<bool>("zip");
+        QTest::addColumn<QString>("box");
+        QTest::addColumn<QString>("value");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("zip file name with /")
+            << true << u"zipFileBox"_s << u"daily/backup"_s
+            << u"A zip file name cannot hold the character \"/\"."_s;
+        QTest::newRow("zip file name ..") << true << u"zipFileBox"_s << u".."_s
+                                          << u"A zip file name cannot hold the character \".\"."_s;
+        QTest::newRow("zip script name with \\")
+            << true << u"scriptNameBox"_s << u"a\\b"_s
+            << u"A script file name cannot hold the character \"\\\"."_s;
+        QTest::newRow("unzip script name with /")
+            << false << u"scriptNameBox"_s << u"../out"_s
+            << u"A script file name cannot hold the character \"/\"."_s;
+    }
+    void unusableNamesRefusedAtSave() {
+        QFETCH(bool, zip);
+        QFETCH(QString, box);
+        QFETCH(QString, value);
+        QFETCH(QString, message);
+        Editor f;
+        f.fill(zip);
+        f.set(box, value);
+        f.play(u"saveButton"_s);
         QVERIFY2(f.status().startsWith(message), qPrintable(f.status()));
-        QCOMPARE(QDir(f.settings.scriptFilePath).entryList(QDir::Files), QStringList{});
-    };
-    if (zip)
-        fill(zf);
-    else
-        fill(uf);
-}
+        QCOMPARE(QDir(f.root.path()).entryList({u"*sc"_s}, QDir::Files), QStringList{});
+    }
 
-// Saved by the editor, scrambled into the UTF-8 script, read back by the run,
-// and the archive (a dated version) opens in 7-Zip with the same words.
-void DesktopWindowsTest::passwordOfAnyLanguageOpensItsArchive() {
-    const QString password = u"Grüße пароль"_s;
-    EditorFixture f;
-    QFile(touch(f.root, u"src/a.txt"_s)).open(QIODevice::WriteOnly);
-    f.open(true);
-    f.addSpecs({f.root.filePath(u"src/a.txt"_s)});
-    f.addDirs({f.root.filePath(u"out"_s)});
-    QDir(f.root.path()).mkpath(u"out"_s);
-    f.setText("zipFileBox", u"secret"_s);
-    f.setText("scriptNameBox", u"secret"_s);
-    f.setText("descriptionBox", u"d"_s);
-    f.setText("passwordBox", password);
-    f.find<QSpinBox>("versionsSpin")->setValue(2);
-    f.click("saveButton");
-    QCOMPARE(Unscramble(f.key(u"secret.zsc"_s, "Password")), password);
-    QCOMPARE(f.key(u"secret.zsc"_s, "Versions"), u"2"_s);
-    f.settings.errorFilePath = f.root.path();
-    RunContext context(f.settings);
-    context.tempFolder = f.root.filePath(u"tmp"_s);
-    context.clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
-    QCOMPARE(int(RunZipScript(u"secret.zsc"_s, context)), 0);
-    const QString archive = f.root.filePath(u"out/secret-20261206-183005.zip"_s);
-    QVERIFY(sevenZipTestPasses(archive, password));
-    QVERIFY(!sevenZipTestPasses(archive, u"Gruse parol"_s));
-}
+    // Saved by the editor, scrambled into the UTF-8 script, read back by the
+    // run, and the archive (a dated version) opens in 7-Zip with the same words.
+    void passwordOfAnyLanguageOpensItsArchive() {
+        const QString password = u"Grüße пароль"_s;
+        Editor f;
+        f.fill(true);
+        f.set(u"passwordBox"_s, password);
+        f.find<QSpinBox>(u"versionsSpin"_s)->setValue(2);
+        f.play(u"saveButton"_s);
+        const auto key = [&](const QString& k) {
+            return ReadIni(u"Options"_s, k, {}, f.path(u"x.zsc"_s));
+        };
+        QCOMPARE(Unscramble(key(u"Password"_s)), password);
+        QCOMPARE(key(u"Versions"_s), u"2"_s);
+        RunContext context(f.settings);
+        context.tempFolder = f.path(u"tmp"_s);
+        context.clock = [] { return QDateTime(QDate(2026, 12, 6), QTime(18, 30, 5)); };
+        QCOMPARE(int(RunZipScript(u"x.zsc"_s, context)), 0);
+        const QString archive = f.path(u"out/x-20261206-183005.zip"_s);
+        QVERIFY(sevenZipTestPasses(archive, password));
+        QVERIFY(!sevenZipTestPasses(archive, u"Gruse parol"_s));
+    }
 
-// Two files and a folder make three entries, a folder meaning all its files;
-// dropped again they are duplicates. Directory lists take folders only; an
-// archive dropped on the unzip editor becomes its archive.
-void DesktopWindowsTest::droppedFilesBecomeEntries() {
-    EditorFixture f;
-    const QString a = touch(f.root, u"d/a.txt"_s);
-    const QString b = touch(f.root, u"d/b.txt"_s);
-    const QString sub = f.root.filePath(u"d/sub"_s);
-    QDir().mkpath(sub);
-    f.open(true);
-    auto* specs = f.find<QListWidget>("fileSpecList");
-    drop(specs->viewport(), {a, b, sub});
-    QCOMPARE(f.lines("fileSpecList"), (QStringList{a, b, sub + u"/*.*"_s}));
-    QVERIFY(f.saveEnabled());
-    drop(specs->viewport(), {b});
-    QCOMPARE(f.lines("fileSpecList").size(), 3);
-    QCOMPARE(f.status(), u"Item already exists."_s);
-    drop(f.find<QListWidget>("directoryList")->viewport(), {a, sub});
-    QCOMPARE(f.lines("directoryList"), QStringList{sub});
+    // Two files and a folder make three entries, a folder meaning all its
+    // files; dropped again they are duplicates. Directory lists take folders
+    // only; an archive dropped on the unzip editor becomes its archive.
+    void droppedFilesBecomeEntries() {
+        Editor f;
+        const QString a = f.touch(u"d/a.txt"_s), b = f.touch(u"d/b.txt"_s),
+                      sub = f.path(u"d/sub"_s);
+        QDir().mkpath(sub);
+        f.play(u"zip"_s);
+        auto* specs = f.find<QListWidget>(u"fileSpecList"_s)->viewport();
+        drop(specs, {a, b, sub});
+        QCOMPARE(f.lines(u"fileSpecList"_s), (QStringList{a, b, sub + u"/*.*"_s}));
+        QVERIFY(f.find<QPushButton>(u"saveButton"_s)->isEnabled());
+        drop(specs, {b});
+        QCOMPARE(f.lines(u"fileSpecList"_s).size(), 3);
+        QCOMPARE(f.status(), u"Item already exists."_s);
+        drop(f.find<QListWidget>(u"directoryList"_s)->viewport(), {a, sub});
+        QCOMPARE(f.lines(u"directoryList"_s), QStringList{sub});
 
-    UnzipFixture u;
-    const QString archive = touch(u.root, u"in/Night.Zip"_s);
-    u.open(true);
-    drop(u.form.get(), {touch(u.root, u"notes.txt"_s)});
-    QVERIFY(u.find<QLineEdit>("zipFileBox")->text().isEmpty());
-    drop(u.form.get(), {archive});
-    QCOMPARE(u.find<QLineEdit>("zipFileBox")->text(), u.root.filePath(u"in/Night"_s));
-}
+        f.play(u"unzip"_s);
+        drop(f.form.get(), {f.touch(u"notes.txt"_s)});
+        QVERIFY(f.find(u"zipFileBox"_s)->text().isEmpty());
+        drop(f.form.get(), {f.touch(u"in/Night.Zip"_s)});
+        QCOMPARE(f.find(u"zipFileBox"_s)->text(), f.path(u"in/Night"_s));
+    }
+};
 
 QTEST_MAIN(DesktopWindowsTest)
 #include "tst_desktop_windows.moc"

@@ -1,148 +1,89 @@
 #pragma once
 
-#include "platform/ScriptedDialogService.h"
-#include "storage/ProfileFile.h"
+#include "ui/UiFixture.h"
+
 #include "storage/ProgramSettings.h"
 #include "ui/editors/EditorContext.h"
+#include "ui/editors/EmailSettingsDialog.h"
+#include "ui/editors/UnzipScriptEditor.h"
 #include "ui/editors/ZipScriptEditor.h"
+#include "ui/options/OptionsDialog.h"
 
-#include <QApplication>
-#include <QDir>
-#include <QFile>
-#include <QLineEdit>
-#include <QListWidget>
-#include <QPlainTextEdit>
-#include <QPushButton>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-#include <functional>
-#include <memory>
-
-// What the editor did to the main window's list, in order.
+// What an editor did to the main window's list, in order.
 struct RecordingList final : tarvik::ScriptListAccess {
     QStringList calls;
     void addRow(const QString& file, const QString& type, const QString& description) override {
-        calls.append(QStringLiteral("add ") + file + u'|' + type + u'|' + description);
+        calls << u"list: add "_s + file + u'|' + type + u'|' + description;
     }
-    void setSelectedFileName(const QString& file) override {
-        calls.append(QStringLiteral("name ") + file);
-    }
-    void setSelectedDescription(const QString& description) override {
-        calls.append(QStringLiteral("description ") + description);
+    void setSelectedFileName(const QString& file) override { calls << u"list: name "_s + file; }
+    void setSelectedDescription(const QString& text) override {
+        calls << u"list: description "_s + text;
     }
 };
 
-// Answers through the scripted service and notes, for each message box,
-// whether the busy pointer was up while it showed.
-struct PointerWatch final : tarvik::DialogService {
-    ScriptedDialogService& scripted;
-    QList<bool> busyAtMessage;
-    explicit PointerWatch(ScriptedDialogService& s) : scripted(s) {}
-    tarvik::MessageAnswer showMessage(QWidget* p, const tarvik::MessageRequest& r) override {
-        busyAtMessage.append(QGuiApplication::overrideCursor() != nullptr);
-        return scripted.showMessage(p, r);
-    }
-    std::optional<QString> askText(QWidget* p, const QString& prompt, const QString& title,
-                                   const QString& text) override {
-        return scripted.askText(p, prompt, title, text);
-    }
-    void beep() override { scripted.beep(); }
-    QString chooseFile(QWidget* p, const QString& title, const QString& start,
-                       const QString& filter) override {
-        return scripted.chooseFile(p, title, start, filter);
-    }
-    QString chooseFolder(QWidget* p, const QString& title, const QString& start) override {
-        return scripted.chooseFolder(p, title, start);
-    }
-};
-
-// A script folder of its own, scripted dialogs and a recording list, for the
-// editor window Form (constructed from the context, adding, and the file).
-template <class Form> struct EditorFixtureFor {
-    QTemporaryDir root;
+// The script editors, the e-mail settings and the options screen in a folder
+// of their own that holds the scripts and the settings file tarvik.ini. Its
+// own steps: zip unzip zip:name unzip:name email:name options open that
+// screen, on a new script or a file (the e-mail settings with /d1 and /d2);
+// set:field=value sets zipFile, zipScriptFile or unzipScriptFile.
+struct EditorFixture : UiFixture {
     tarvik::ProgramSettings settings;
-    ScriptedDialogService dialogs;
-    PointerWatch pointer{dialogs};
     RecordingList list;
-    std::unique_ptr<Form> form;
+    std::unique_ptr<QDialog> form;
+    bool started = false;
 
-    EditorFixtureFor() {
-        QDir(root.path()).mkpath(QStringLiteral("scripts"));
-        settings.scriptFilePath = root.filePath(QStringLiteral("scripts"));
-        settings.lastFolder = root.path();
+    EditorFixture() {
+        for (QString* folder :
+             {&settings.scriptFilePath, &settings.programFolder, &settings.errorFilePath,
+              &settings.lastFolder, &settings.defaultScriptFolder})
+            *folder = root.path();
+        settings.defaultLogFolder = root.filePath(u"state"_s); // as an installed copy's
     }
+    QWidget* window() const override { return form.get(); }
+    QString path(const QString& name) const override { return root.filePath(name); }
 
-    QString scriptPath(const QString& name) const { return settings.scriptFilePath + u'/' + name; }
-    // Written by hand, as another program would have left it.
-    void writeScript(const QString& name, const QStringList& lines) const {
-        QFile f(scriptPath(name));
-        if (f.open(QIODevice::WriteOnly | QIODevice::Truncate))
-            f.write((QStringLiteral("[Options]\r\n") + lines.join(QStringLiteral("\r\n")) +
-                     QStringLiteral("\r\n"))
-                        .toUtf8());
-    }
-    QString key(const QString& name, const char* key) const {
-        return tarvik::ReadIni(QStringLiteral("Options"), QString::fromLatin1(key),
-                               QStringLiteral("<none>"), scriptPath(name));
-    }
-    // The file's "key=value" lines in order, without the section line.
-    QStringList scriptLines(const QString& name) const {
-        QFile f(scriptPath(name));
-        if (!f.open(QIODevice::ReadOnly))
-            return {QStringLiteral("<missing>")};
-        QStringList lines = QString::fromUtf8(f.readAll()).split(QStringLiteral("\r\n"));
-        lines.removeAll(QString());
-        lines.removeAll(QStringLiteral("[Options]"));
-        return lines;
-    }
-
-    Form& open(bool adding, const QString& file = {}) {
-        form = std::make_unique<Form>(tarvik::EditorContext{settings, pointer, list}, adding, file);
+    bool own(const QString& s) override {
+        const QString head = s.section(u':', 0, 0), arg = s.section(u':', 1);
+        const tarvik::EditorContext context{settings, dialogs, list};
+        const QHash<QString, QString*> fields{{u"zipFile"_s, &settings.zipFile},
+                                              {u"zipScriptFile"_s, &settings.zipScriptFile},
+                                              {u"unzipScriptFile"_s, &settings.unzipScriptFile}};
+        if (head == u"set")
+            *fields.value(arg.section(u'=', 0, 0)) = arg.section(u'=', 1);
+        if (!QStringList{u"zip"_s, u"unzip"_s, u"email"_s, u"options"_s}.contains(head))
+            return head == u"set";
+        if (!std::exchange(started, true)) // the files as they were before any screen
+            before = files(), opened = arg;
+        if (head == u"zip")
+            form = std::make_unique<tarvik::ZipScriptEditor>(context, arg.isEmpty(), arg);
+        else if (head == u"unzip")
+            form = std::make_unique<tarvik::UnzipScriptEditor>(context, arg.isEmpty(), arg);
+        else if (head == u"email")
+            form = std::make_unique<tarvik::EmailSettingsDialog>(dialogs, path(arg),
+                                                                 QStringList{u"/d1"_s, u"/d2"_s});
+        else
+            form =
+                std::make_unique<tarvik::OptionsDialog>(settings, dialogs, path(u"tarvik.ini"_s));
         form->show();
         QApplication::setActiveWindow(form.get());
-        return *form;
+        return true;
     }
 
-    template <class T> T* find(const char* name) const {
-        return form->template findChild<T*>(QString::fromLatin1(name));
-    }
-    QPushButton* button(const char* name) const { return find<QPushButton>(name); }
-    void click(const char* name) const { QTest::mouseClick(button(name), Qt::LeftButton); }
-    void setText(const char* name, const QString& text) const {
-        find<QLineEdit>(name)->setText(text);
-    }
-    QString status() const { return find<QPlainTextEdit>("messagesBox")->toPlainText(); }
-    bool saveEnabled() const { return button("saveButton")->isEnabled(); }
-    // "text" or "text [X]" for a line with its delete mark.
-    QStringList lines(const char* name) const {
-        QStringList texts;
-        const auto* w = find<QListWidget>(name);
-        for (int row = 0; row < w->count(); ++row)
-            texts.append(w->item(row)->text() + (w->item(row)->checkState() == Qt::Checked
-                                                     ? QStringLiteral(" [X]")
-                                                     : QString()));
-        return texts;
-    }
-    // Adds file specs and directories through the pickers, as a user would.
-    void addSpecs(const QStringList& specs) {
-        for (const QString& spec : specs) {
-            dialogs.picks.append(spec);
-            dialogs.answers.append(tarvik::MessageAnswer::No);
-            click("addFileSpecButton");
-        }
-    }
-    void addDirs(const QStringList& dirs) {
-        for (const QString& dir : dirs) {
-            dialogs.picks.append(dir);
-            click("addDirectoryButton");
-        }
-    }
-    // Runs `inModal` against the next modal window once it is open.
-    static void whenModalOpens(std::function<void(QWidget*)> inModal) {
-        QTimer::singleShot(
-            0, [inModal = std::move(inModal)] { inModal(QApplication::activeModalWidget()); });
+    // What shows: the dialogs, what the steps noted, what the list was told,
+    // the screen's messages, Save when it can be pressed or how the screen
+    // closed, the files written or gone, where the pickers start next.
+    QStringList observe() {
+        QStringList facts = dialogs.events + seen + list.calls;
+        if (auto* box = form->findChild<QPlainTextEdit*>(u"messagesBox"_s);
+            box && !box->toPlainText().isEmpty())
+            facts << u"status: "_s + box->toPlainText();
+        if (!form->isVisible())
+            facts << (form->result() == QDialog::Accepted ? u"accepted"_s : u"closed"_s);
+        else if (form->findChild<QAbstractButton*>(u"saveButton"_s)->isEnabled())
+            facts << u"Save"_s;
+        facts << changes(true);
+        if (settings.lastFolder != root.path())
+            facts << u"lastFolder="_s + settings.lastFolder;
+        return facts;
     }
 };
-
-using EditorFixture = EditorFixtureFor<tarvik::ZipScriptEditor>;
