@@ -84,6 +84,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     request.earliest = EarliestDate(o.modifiedDate);
     request.includeHidden = o.includeHiddenFiles;
     request.folderEntries = o.includeDirectoryEntries;
+    request.stop = &ctx.stop;
+    request.progress = ctx.progress;
     // IncludeVolumeLabel has no meaning here: there are no volume labels.
 
     // Runs of scripts with the same archive name, in this or another process,
@@ -103,6 +105,15 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
         RemoveUnfinishedFiles(dir, unfinished);
 
     const ZipOutcome built = CreateArchive(request);
+    // A stopped run leaves no archive of its own (a build cut short wrote
+    // none) and copies and deletes nothing.
+    const auto stopped = [&] {
+        if (!built.archived.isEmpty() && !RemoveFile(tempArchive, error))
+            run.log(QStringLiteral("  Unable to delete zip file ") + tempArchive, error);
+        return run.abortStopped();
+    };
+    if (run.stopRequested())
+        return stopped();
     const quint16 result = built.result;
     if (result != 0)
         return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
@@ -111,6 +122,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     if (script.email.attachment || script.email.hyperLink) {
         if (ctx.email)
             ctx.email(script, tempArchive);
+        if (run.stopRequested())
+            return stopped();
     }
 
     const qint64 archiveSize = QFileInfo(tempArchive).size();
