@@ -186,8 +186,10 @@ void MainWindowRunTest::terminate() {
     f.click("runButton");
     f.click("terminateButton");
     QTRY_VERIFY_WITH_TIMEOUT(!f.form->runInProgress(), 60000);
-    QCOMPARE(f.messages(), line(u"a.zsc"_s, "started") + u'\n' + line(u"a.zsc"_s, "finished") +
-                               u"\nScript execution terminated by user."_s);
+    QCOMPARE(f.messages(),
+             line(u"a.zsc"_s, "started") +
+                 u"\nStopping after the current script. Press Terminate again to stop it now.\n"_s +
+                 line(u"a.zsc"_s, "finished") + u"\nScript execution terminated by user."_s);
     QVERIFY(QFile::exists(f.path("out/a.zip")));
     QCOMPARE(f.column(kLastRunColumn), QStringList{S});
 
