@@ -32,7 +32,8 @@ struct RunContext {
     // after building or extracting, never during the copy and delete steps.
     std::atomic<bool> stop{false};
     // How far the running script's archive work is: file bytes done of
-    // `total`, the file at hand. Called on the running thread; may be empty.
+    // `total`, the file at hand. Called on the threads doing the work, one
+    // call at a time; may be empty.
     std::function<void(qint64 done, qint64 total, const QString& file)> progress;
 
     QString timeStamp() const { return FormatTimeStamp(clock(), settings.timeStampFormat); }

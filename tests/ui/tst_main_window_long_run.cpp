@@ -21,17 +21,16 @@ private slots:
     void stopNow();
 
 private:
-    // a.zsc zips `megabytes` MB at level 9 ("Best"): random bytes, which
-    // deflate cannot shrink, or random letters of four, which it shrinks
-    // slowly (about 1 MB/s). b.zsc and c.zsc zip a small file each.
-    static void openWithBigScript(WindowFixture& f, int megabytes, bool letters = false) {
+    // a.zsc zips 8 MB of random letters of four at level 9 ("Best"), which
+    // deflate shrinks slowly (about 1 MB/s); b.zsc and c.zsc a small file each.
+    static void openWithBigScript(WindowFixture& f) {
         QFile big(f.path("src/big.bin"));
         QVERIFY(big.open(QIODevice::WriteOnly));
         QList<quint32> chunk(256 * 1024);
-        for (int i = 0; i < megabytes; ++i) {
+        for (int i = 0; i < 8; ++i) {
             QRandomGenerator::global()->fillRange(chunk.data(), chunk.size());
             char* bytes = reinterpret_cast<char*>(chunk.data());
-            for (int at = 0; letters && at < (1 << 20); ++at)
+            for (int at = 0; at < (1 << 20); ++at)
                 bytes[at] = "ACGT"[bytes[at] & 3];
             QCOMPARE(big.write(bytes, 1 << 20), 1 << 20);
         }
@@ -50,7 +49,7 @@ const QString kStopping =
 
 void MainWindowLongRunTest::terminateAndCloseDuringLongScript() {
     WindowFixture f;
-    openWithBigScript(f, 200);
+    openWithBigScript(f);
     f.click("selectAllButton");
     int closes = 0;
     connect(f.form.get(), &MainWindow::closed, [&closes] { ++closes; });
@@ -91,7 +90,7 @@ void MainWindowLongRunTest::terminateAndCloseDuringLongScript() {
 // second Terminate asks, and Yes cuts the build short: no archive anywhere.
 void MainWindowLongRunTest::stopNow() {
     WindowFixture f;
-    openWithBigScript(f, 8, true);
+    openWithBigScript(f);
     f.click("selectAllButton");
     auto* bar = f.find<QProgressBar>("runProgress");
     f.click("runButton");
@@ -110,11 +109,9 @@ void MainWindowLongRunTest::stopNow() {
                                u". Review file "_s + f.path("log/errors.txt") +
                                u".\nScript execution terminated by user."_s);
     QFile log(f.path("log/errors.txt"));
-    QVERIFY(log.open(QIODevice::ReadOnly));
-    QVERIFY(log.readAll().endsWith("a.zsc  Aborted : Stopped by the user.\r\n"));
-    QCOMPARE(f.key(u"a.zsc"_s, "Error"), u"X"_s);
+    QVERIFY(log.open(QIODevice::ReadOnly) &&
+            log.readAll().endsWith("a.zsc  Aborted : Stopped by the user.\r\n"));
     QCOMPARE(QDir(f.path("out")).entryList(QDir::Files | QDir::Hidden), QStringList{});
-    QCOMPARE(f.key(u"b.zsc"_s, "LastRun"), QString());
 }
 
 QTEST_MAIN(MainWindowLongRunTest)
