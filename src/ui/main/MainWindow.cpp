@@ -564,6 +564,8 @@ void MainWindow::runMarked() {
     ui_->runProgress->show();
     ui_->runButton->hide();
     ui_->messagesBox->setEnabled(true);
+    // Greyed out, the file name on the bar would be hard to read.
+    ui_->runProgress->setEnabled(true);
     ui_->terminateButton->show();
     ui_->terminateButton->setEnabled(true);
     runner_->start(jobs);
