@@ -9,9 +9,15 @@
 #include <QDate>
 #include <QString>
 #include <QStringList>
+#include <atomic>
+#include <functional>
 #include <optional>
 
 namespace tarvik {
+
+// How far an operation has come: bytes of file data done of `total`, and the
+// file at hand. Calls never overlap, and `done` never goes back.
+using ProgressReport = std::function<void(qint64 done, qint64 total, const QString& file)>;
 
 // Everything one archive build needs. The engine keeps nothing between
 // builds: a request without a password builds an archive without one.
@@ -28,6 +34,9 @@ struct ZipRequest {
     bool includeHidden = false;
     bool folderEntries = false; // with recurse and storePaths: an entry per folder walked
     int threads = 0;            // 0: TARVIK_THREADS from the environment, else one per core
+    // Set from any thread to end the build soon; may be null.
+    const std::atomic<bool>* stop = nullptr;
+    ProgressReport progress; // may be empty
 };
 
 struct ZipOutcome {
@@ -47,8 +56,10 @@ struct ExtractRequest {
     QString password;
     bool replaceExisting = false; // else existing files are kept
     ExtractMode mode = ExtractMode::All;
-    QString folder;  // absolute; created when missing
-    int threads = 0; // as in ZipRequest
+    QString folder;                          // absolute; created when missing
+    int threads = 0;                         // as in ZipRequest
+    const std::atomic<bool>* stop = nullptr; // as in ZipRequest
+    ProgressReport progress;                 // may be empty
 };
 
 struct ExtractOutcome {

@@ -36,7 +36,7 @@ constexpr zip_uint32_t kDosFolder = 0x10;
 // Entries of deflated archives come from `pool`, stored ones through `ahead`.
 bool AddEntry(zip_t* archive, const SourceEntry& entry, qsizetype index,
               const WriteOptions& options, DeflatePool* pool, ReadAhead* ahead,
-              SourceFailure* failure) {
+              SourceFailure* failure, const BuildWatch* watch) {
     // A name that is not UTF-8 is stored as its bytes, without the UTF-8 flag
     // (libzip takes CP437 as "store these bytes"), and extracts as the same bytes.
     const zip_flags_t encoding = IsUtf8(entry.name) ? ZIP_FL_ENC_UTF_8 : ZIP_FL_ENC_CP437;
@@ -45,8 +45,9 @@ bool AddEntry(zip_t* archive, const SourceEntry& entry, qsizetype index,
     if (entry.isFolder) {
         added = zip_dir_add(archive, name, encoding);
     } else {
-        ZipSourceHandle source(pool ? CreateDeflatedSource(archive, entry, index, pool, failure)
-                                    : CreateFileSource(archive, entry, index, failure, ahead));
+        ZipSourceHandle source(
+            pool ? CreateDeflatedSource(archive, entry, index, pool, failure, watch)
+                 : CreateFileSource(archive, entry, index, failure, ahead, watch));
         if (!source.get())
             return false;
         added = zip_file_add(archive, name, source.get(), encoding);
@@ -84,6 +85,12 @@ bool AddEntry(zip_t* archive, const SourceEntry& entry, qsizetype index,
     return true;
 }
 
+// libzip asks this while it writes, between the sources' reads too (for the
+// central directory, and for data it encrypts itself).
+int CancelWhenStopped(zip_t*, void* stop) {
+    return Stopped(static_cast<const std::atomic<bool>*>(stop)) ? 1 : 0;
+}
+
 Attempt Failed(zip_error_t* error, const SourceFailure& failure = {}) {
     return {BuildResult(error), LibzipError(error), failure};
 }
@@ -103,6 +110,10 @@ Attempt WriteOnce(const QByteArray& path, const std::vector<SourceEntry>& entrie
         return attempt;
     }
     zip_error_fini(&openError);
+    if (options.stop)
+        zip_register_cancel_callback_with_state(archive.get(), CancelWhenStopped, nullptr,
+                                                const_cast<std::atomic<bool>*>(options.stop));
+    const BuildWatch watch{options.stop, options.meter};
     // Workers start deflating while the entries are added; libzip collects
     // their output in list order during zip_close. Stored entries need no
     // workers: libzip copies them from the files, read in large blocks.
@@ -115,7 +126,7 @@ Attempt WriteOnce(const QByteArray& path, const std::vector<SourceEntry>& entrie
     SourceFailure failure;
     for (size_t i = 0; i < entries.size(); ++i) {
         if (!AddEntry(archive.get(), entries[i], qsizetype(i), options, pool.get(), ahead.get(),
-                      &failure))
+                      &failure, &watch))
             return Failed(zip_get_error(archive.get()));
     }
     if (!archive.close())
@@ -130,14 +141,18 @@ WriteOutcome WriteArchive(const QString& path, std::vector<SourceEntry>& entries
     const QByteArray target = QFile::encodeName(path);
     WriteOutcome outcome;
     for (int round = 0;; ++round) {
+        if (round > 0 && options.meter)
+            options.meter->restart();
         const Attempt attempt = WriteOnce(target, entries, options, std::move(started));
         if (attempt.result == kOk) {
+            if (options.meter)
+                options.meter->complete();
             outcome.written = true;
             outcome.result = outcome.skipped > 0 ? kFilesSkipped : kOk;
             return outcome;
         }
         const qsizetype failed = attempt.failure.entry;
-        if (failed < 0 || round == kMaxRebuilds) {
+        if (failed < 0 || round == kMaxRebuilds || Stopped(options.stop)) {
             outcome.result = failed < 0 ? attempt.result : kReadError;
             if (outcome.error.number == 0 && outcome.error.description.isEmpty())
                 outcome.error = attempt.error;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "archive/DeflatePool.h"
+#include "archive/ProgressMeter.h"
 #include "archive/ResultCodes.h"
 #include "archive/SourceWalker.h"
 #include "storage/PlatformError.h"
@@ -16,6 +17,9 @@ struct WriteOptions {
     int level = 9;       // 0 stored, 1-9 deflate
     QByteArray password; // UTF-8; empty writes no encryption, else WinZip AES-256
     int threads = 0;     // deflate workers; 0 picks WorkerThreads' default
+    // A stop fails the build (ZIP_ER_CANCELLED, nothing written); may be null.
+    const std::atomic<bool>* stop = nullptr;
+    ProgressMeter* meter = nullptr; // counts the file bytes written; may be null
 };
 
 struct WriteOutcome {

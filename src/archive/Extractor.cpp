@@ -5,6 +5,7 @@
 #include "archive/ErrorMap.h"
 #include "archive/ExtraFields.h"
 #include "archive/MemberData.h"
+#include "archive/ProgressMeter.h"
 #include "archive/SafePath.h"
 #include "archive/SafeTarget.h"
 #include "archive/WorkerThreads.h"
@@ -92,6 +93,7 @@ private:
 
 struct Member {
     zip_uint64_t index = 0;
+    QString name;
     zip_stat_t stat{};
     QStringList steps;
     quint32 unixMode = 0; // 0 when the archive holds no Unix mode
@@ -177,6 +179,8 @@ private:
     void apply(const Outcome& outcome);
 
     const ExtractRequest& options_;
+    qint64 total_ = 0; // the selected members' sizes
+    std::unique_ptr<ProgressMeter> meter_;
     FileIdentity archive_;
     UniqueFd archiveFd_; // every thread reads the archive through this one descriptor
     int extracted_ = 0;
@@ -258,6 +262,7 @@ ExtractOutcome Extraction::run() {
         space_.limitTo(free - free / kSpareShareOfFreeSpace);
     }
     std::vector<Task> tasks = plan(archive.get());
+    meter_ = std::make_unique<ProgressMeter>(options_.progress, total_);
     if (!aes_.members.isEmpty() && (!aes_.read || aes_.entries != quint64(count)))
         aes_ = {}; // not the archive libzip reads: AE-2 members stay unauthenticated
     runTasks(tasks, archive.get());
@@ -267,6 +272,13 @@ ExtractOutcome Extraction::run() {
         apply(task.outcome);
         if (task.outcome.stop)
             break;
+    }
+    if (!Stopped(options_.stop))
+        meter_->complete();
+    else if (hardResult_ == kOk &&
+             std::any_of(tasks.begin(), tasks.end(), [](const Task& t) { return !t.ran; })) {
+        hardResult_ = kWriteError;
+        error_ = ErrorFromErrno(ECANCELED);
     }
     ExtractOutcome outcome = ExtractOutcome::make(hardResult_ != kOk ? hardResult_
                                                   : skipped_         ? kFilesSkipped
@@ -306,6 +318,8 @@ std::vector<Task> Extraction::plan(zip_t* archive) {
                (st.encryption_method == ZIP_EM_AES_128 || st.encryption_method == ZIP_EM_AES_192 ||
                 st.encryption_method == ZIP_EM_AES_256));
         tasks.push_back({i, known ? st.comp_size : 0, false, false, {}});
+        if (raw && (st.valid & ZIP_STAT_SIZE))
+            total_ += qint64(st.size);
         const std::optional<QStringList> steps = raw ? SafeMemberPath(name) : std::nullopt;
         paths.push_back(steps ? steps->join(u'/').toCaseFolded() : QString());
         if (!steps || steps->isEmpty())
@@ -369,7 +383,7 @@ void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
     const auto work = [&](Reader& reader) {
         for (size_t take = next.fetch_add(1); take + 1 < takes.size(); take = next.fetch_add(1)) {
             for (size_t n = takes[take]; n < takes[take + 1]; ++n) {
-                if (stopAt.load() != SIZE_MAX)
+                if (stopAt.load() != SIZE_MAX || Stopped(options_.stop))
                     return;
                 Task& task = tasks[order[n]];
                 task.outcome = extractGuarded(reader, task.index);
@@ -414,7 +428,7 @@ void Extraction::runTasks(std::vector<Task>& tasks, zip_t* archive) {
     for (std::thread& thread : helpers)
         thread.join();
 
-    for (size_t t = 0; t < tasks.size() && t < stopAt.load(); ++t) {
+    for (size_t t = 0; t < tasks.size() && t < stopAt.load() && !Stopped(options_.stop); ++t) {
         if (tasks[t].ran)
             continue;
         tasks[t].outcome = extractGuarded(own, tasks[t].index);
@@ -458,6 +472,7 @@ Outcome Extraction::extract(Reader& reader, zip_uint64_t index) const {
     if (!text)
         return Failed(kArchiveCorrupt, 0);
     const QString& name = *text;
+    member.name = name;
     const std::optional<QStringList> steps = SafeMemberPath(name);
     if (!steps)
         return Skipped(EPERM); // would land outside the extraction folder
@@ -589,6 +604,8 @@ Outcome Extraction::copyWithPasswords(Reader& reader, const Member& member, cons
         return Failed(kCreateError, result.error);
     case Copy::NoMemory:
         return Failed(kOutOfMemory, ENOMEM, true);
+    case Copy::Stopped:
+        return Failed(kWriteError, ECANCELED, true);
     }
     const Outcome placed = place(*temp, reader.parent.get(), leaf, time, exists);
     if (placed.kind == Outcome::Kind::Done)
@@ -612,6 +629,9 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
     if (!temp.create(mode_t(member.unixMode & 0777)))
         return {Copy::CreateFailed, errno};
     for (;;) {
+        // The unnamed file is dropped with `temp`: a stop leaves no part of it.
+        if (Stopped(options_.stop))
+            return {Copy::Stopped, ECANCELED};
         const zip_int64_t got = data.read(reader.buffer.get(), kChunk);
         if (got < 0)
             return data.result();
@@ -621,6 +641,7 @@ CopyResult Extraction::copy(Reader& reader, const Member& member, const char* pa
             return {Copy::WriteFailed, ENOSPC};
         if (!WriteAll(temp.fd(), reader.buffer.get(), got))
             return {Copy::WriteFailed, errno};
+        meter_->advance(got, member.name);
     }
     return {};
 }

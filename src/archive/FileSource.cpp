@@ -3,6 +3,7 @@
 #include "archive/DeflatePool.h"
 #include "archive/UniqueFd.h"
 
+#include <QFile>
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -24,6 +25,25 @@ void fillStat(zip_stat_t* st, qint64 size, time_t mtime, zip_uint16_t method) {
     st->encryption_method = ZIP_EM_NONE;
 }
 
+// The name progress reports give a file: its path, looked up only when a
+// meter listens.
+QString WatchedName(const BuildWatch* watch, const QByteArray& diskPath) {
+    return watch && watch->meter && watch->meter->wanted() ? QFile::decodeName(diskPath)
+                                                           : QString();
+}
+
+bool StopNow(const BuildWatch* watch, zip_error_t* error) {
+    if (!watch || !Stopped(watch->stop))
+        return false;
+    zip_error_set(error, ZIP_ER_CANCELLED, 0);
+    return true;
+}
+
+void Count(const BuildWatch* watch, qint64 bytes, const QString& file) {
+    if (watch && watch->meter)
+        watch->meter->advance(bytes, file);
+}
+
 struct FileState {
     SourceEntry entry;
     qsizetype index = 0;
@@ -32,6 +52,8 @@ struct FileState {
     UniqueFd fd;
     qint64 remaining = 0;
     ReadAhead* ahead = nullptr;
+    const BuildWatch* watch = nullptr;
+    QString shownName;
 
     zip_int64_t fail(int zipError, int systemError, bool changed = false) {
         zip_error_set(&error, zipError, systemError);
@@ -47,6 +69,8 @@ struct FileState {
         remaining = entry.size;
         if (ahead)
             ahead->filled = ahead->used = 0;
+        shownName = WatchedName(watch, entry.diskPath);
+        Count(watch, 0, shownName);
         return 0;
     }
 
@@ -67,6 +91,8 @@ struct FileState {
     }
 
     zip_int64_t readFile(void* data, zip_uint64_t length) {
+        if (StopNow(watch, &error))
+            return -1;
         if (remaining == 0) {
             // Reading on must find the end, else the file grew after it was listed.
             char probe = 0;
@@ -88,6 +114,7 @@ struct FileState {
         if (got == 0)
             return fail(ZIP_ER_READ, EIO, true); // shrank
         remaining -= got;
+        Count(watch, got, shownName);
         return got;
     }
 
@@ -150,6 +177,9 @@ struct DeflatedState {
     uLong crc = 0;
     bool opened = false;
     bool finished = false;
+    const BuildWatch* watch = nullptr;
+    QByteArray diskPath;
+    QString shownName;
 
     zip_int64_t fail(int zipError, int systemError, bool changed = false) {
         zip_error_set(&error, zipError, systemError);
@@ -172,11 +202,15 @@ struct DeflatedState {
         endJob = pool->firstJob(entry + 1);
         offset = 0;
         crc = crc32(0, nullptr, 0);
+        shownName = WatchedName(watch, diskPath);
+        Count(watch, 0, shownName);
         return 0;
     }
 
     zip_int64_t read(void* data, zip_uint64_t length) {
         while (job < endJob && length > 0) {
+            if (StopNow(watch, &error))
+                return -1;
             const DeflateResult& piece = pool->result(job);
             if (piece.zipError != 0)
                 return fail(piece.zipError, piece.sysError, piece.changed);
@@ -187,6 +221,7 @@ struct DeflatedState {
                 return zip_int64_t(n);
             }
             crc = crc32_combine(crc, piece.crc, z_off_t(pool->job(job).length));
+            Count(watch, pool->job(job).length, shownName);
             pool->release(job);
             ++job;
             offset = 0;
@@ -253,9 +288,10 @@ zip_int64_t DeflatedCallback(void* userdata, void* data, zip_uint64_t length,
 } // namespace
 
 zip_source_t* CreateFileSource(zip_t* archive, const SourceEntry& entry, qsizetype index,
-                               SourceFailure* failure, ReadAhead* ahead) {
+                               SourceFailure* failure, ReadAhead* ahead, const BuildWatch* watch) {
     auto* state = new FileState;
     state->ahead = ahead;
+    state->watch = watch;
     state->entry = entry;
     state->index = index;
     state->failure = failure;
@@ -269,9 +305,12 @@ zip_source_t* CreateFileSource(zip_t* archive, const SourceEntry& entry, qsizety
 }
 
 zip_source_t* CreateDeflatedSource(zip_t* archive, const SourceEntry& entry, qsizetype index,
-                                   DeflatePool* pool, SourceFailure* failure) {
+                                   DeflatePool* pool, SourceFailure* failure,
+                                   const BuildWatch* watch) {
     auto* state = new DeflatedState;
     state->pool = pool;
+    state->watch = watch;
+    state->diskPath = entry.diskPath;
     state->entry = size_t(index);
     state->size = entry.size;
     state->mtime = time_t(entry.mtime);

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "archive/ProgressMeter.h"
 #include "archive/SourceWalker.h"
 
 #include <QtGlobal>
@@ -33,9 +34,12 @@ struct ReadAhead {
 // descriptor is open however many entries the archive has. It stays a regular
 // file of the listed size or reading fails; the first failure of any source
 // sharing `failure` is recorded there so the build can leave that entry out.
-// With `ahead` the file is read through that buffer.
+// With `ahead` the file is read through that buffer. With `watch` the bytes
+// read are counted, and a stop fails the read with ZIP_ER_CANCELLED (not a
+// file failure: nothing is recorded in `failure`).
 zip_source_t* CreateFileSource(zip_t* archive, const SourceEntry& entry, qsizetype index,
-                               SourceFailure* failure, ReadAhead* ahead = nullptr);
+                               SourceFailure* failure, ReadAhead* ahead = nullptr,
+                               const BuildWatch* watch = nullptr);
 
 class UniqueFd;
 
@@ -54,8 +58,10 @@ class DeflatePool;
 // it when asked) instead of compressing it again. The pool reads the file;
 // its failures are reported and recorded like those of CreateFileSource.
 // The pieces are taken and released in order, so the archive's entries must
-// be written in list order, each read once.
+// be written in list order, each read once. `watch` as for CreateFileSource,
+// counted and checked piece by piece.
 zip_source_t* CreateDeflatedSource(zip_t* archive, const SourceEntry& entry, qsizetype index,
-                                   DeflatePool* pool, SourceFailure* failure);
+                                   DeflatePool* pool, SourceFailure* failure,
+                                   const BuildWatch* watch = nullptr);
 
 } // namespace tarvik::zipio

@@ -8,7 +8,16 @@
 namespace tarvik::zipio {
 
 // What reading (and writing out) one member came to.
-enum class Copy { Done, WrongPassword, Unsupported, Damaged, WriteFailed, CreateFailed, NoMemory };
+enum class Copy {
+    Done,
+    WrongPassword,
+    Unsupported,
+    Damaged,
+    WriteFailed,
+    CreateFailed,
+    NoMemory,
+    Stopped
+};
 
 struct CopyResult {
     Copy status = Copy::Done;

@@ -3,6 +3,7 @@
 #include "archive/ArchiveWriter.h"
 #include "archive/DeflatePool.h"
 #include "archive/Extractor.h"
+#include "archive/ProgressMeter.h"
 #include "archive/SourceWalker.h"
 #include "archive/WorkerThreads.h"
 #include "storage/PathText.h"
@@ -93,15 +94,25 @@ ZipOutcome CreateArchive(const ZipRequest& request) {
         outcome.result = sources.unreadable > 0 ? kFilesSkipped : kNothingToDo;
         return outcome;
     }
+    if (zipio::Stopped(request.stop)) {
+        outcome.error = ErrorFromErrno(ECANCELED);
+        outcome.result = kReadError;
+        return outcome;
+    }
     if (!QFileInfo(FolderOfPath(request.archivePath)).isDir()) {
         outcome.error = ErrorFromErrno(ENOENT);
         outcome.result = kCreateError;
         return outcome;
     }
 
+    qint64 total = 0;
+    for (const zipio::SourceEntry& entry : sources.entries)
+        total += entry.size;
+    zipio::ProgressMeter meter(request.progress, total);
     const zipio::WriteOutcome written = zipio::WriteArchive(
         request.archivePath, sources.entries,
-        {request.level, request.password.toUtf8(), request.threads}, std::move(pool));
+        {request.level, request.password.toUtf8(), request.threads, request.stop, &meter},
+        std::move(pool));
     if (outcome.error.number == 0)
         outcome.error = written.error;
     if (written.written) {

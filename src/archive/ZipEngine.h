@@ -28,6 +28,10 @@ namespace tarvik {
 //   being written is never zipped into itself.
 // - A level outside 0-9, an invalid earliest date or an archive path that is
 //   not absolute gives 130.
+// - A stop (request.stop turning true) ends the build within a piece of at
+//   most 1 MiB: nothing is written, an archive already at the path stays as it
+//   was, and the result is not 0 (290). A stop that comes after the archive is
+//   complete changes nothing: callers look at the flag themselves.
 //
 // Extracting (ExtractArchive):
 // - Backslashes in member names are read as separators. Members with an absolute
@@ -42,6 +46,11 @@ namespace tarvik {
 //   at the end of the run, other members are still extracted.
 // - The extraction folder must be an absolute path (else 130); missing folders
 //   are created (510 when that fails).
+// - A stop keeps further members from starting and drops the file being
+//   written (it never gets its name); files already named are whole. The run
+//   then ends with 300 (ECANCELED) unless it was done anyway.
+// - Progress counts the file bytes read (zipping) or written (extracting) of
+//   those selected; it reaches the total when the operation succeeds.
 ZipOutcome CreateArchive(const ZipRequest& request);
 ExtractOutcome ExtractArchive(const ExtractRequest& request);
 

@@ -4,6 +4,7 @@
 
 #include <QDateTime>
 #include <QString>
+#include <atomic>
 #include <functional>
 
 namespace tarvik {
@@ -26,6 +27,14 @@ struct RunContext {
     std::function<void(const QString&)> logged;
     // The e-mail step of a zip run, given the script and the built archive.
     std::function<void(const ZipScript&, const QString& archive)> email;
+    // Set from another thread (the window's second Terminate) to stop the
+    // running script soon; batch mode never sets it. The runners look at it
+    // after building or extracting, never during the copy and delete steps.
+    std::atomic<bool> stop{false};
+    // How far the running script's archive work is: file bytes done of
+    // `total`, the file at hand. Called on the threads doing the work, one
+    // call at a time; may be empty.
+    std::function<void(qint64 done, qint64 total, const QString& file)> progress;
 
     QString timeStamp() const { return FormatTimeStamp(clock(), settings.timeStampFormat); }
 };

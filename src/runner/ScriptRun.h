@@ -31,6 +31,9 @@ public:
     quint16 abort(const QString& text);
     quint16 abort(const QString& text, const PlatformError& error);
     quint16 finish();
+    // The end of a run the user stopped.
+    quint16 abortStopped() { return abort(QStringLiteral("  Aborted : Stopped by the user.")); }
+    bool stopRequested() const { return context_.stop.load(); }
 
 private:
     // Writes key = value (an empty value removes the key) into the script. A

@@ -90,6 +90,14 @@ quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
     request.replaceExisting = script.overwrite;
     request.mode = script.extract;
     request.patterns = script.fileSpecs;
+    request.stop = &ctx.stop;
+    // Each folder gets the whole archive: progress runs over them all.
+    const qint64 folders = script.directories.size();
+    qint64 folder = 0;
+    if (ctx.progress)
+        request.progress = [&](qint64 done, qint64 total, const QString& file) {
+            ctx.progress(folder * total + done, folders * total, file);
+        };
     // What the extractions came to, for the decision to delete the archive.
     int taken = 0;
     std::optional<FileIdentity> extracted;
@@ -99,6 +107,10 @@ quint16 RunUnzipScript(const QString& scriptName, RunContext& ctx) {
             return run.abort(QStringLiteral("  Aborted : Unable to process file specs"), *refused);
         request.folder = dir;
         const ExtractOutcome outcome = ExtractArchive(request);
+        ++folder;
+        // What is extracted stays; the archive too.
+        if (run.stopRequested())
+            return run.abortStopped();
         taken += outcome.extracted + outcome.keptByDate;
         oneArchive =
             oneArchive && outcome.archive && (!extracted || *extracted == *outcome.archive);

@@ -95,6 +95,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     request.earliest = EarliestDate(o.modifiedDate);
     request.includeHidden = o.includeHiddenFiles;
     request.folderEntries = o.includeDirectoryEntries;
+    request.stop = &ctx.stop;
+    request.progress = ctx.progress;
     // IncludeVolumeLabel has no meaning here: there are no volume labels.
 
     // Runs of scripts with the same archive name, in this or another process,
@@ -117,6 +119,15 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
     const QString deliveredName =
         o.versions > 0 ? DatedArchiveName(o.zipFile, ctx.clock()) : archiveName;
     const ZipOutcome built = CreateArchive(request);
+    // A stopped run leaves no archive of its own (a build cut short wrote
+    // none) and copies and deletes nothing.
+    const auto stopped = [&] {
+        if (!built.archived.isEmpty() && !RemoveFile(tempArchive, error))
+            run.log(QStringLiteral("  Unable to delete zip file ") + tempArchive, error);
+        return run.abortStopped();
+    };
+    if (run.stopRequested())
+        return stopped();
     const quint16 result = built.result;
     if (result != 0)
         return run.abort(QStringLiteral("  Aborted due to error ") + QString::number(result) +
@@ -129,6 +140,8 @@ quint16 RunZipScript(const QString& scriptName, RunContext& ctx) {
             mailed.options.zipFile = deliveredName.chopped(4); // without ".zip"
             ctx.email(mailed, tempArchive);
         }
+        if (run.stopRequested())
+            return stopped();
     }
 
     const qint64 archiveSize = QFileInfo(tempArchive).size();

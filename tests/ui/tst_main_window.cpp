@@ -115,6 +115,8 @@ into the tray and back, by a click or by Restore; Esc closes, the icon goes: ope
 no tray, minimised as usual: notray open min
   = rows: | minimized
 $idle = all but runProgress terminateButton
+$stop = Stop the running script now? Nothing is copied or deleted.
+$stopping = Stopping after the current script. Press Terminate again to stop it now.
 $failed = |Script f.zsc aborted due to error at %t. Review file %r/log/errors.txt.
 $gone = %t. Script file does not exist.
 $files = f.zsc:File1=%r/src/data.txt;ZipFile=f +g.zsc g.zsc:Error=X +m.zsc
@@ -124,9 +126,15 @@ marked rows in order; no closing, no refresh meanwhile: $runs @m.zsc F2 @u.usc F
   = $idle | only runProgress terminateButton | $idle | rows: f.zsc g.zsc! *m.zsc~ >*u.usc~ Run
   = |Script m.zsc started %t. | |Unable to send email - ... | |Script m.zsc finished %t.
   = |Script u.usc started %t. | |Script u.usc finished %t. | | | bar 500 1000 0
-Terminate ends the run after the current script: $runs @g.zsc F2 @m.zsc F2 hold runButton held
-    terminateButton go wait
-  = rows: f.zsc *g.zsc~ >*m.zsc u.usc Run | |Script g.zsc started %t. | |Script g.zsc finished %t.
+Terminate ends the run after the current script, unless pressed again and confirmed: $runs
+    @g.zsc F2 @m.zsc F2 hold runButton held terminateButton terminateButton go wait
+  = busy message: $stop | rows: f.zsc *g.zsc~ >*m.zsc u.usc Run | |Script g.zsc started %t.
+  = |$stopping | |Script g.zsc finished %t.
+  = |Script execution terminated by user. | bar 500 0
+Terminate twice and Yes stops the script now: $runs @g.zsc F2 @m.zsc F2 hold runButton held
+    terminateButton !Yes terminateButton go wait
+  = busy message: $stop | rows: f.zsc *g.zsc~! >*m.zsc u.usc Run | |Script g.zsc started %t.
+  = |$stopping | |Script g.zsc aborted due to error at %t. Review file %r/log/errors.txt.
   = |Script execution terminated by user. | bar 500 0
 Terminate does not outlive its run: $runs @g.zsc F2 runButton terminateButton wait runButton wait
   = rows: f.zsc >*g.zsc~ m.zsc u.usc Run | |Script g.zsc started %t. | |Script g.zsc finished %t.

@@ -17,6 +17,7 @@
 #include "ui/editors/ZipScriptEditor.h"
 #include "ui/main/AboutBox.h"
 #include "ui/main/AdvancedSelectDialog.h"
+#include "ui/main/RunProgress.h"
 #include "ui/main/ScriptListAdapter.h"
 #include "ui/main/ScriptTypeChooser.h"
 #include "ui/options/OptionsDialog.h"
@@ -44,6 +45,10 @@ namespace {
 
 const QString kListToolTip = QStringLiteral(" Double-click on script to execute ");
 const QString kTerminatedLine = QStringLiteral("Script execution terminated by user.");
+const QString kStoppingLine =
+    QStringLiteral("Stopping after the current script. Press Terminate again to stop it now.");
+const QString kStopQuestion =
+    QStringLiteral("Stop the running script now? Nothing is copied or deleted.");
 
 // The size the window was drawn at: where it starts, and its smallest.
 constexpr QSize kDesignedSize(860, 560);
@@ -96,6 +101,10 @@ MainWindow::MainWindow(ProgramSettings& settings, DialogService& dialogs, MainWi
     connect(runner_, &RunController::jobFinished, this, &MainWindow::onJobFinished);
     connect(runner_, &RunController::runEnded, this, &MainWindow::onRunEnded);
     connect(runner_, &RunController::message, this, &MainWindow::appendLine);
+    connect(runner_, &RunController::progress, this, [this](double percent, const QString& file) {
+        if (runKind_ == RunKind::Marked)
+            AdvanceRunProgress(ui_->runProgress, percent, file);
+    });
 
     ui_->messagesBox->setPlainText(QStringLiteral("Welcome to ") + QStringLiteral("Tarvik") +
                                    QStringLiteral("! Press the F1 key for help."));
@@ -555,14 +564,25 @@ void MainWindow::runMarked() {
     ui_->runProgress->show();
     ui_->runButton->hide();
     ui_->messagesBox->setEnabled(true);
+    // Greyed out, the file name on the bar would be hard to read.
+    ui_->runProgress->setEnabled(true);
     ui_->terminateButton->show();
     ui_->terminateButton->setEnabled(true);
     runner_->start(jobs);
 }
 
+// The first press lets the running script end; a second one may cut it short.
 void MainWindow::terminateRun() {
-    if (runKind_ == RunKind::Marked)
+    if (runKind_ != RunKind::Marked || runner_->stopRequested())
+        return;
+    if (!runner_->terminateRequested()) {
         runner_->requestTerminate();
+        appendLine(kStoppingLine);
+        return;
+    }
+    // The script may end while the question is open; the stop then has nothing to do.
+    if (dialogs_.confirm(this, kStopQuestion) && runKind_ == RunKind::Marked)
+        runner_->requestStop();
 }
 
 void MainWindow::onListDoubleClicked(const QModelIndex& index) {
@@ -651,9 +671,7 @@ void MainWindow::onRunEnded(bool terminated) {
 }
 
 void MainWindow::setProgress(double percent) {
-    // The bar counts tenths of a percent; the exact share stays in "percent".
-    ui_->runProgress->setProperty("percent", percent);
-    ui_->runProgress->setValue(qRound(percent * 10));
+    SetRunProgress(ui_->runProgress, percent);
 }
 
 void MainWindow::appendText(const QString& text) {

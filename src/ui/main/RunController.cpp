@@ -3,6 +3,8 @@
 #include "runner/BatchMode.h"
 #include "runner/EmailStep.h"
 
+#include <algorithm>
+
 namespace tarvik {
 
 ScriptWorker::ScriptWorker(const ProgramSettings& settings, const QString& tempFolder,
@@ -15,10 +17,18 @@ ScriptWorker::ScriptWorker(const ProgramSettings& settings, const QString& tempF
     context_.messages = [this](const QString& line) { emit message(line); };
     context_.email = MakeEmailStep(context_);
     context_.logged = [this](const QString& line) { lines_.append(line); };
+    // Dropped here, on the worker thread, so the window's queue never fills.
+    context_.progress = [this](qint64 done, qint64 total, const QString& file) {
+        if (sinceProgress_.isValid() && sinceProgress_.elapsed() < 1000 / kProgressPerSecond)
+            return;
+        sinceProgress_.start();
+        emit progress(done, total, file);
+    };
 }
 
 void ScriptWorker::run(quint64 ticket, const QString& fileName) {
     lines_.clear();
+    sinceProgress_.invalidate();
     const quint16 result = RunScript(fileName, ScriptKindOfName(fileName), context_);
     report_.add(fileName, result, lines_);
     emit done(ticket, result);
@@ -36,6 +46,8 @@ RunController::RunController(const ProgramSettings& settings, const QString& tem
     worker_->moveToThread(&thread_);
     connect(worker_, &ScriptWorker::message, this, &RunController::message, Qt::QueuedConnection);
     connect(worker_, &ScriptWorker::done, this, &RunController::onDone, Qt::QueuedConnection);
+    connect(worker_, &ScriptWorker::progress, this, &RunController::onProgress,
+            Qt::QueuedConnection);
     thread_.setObjectName(QStringLiteral("ScriptWorker"));
     thread_.start();
 }
@@ -52,6 +64,9 @@ bool RunController::start(const QList<RunJob>& jobs) {
     jobs_ = jobs;
     next_ = 0;
     terminateRequested_ = false;
+    stopRequested_ = false;
+    // No script runs: the previous run has ended.
+    worker_->setStop(false);
     running_ = true;
     startNext();
     return true;
@@ -60,6 +75,20 @@ bool RunController::start(const QList<RunJob>& jobs) {
 void RunController::requestTerminate() {
     if (running_)
         terminateRequested_ = true;
+}
+
+void RunController::requestStop() {
+    if (running_ && terminateRequested_) {
+        stopRequested_ = true;
+        worker_->setStop(true);
+    }
+}
+
+void RunController::onProgress(qint64 done, qint64 total, const QString& file) {
+    if (!running_ || jobs_.isEmpty())
+        return;
+    const double inScript = total > 0 ? double(std::min(done, total)) / double(total) : 0.0;
+    emit progress((next_ + inScript) * 100.0 / double(jobs_.size()), file);
 }
 
 void RunController::endRun(bool terminated) {
