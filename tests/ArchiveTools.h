@@ -90,9 +90,11 @@ inline bool writeFile(const QString& path, const QByteArray& data) { // makes mi
     return file.open(QIODevice::WriteOnly | QIODevice::Truncate) && file.write(data) == data.size();
 }
 
+// The content of a regular file; empty for anything else (a FIFO is never opened).
 inline QByteArray readFile(const QString& path) {
     QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+    return QFileInfo(path).isFile() && file.open(QIODevice::ReadOnly) ? file.readAll()
+                                                                      : QByteArray();
 }
 
 inline bool setModified(const QString& path, qint64 seconds) {

@@ -22,43 +22,6 @@ using namespace Qt::StringLiterals;
 
 using Files = QMap<QString, QByteArray>; // relative path or member name -> content
 
-inline bool put(const QString& path, const QByteArray& bytes) {
-    QDir().mkpath(QFileInfo(path).absolutePath());
-    QFile f(path);
-    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size() && f.flush();
-}
-
-// The content of a regular file; empty for anything else (a FIFO is never opened).
-inline QByteArray get(const QString& path) {
-    QFile f(path);
-    return QFileInfo(path).isFile() && f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
-}
-
-// Seeded bytes: text that compresses, or noise that does not.
-inline QByteArray sample(qsizetype size, quint32 seed, bool noise = false) {
-    static const QList<QByteArray> words =
-        QByteArray("archive tarvik script folder backup zip daily copy run night\n").split(' ');
-    QRandomGenerator random(seed);
-    QByteArray out(noise ? size + 8 : 0, '\0');
-    if (noise)
-        random.fillRange(reinterpret_cast<quint64*>(out.data()), size / 8 + 1);
-    while (out.size() < size)
-        out += words[random.bounded(words.size())] + ' ';
-    out.truncate(size);
-    return out;
-}
-
-// Files below `folder` (hidden ones too), as sorted relative paths.
-inline QStringList filesIn(const QString& folder) {
-    QStringList found;
-    QDirIterator it(folder, QDir::Files | QDir::Hidden | QDir::System,
-                    QDirIterator::Subdirectories);
-    while (it.hasNext())
-        found.append(QDir(folder).relativeFilePath(it.next()));
-    found.sort();
-    return found;
-}
-
 // Every file member's content, read with libzip; nothing when the archive or
 // a member cannot be read in full.
 inline std::optional<Files> members(const QString& archive) {
@@ -89,7 +52,7 @@ inline bool peersPass(const QString& archive) {
 // A script's lines but the stamps a run leaves (LastRun, Error): what no run
 // may change.
 inline QStringList scriptLines(const QString& file) {
-    QStringList lines = QString::fromUtf8(get(file)).split(u"\r\n"_s);
+    QStringList lines = QString::fromUtf8(readFile(file)).split(u"\r\n"_s);
     lines.removeIf([](const QString& l) { return l.startsWith(u"LastRun="_s) || l == u"Error=X"; });
     return lines;
 }
@@ -117,7 +80,7 @@ public:
     QString at(const QString& relative = {}) const { return root_.filePath(u"run/"_s + relative); }
     QString script(const QString& name) const { return at(u"scripts/"_s + name); }
     QString log() const { return at(u"log/errors.txt"_s); }
-    QString logText() const { return QString::fromUtf8(get(log())); }
+    QString logText() const { return QString::fromUtf8(readFile(log())); }
     // Where batch runs build their archives (TMPDIR is the run's tmp folder).
     QString tmp() const { return at(u"tmp/tarvik-%1"_s.arg(::getuid())); }
     QString scratch(const QString& name) const { return root_.filePath(name); }
@@ -125,7 +88,7 @@ public:
     // `keys`: "Key=value" lines, '@' standing for the run folder.
     void writeScript(const QString& name, QString keys) const {
         keys = u"[Options]\n"_s + keys.replace(u'@', at().chopped(1)) + u'\n';
-        QVERIFY(put(script(name), keys.replace(u'\n', u"\r\n"_s).toUtf8()));
+        QVERIFY(writeFile(script(name), keys.replace(u'\n', u"\r\n"_s).toUtf8()));
     }
 
     QProcessEnvironment env() const {

@@ -48,7 +48,7 @@ void BatchCliTest::commandLine() {
     QFETCH(QString, printed);
     ProgramFolder pf;
     const QString data = pf.at(u"src/data.txt"_s);
-    QVERIFY(put(data, "payload"));
+    QVERIFY(writeFile(data, "payload"));
     QCOMPARE(runTool(u"zip"_s, {u"-jq"_s, pf.at(u"src/in.zip"_s), data}).exitCode, 0);
     QMap<QString, QString> scripts{{u"empty.zsc"_s, {}}};
     for (const QString& name : {u"Back1.zsc"_s, u"back2.USC"_s, u"notes.dsc"_s, u"one.zsc"_s,
@@ -61,7 +61,7 @@ void BatchCliTest::commandLine() {
         scripts.insert(u"bad.zsc"_s, u"File1=@/src/data.txt"_s);
     for (auto it = scripts.begin(); it != scripts.end(); ++it)
         pf.writeScript(it.key(), *it);
-    QVERIFY(put(pf.script(u"empty.zsc"_s), {}));
+    QVERIFY(writeFile(pf.script(u"empty.zsc"_s), {}));
 
     const Ran r = pf.run(args);
     QCOMPARE(r.code, code);

@@ -33,8 +33,9 @@ void ConcurrentBatchTest::twoProcesses() {
     for (int i = 0; i < 9; ++i) {
         const QString folder = QStringList{u"photos"_s, u"docs"_s, u"more"_s}[i % 3];
         const QString name = u"f%1.txt"_s.arg(i);
-        QVERIFY(put(pf.at(u"src/%1/%2"_s.arg(folder, name)),
-                    src[folder][name] = sample(300'000 + 100'000 * (i % 3), i, i % 3 == 0)));
+        QVERIFY(
+            writeFile(pf.at(u"src/%1/%2"_s.arg(folder, name)),
+                      src[folder][name] = mixedData(300'000 + 100'000 * (i % 3), i, i % 3 == 0)));
     }
     QCOMPARE(runTool(u"zip"_s, {u"-jqr"_s, pf.at(u"src/in.zip"_s), pf.at(u"src/docs"_s)}).exitCode,
              0);
@@ -73,11 +74,11 @@ void ConcurrentBatchTest::twoProcesses() {
         for (const QString& archive : {u"a/Photos.zip"_s, u"b/Photos.zip"_s, u"a/Docs.zip"_s})
             QVERIFY2(peersPass(pf.at(u"out/"_s + archive)), qPrintable(archive));
         for (auto it = src[u"docs"_s].begin(); it != src[u"docs"_s].end(); ++it)
-            QCOMPARE(get(pf.at(u"out/x/"_s + it.key())), *it);
+            QCOMPARE(readFile(pf.at(u"out/x/"_s + it.key())), *it);
         // Every script keeps its keys and gains its stamp, the error mark
         // when it failed.
         for (auto it = scripts.begin(); it != scripts.end(); ++it) {
-            const QByteArray text = get(pf.script(it.key()));
+            const QByteArray text = readFile(pf.script(it.key()));
             QVERIFY2(scriptLines(pf.script(it.key())) == lines[it.key()] &&
                          text.contains("\r\nLastRun=") &&
                          text.contains("\r\nError=X") == it.key().startsWith(u"bad"_s),
@@ -91,8 +92,8 @@ void ConcurrentBatchTest::twoProcesses() {
             QVERIFY2(log.contains(pf.script(u"bad%1.zsc"_s.arg(i)) +
                                   u"  Aborted : No copy of the zip file was made. Kept "_s),
                      qPrintable(log));
-        QCOMPARE(filesIn(pf.tmp()), locks);
-        QCOMPARE(filesIn(pf.at(u"out"_s)).filter(u".tarvik"_s), QStringList());
+        QCOMPARE(filesBelow(pf.tmp()), locks);
+        QCOMPARE(filesBelow(pf.at(u"out"_s)).filter(u".tarvik"_s), QStringList());
     }
 }
 

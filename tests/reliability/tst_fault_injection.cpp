@@ -65,23 +65,23 @@ void FaultInjectionTest::faults_data() {
 // in out/one and out/two; the sources in del/ carry the delete mark.
 void FaultInjectionTest::prepare() {
     pf_.emplace();
-    const Files files{{u"keep/a.txt"_s, sample(300000, 1)},
-                      {u"keep/b.bin"_s, sample(60000, 2, true)},
-                      {u"del/d1.txt"_s, sample(40000, 3)},
-                      {u"del/d2.txt"_s, sample(20000, 4)}};
+    const Files files{{u"keep/a.txt"_s, mixedData(300000, 1)},
+                      {u"keep/b.bin"_s, mixedData(60000, 2, true)},
+                      {u"del/d1.txt"_s, mixedData(40000, 3)},
+                      {u"del/d2.txt"_s, mixedData(20000, 4)}};
     for (auto it = files.begin(); it != files.end(); ++it)
-        QVERIFY(put(pf_->at(u"src/"_s + it.key()), *it));
+        QVERIFY(writeFile(pf_->at(u"src/"_s + it.key()), *it));
     // The same bytes in every folder: fixed times, no extra fields.
     const QString zip = u"cd \"$0\" && touch -d 2004-03-15 */* && zip -qrXD in.zip keep del"_s;
     QCOMPARE(runTool(u"sh"_s, {u"-c"_s, zip, pf_->at(u"src"_s)}).exitCode, 0);
     for (const QString& old : {u"out/one/Backup.zip"_s, u"out/two/Backup.zip"_s})
-        QVERIFY(put(pf_->at(old), get(pf_->at(u"src/in.zip"_s))));
-    QVERIFY(put(pf_->at(u"out/x/keep/a.txt"_s), "OLD") &&
-            put(pf_->at(u"out/y/del/d1.txt"_s), "OLD"));
+        QVERIFY(writeFile(pf_->at(old), readFile(pf_->at(u"src/in.zip"_s))));
+    QVERIFY(writeFile(pf_->at(u"out/x/keep/a.txt"_s), "OLD") &&
+            writeFile(pf_->at(u"out/y/del/d1.txt"_s), "OLD"));
     pf_->writeScript(u"go.zsc"_s, kZipScript);
     pf_->writeScript(u"go.usc"_s, u"ZipFile=@/src/in\nFile1=*.*\nDir1=@/out/x\nDir2=@/out/y\n"
                                   u"Overwrite=Yes\nDelete=Yes"_s);
-    script_ = get(pf_->script(u"go.zsc"_s));
+    script_ = readFile(pf_->script(u"go.zsc"_s));
     before_ = state();
 }
 
@@ -89,10 +89,10 @@ void FaultInjectionTest::prepare() {
 // left out: scripts without the stamps a run leaves, archives made by runs as
 // their members ("damaged" when they cannot be read), other files as they are.
 Files FaultInjectionTest::state() const {
-    Files state{{u"settings"_s, get(pf_->ini())}};
-    for (const QString& file : filesIn(pf_->at()).filter(QRegularExpression(u"^(?!log/)"_s))) {
+    Files state{{u"settings"_s, readFile(pf_->ini())}};
+    for (const QString& file : filesBelow(pf_->at()).filter(QRegularExpression(u"^(?!log/)"_s))) {
         const QString path = pf_->at(file);
-        QByteArray& value = state[file] = get(path);
+        QByteArray& value = state[file] = readFile(path);
         if (file.startsWith(u"scripts/"_s))
             value = scriptLines(path).join(u'\n').toUtf8();
         if (file.startsWith(u"out/"_s) && file.endsWith(u".zip"_s)) {
@@ -115,7 +115,7 @@ int FaultInjectionTest::execute(const QString& phase, const QMap<QString, QStrin
                                     QStringLiteral(TARVIK_INI_WRITER))
                                .code
                          : pf_->run({u"go."_s + phase.front() + u"sc"_s}, env).code;
-    report_ = QString::fromUtf8(get(pf_->scratch(u"shim"_s)));
+    report_ = QString::fromUtf8(readFile(pf_->scratch(u"shim"_s)));
     return code;
 }
 
@@ -151,7 +151,7 @@ void FaultInjectionTest::faults() {
         // The write refuses and keeps the old file, or succeeds with every
         // key (killed, either); a failed write or sync of the new file never
         // succeeds.
-        const QByteArray now = get(pf.script(u"go.zsc"_s)),
+        const QByteArray now = readFile(pf.script(u"go.zsc"_s)),
                          stamped = script_ + "LastRun=2004/03/15\r\n";
         QVERIFY2(killed ? code == -1 && (now == script_ || now == stamped)
                         : (code == 0 || code == 1) && now == (code ? script_ : stamped),
@@ -212,7 +212,7 @@ void FaultInjectionTest::faults() {
     // With what it may delete back, a run without faults ends as one always does.
     for (auto it = before_.begin(); it != before_.end(); ++it)
         if (it.key().startsWith(u"src/"_s) && !QFile::exists(pf.at(it.key())))
-            QVERIFY(put(pf.at(it.key()), *it));
+            QVERIFY(writeFile(pf.at(it.key()), *it));
     QCOMPARE(pf.run({u"go."_s + phase.front() + u"sc"_s}).code, 0);
     Files after = state();
     after.removeIf([&](Files::iterator it) { return stays(it.key()); });

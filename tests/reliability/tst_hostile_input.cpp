@@ -44,12 +44,12 @@ bool writeArchive(const ProgramFolder& pf, const Members& members) {
             (!m.dos.isEmpty() && zip_file_set_external_attributes(z, i, 0, ZIP_OPSYS_DOS, 0)))
             return false;
     }
-    QByteArray bytes = zip_close(z) == 0 ? get(path) : QByteArray();
+    QByteArray bytes = zip_close(z) == 0 ? readFile(path) : QByteArray();
     for (const Member& m : members) // one member: its size in the local and central header
         for (const auto& [signature, at] : {std::pair{"PK\3\4", 22}, {"PK\1\2", 24}})
             if (m.claimedSize)
                 qToLittleEndian(m.claimedSize, bytes.data() + bytes.indexOf(signature) + at);
-    return !bytes.isEmpty() && put(path, bytes);
+    return !bytes.isEmpty() && writeFile(path, bytes);
 }
 
 // The entries below the program folder but those starting with one of
@@ -122,7 +122,8 @@ void HostileInputTest::archives() {
     QFETCH(int, result);
     ProgramFolder pf;
     if (odd[0].name.startsWith('='))
-        QVERIFY(put(pf.at(u"src/in.zip"_s), QByteArray::fromBase64(odd.takeFirst().name.mid(1))));
+        QVERIFY(
+            writeFile(pf.at(u"src/in.zip"_s), QByteArray::fromBase64(odd.takeFirst().name.mid(1))));
     else
         QVERIFY(writeArchive(pf, odd = Members{{"good.txt", "good"}} + odd));
     QVERIFY(QFileInfo(pf.at(u"src/in.zip"_s)).size() < (1 << 20));
@@ -138,18 +139,18 @@ void HostileInputTest::archives() {
                     : !QFile::exists(pf.log()),
              qPrintable(pf.logText()));
     // Each file out is a whole member; all of them are out when the run finishes.
-    const QStringList out = filesIn(pf.at(u"out/x"_s));
+    const QStringList out = filesBelow(pf.at(u"out/x"_s));
     for (const QString& name : out) {
         const auto m = std::find_if(odd.begin(), odd.end(), [&](const Member& m) {
             return m.dos.isEmpty() ? m.name == name.toUtf8() : m.dos == name;
         });
         QVERIFY2(m != odd.end() &&
                      (m->zeros ? QFileInfo(pf.at(u"out/x/"_s + name)).size() == m->zeros
-                               : get(pf.at(u"out/x/"_s + name)) == m->content),
+                               : readFile(pf.at(u"out/x/"_s + name)) == m->content),
                  qPrintable(name));
     }
     QVERIFY(result || out.size() == odd.size());
-    const QString report = QString::fromUtf8(get(pf.scratch(u"shim"_s)));
+    const QString report = QString::fromUtf8(readFile(pf.scratch(u"shim"_s)));
     QVERIFY2(report.section(u"written "_s, 1).toLongLong() <= kFree - kFree / 16,
              qPrintable(report));
 }
@@ -160,14 +161,14 @@ void HostileInputTest::oddSourceNames() {
     Files expected;
     for (const QByteArray name : {" lead.txt", "trail.txt ", "a b.txt", "line\nbreak.txt", "-rf",
                                   "--help", "caf\xc3\xa9.txt", "caf\xe9.txt", "\xff\xfe.bin"}) {
-        QVERIFY(put(pf.at(u"src/odd/"_s + QFile::decodeName(name)), "content of " + name));
+        QVERIFY(writeFile(pf.at(u"src/odd/"_s + QFile::decodeName(name)), "content of " + name));
         expected.insert(QString::fromUtf8(name), "content of " + name);
     }
     pf.writeScript(u"odd.zsc"_s, u"File1=X,@/src/odd/*\nDir1=@/out\nZipFile=-odd name"_s);
     QCOMPARE(pf.run({u"odd.zsc"_s}).code, 0);
     QVERIFY(peersPass(pf.at(u"out/-odd name.zip"_s)));
     QCOMPARE(members(pf.at(u"out/-odd name.zip"_s)), expected);
-    QCOMPARE(filesIn(pf.at(u"src"_s)), QStringList()); // each went in, so each is deleted
+    QCOMPARE(filesBelow(pf.at(u"src"_s)), QStringList()); // each went in, so each is deleted
 }
 
 // Script, settings and log files nobody should write. `make` names the file
@@ -219,19 +220,19 @@ void HostileInputTest::files() {
     make.replace(u'@', folder);
     Files sources;
     for (int i = 0; i < 20; ++i)
-        QVERIFY(put(pf.at(u"src/f%1.txt"_s.arg(i)),
-                    sources[u"f%1.txt"_s.arg(i)] = "source " + QByteArray::number(i)));
+        QVERIFY(writeFile(pf.at(u"src/f%1.txt"_s.arg(i)),
+                          sources[u"f%1.txt"_s.arg(i)] = "source " + QByteArray::number(i)));
     QVERIFY(writeArchive(pf, {{"good.txt", "good"}}));
     pf.writeScript(u"good.zsc"_s, u"File1=@/src/f*\nDir1=@/out\nZipFile=good\nAttachment=Yes\n"
                                   u"EmailAddress1=nobody@example.invalid"_s);
     pf.writeScript(u"good.usc"_s, u"ZipFile=@/src/in\nFile1=*.txt\nDir1=@/out/x"_s);
     pf.writeScript(u"bad.zsc"_s, u"File1=@/src/f1.txt"_s);
-    QVERIFY(put(pf.log(), "old line\r\n"));
+    QVERIFY(writeFile(pf.log(), "old line\r\n"));
 
     const QString kind = make.section(u':', 0, 0), what = make.section(u':', 1);
     const bool many = what == u"File" || what == u"EmailAddress"; // 100,000 keys more
     const QString file = kind == u"ini" ? pf.ini() : kind == u"log" ? pf.log() : pf.script(script);
-    QByteArray text = get(file);
+    QByteArray text = readFile(file);
     for (int i = 2; many && i <= 100'001; ++i)
         text += what.toUtf8() + QByteArray::number(i) + '=' +
                 (what == u"File"_s && script.endsWith(u".zsc"_s)
@@ -239,7 +240,7 @@ void HostileInputTest::files() {
                      : "x" + QByteArray::number(i) + "@example.invalid") +
                 "\r\n";
     if (kind == u"log") // a log through a link must not empty its target
-        QVERIFY(put(pf.ini(), get(pf.ini()) + "NewErrorFile=Yes\r\n"));
+        QVERIFY(writeFile(pf.ini(), readFile(pf.ini()) + "NewErrorFile=Yes\r\n"));
     if (make.contains(u':') && kind != u"lock")
         QFile::remove(file);
     QProcess holder; // another user's lock, held until its input ends
@@ -262,7 +263,8 @@ void HostileInputTest::files() {
     } else if (what.startsWith(u'/')) {
         QVERIFY(QFile::link(what, file));
     } else {
-        QVERIFY(put(file, what == u"huge"
+        QVERIFY(writeFile(file,
+                          what == u"huge"
                               ? text + QByteArray("Filler=0123456789abcdef\r\n").repeated(2'000'000)
                               : text));
     }
@@ -285,11 +287,11 @@ void HostileInputTest::files() {
     if (code == 0 && script == u"good.zsc")
         QCOMPARE(members(pf.at(u"out/good.zip"_s)), sources);
     if (code == 0 && script == u"good.usc")
-        QCOMPARE(get(pf.at(u"out/x/good.txt"_s)), "good");
+        QCOMPARE(readFile(pf.at(u"out/x/good.txt"_s)), "good");
     if (many) // a script that can be read keeps every key
-        QVERIFY(get(file).contains(what.toUtf8() + "100001="));
+        QVERIFY(readFile(file).contains(what.toUtf8() + "100001="));
     if (kind == u"lock") {
-        const QString stamps = QString::fromUtf8(get(pf.script(script)));
+        const QString stamps = QString::fromUtf8(readFile(pf.script(script)));
         QVERIFY2(stamps.contains(u"\r\nLastRun="_s) &&
                      stamps.contains(u"\r\nError=X"_s) == (code == 2),
                  qPrintable(stamps));

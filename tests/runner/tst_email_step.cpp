@@ -1,5 +1,6 @@
 #include "RunnerFixture.h"
 #include "SmtpSink.h"
+#include "runner/BatchMode.h"
 #include "runner/EmailStep.h"
 #include "runner/ZipRunner.h"
 #include "storage/ZipScript.h"
@@ -7,6 +8,7 @@
 #include <QJsonArray>
 #include <QRegularExpression>
 #include <QStringDecoder>
+#include <QSysInfo>
 #include <QTest>
 #include <optional>
 
@@ -53,7 +55,11 @@ class EmailStepTest : public QObject {
 private slots:
     void outcome_data();
     void outcome();
-    void zipRunSendsThroughTheStep();
+    void zipRunSendsThroughTheStep(); // One message per run about its failed scripts; the alert
+                                      // never changes
+    // what the run returns.
+    void failureAlert_data();
+    void failureAlert();
 };
 
 void EmailStepTest::outcome_data() {
@@ -294,6 +300,58 @@ void EmailStepTest::zipRunSendsThroughTheStep() {
     const QJsonValue file = arrived[0][u"attachments"_s].toArray().at(0);
     QVERIFY(QByteArray::fromBase64(file[u"data"_s].toString().toLatin1()) ==
             readFile(fx.path("out1/Backup.zip")));
+}
+
+void EmailStepTest::failureAlert_data() {
+    QTest::addColumn<bool>("oneFails");
+    QTest::addColumn<bool>("serverListens");
+    QTest::addColumn<QString>("alertAddress");
+    QTest::addColumn<QString>("log"); // the run log's lines, each as far as given
+    const QString failed = u"restore.usc  Aborted : No zip file in script file to process."_s;
+    const QString a = u"ops@example.test"_s,
+                  unsent = RunnerFixture::kStamp + u"  Unable to send the failure alert"_s;
+    QTest::newRow("a failure, alert sent") << true << true << a + u", me@example.test"_s << failed;
+    QTest::newRow("all finished, nothing sent") << false << true << a << QString();
+    QTest::newRow("no alert address") << true << true << QString() << failed;
+    QTest::newRow("server unreachable: one log line")
+        << true << false << a << failed + u'|' + unsent;
+}
+
+void EmailStepTest::failureAlert() {
+    QFETCH(bool, oneFails);
+    QFETCH(bool, serverListens);
+    QFETCH(QString, alertAddress);
+    QFETCH(QString, log);
+    SmtpSink sink;
+    RunnerFixture fx;
+    fx.settings.mailServer = u"127.0.0.1"_s;
+    fx.settings.mailServerPort = qint16(serverListens ? sink.port() : unusedPort());
+    fx.settings.alertAddress = alertAddress;
+    fx.writeFile("src/a.txt", "alpha");
+    fx.writeScript(
+        u"good.zsc"_s,
+        {{u"File1"_s, u"@/src/*.txt"_s}, {u"Dir1"_s, u"@/out1"_s}, {u"ZipFile"_s, u"Backup"_s}});
+    if (oneFails)
+        fx.writeScript(u"restore.usc"_s, {{u"Dir1"_s, u"@/out2"_s}});
+    QCOMPARE(RunBatch(Command{CommandMode::All, {}}, fx.context),
+             oneFails ? kExitAborted : kExitAllFinished);
+    QStringList lines = fx.logLines();
+    for (QString& line : lines)
+        line.truncate(log.section(u'|', &line - lines.data(), &line - lines.data()).size());
+    QCOMPARE(lines.join(u'|'), log);
+    const QList<QJsonObject> arrived = sink.messages();
+    QCOMPARE(arrived.size(), oneFails && !alertAddress.isEmpty() && serverListens ? 1 : 0);
+    if (arrived.isEmpty())
+        return;
+    QCOMPARE(arrived[0][u"rcptTo"_s].toVariant().toStringList(),
+             (QStringList{u"ops@example.test"_s, u"me@example.test"_s}));
+    QCOMPARE(arrived[0][u"subject"_s].toString(),
+             u"Tarvik: 1 of 2 scripts failed on "_s + QSysInfo::machineHostName());
+    const QString text = arrived[0][u"text"_s].toString();
+    QVERIFY2(text.contains(u"restore.usc\n  "_s + fx.kStamp + u"  "_s + fx.settings.scriptFilePath +
+                           u'/' + log) &&
+                 !text.contains(u"good.zsc"_s),
+             qPrintable(text));
 }
 
 QTEST_GUILESS_MAIN(EmailStepTest)

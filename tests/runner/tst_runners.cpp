@@ -3,10 +3,13 @@
 #include "runner/UnzipRunner.h"
 #include "runner/ZipRunner.h"
 #include "storage/FileLock.h"
+#include "storage/FileOps.h"
 #include "storage/Scramble.h"
+#include "storage/ZipScript.h"
 
 #include <QTest>
 #include <QThread>
+#include <future>
 #include <memory>
 #include <optional>
 #include <sys/inotify.h>
@@ -23,6 +26,10 @@ private slots:
     void runs();
     void sameArchiveNameInParallel();
     void smallRules();
+    // Runs the user stops end early and leave nothing half made; runs left
+    // alone report progress that only rises, up to the total.
+    void stops_data();
+    void stops();
 };
 
 // Every zip row runs job.zsc (or `script`) over src/a.txt; every unzip row runs
@@ -65,6 +72,14 @@ void RunnerTest::runs_data() {
     row("aborted run afresh", {{u"Dir1"_s, {}}}, "afresh", 2, noDirs, a);
     row("finished run keeps the old log", {}, "old-log", 0, u"old line"_s, done);
     row("finished run afresh", {}, "afresh", 0, {}, done);
+    // After four runs a second apart: only the newest three dated archives stay,
+    // look-alikes are not touched, and the e-mail's link names the new one.
+    row("three versions kept", {{u"Versions"_s, u"3"_s}, {u"HyperLink"_s, u"Yes"_s}}, "versions", 0,
+        {},
+        u"out1/Backup-2004031-140709.zip? out1/Backup-20040315-140707.zip=a.txt "
+        u"out1/Backup-20040315-140708.zip=a.txt out1/Backup-20040315-140709.zip=a.txt "
+        u"out1/Backup-20040315-140709.zip.bak out1/Other-20040101-000000.zip? "
+        u"out1/backup-20040101-000000.zip? src/a.txt"_s);
     row("no zip file", {{u"ZipFile"_s, {}}}, "", 2,
         u"job.zsc  Aborted : No zip file in script file to process."_s, a);
     row("zip file with a folder", {{u"ZipFile"_s, u"../escape"_s}}, "", 2,
@@ -281,6 +296,24 @@ void RunnerTest::runs() {
                          QFile::encodeName(in).constData());
         });
     }
+    QString linked;
+    if (setUp == u"versions") {
+        for (const char* name :
+             {"out1/Backup-20040315-140709.zip.bak", "out1/Backup-2004031-140709.zip",
+              "out1/Other-20040101-000000.zip", "out1/backup-20040101-000000.zip"})
+            fx.writeFile(name, "keep");
+        const auto clock = fx.context.clock;
+        for (int second = 5; second < 9; ++second) {
+            fx.context.clock = [second] {
+                return QDateTime(QDate(2004, 3, 15), QTime(14, 7, second));
+            };
+            QCOMPARE(RunZipScript(script, fx.context), 0);
+        }
+        fx.context.clock = clock;
+        fx.context.email = [&linked](const ZipScript& s, const QString&) {
+            linked = s.options.zipFile;
+        };
+    }
     if (setUp == u"older" || setUp == u"newer") {
         fx.writeFile("out1/a.txt", "on disk");
         QVERIFY(setModified(fx.path("out1/a.txt"), setUp == u"newer" ? 4000000000 : 600000000));
@@ -291,6 +324,7 @@ void RunnerTest::runs() {
         replacer.join();
     ::close(watch);
     QCOMPARE(got, result);
+    QCOMPARE(linked, setUp == u"versions" ? u"Backup-20040315-140709"_s : QString());
     QCOMPARE(fx.logLines().join(u'|'), log);
     QCOMPARE(fx.files(zip ? QString() : u"src/"_s).join(u' '), files);
     QVERIFY(!log.isEmpty() || !QFile::exists(fx.logPath())); // no empty log left
@@ -347,6 +381,87 @@ void RunnerTest::smallRules() {
     QCOMPARE(ResultText(20, u"creating zip file"_s),
              u"An error occured while creating zip file the specified files."_s);
     QCOMPARE(ResultText(150, u"creating zip file"_s), QString());
+}
+
+void RunnerTest::stops_data() {
+    QTest::addColumn<QString>("script");
+    QTest::addColumn<QString>("mode"); // the zip script's CompressionMode
+    // Thirds of the work done when another thread sets the stop flag; 0 never.
+    QTest::addColumn<int>("stopAt");
+    for (const int stopAt : {1, 0}) {
+        QTest::addRow("zip, deflated, stop at %d/3", stopAt) << "s.zsc"
+                                                             << "Best" << stopAt;
+        QTest::addRow("zip, stored, stop at %d/3", stopAt) << "s.zsc"
+                                                           << "None" << stopAt;
+        QTest::addRow("unzip, stop at %d/3", stopAt) << "s.usc"
+                                                     << "" << stopAt;
+    }
+    // Built, but not yet copied: the archive is discarded all the same.
+    QTest::newRow("zip, stop at 3/3") << "s.zsc"
+                                      << "Fast" << 3;
+}
+
+void RunnerTest::stops() {
+    QFETCH(QString, script);
+    QFETCH(QString, mode);
+    QFETCH(int, stopAt);
+    const bool stop = stopAt > 0;
+    RunnerFixture fx;
+    constexpr int kFiles = 12; // of 2 MiB random bytes
+    constexpr qint64 kTotal = qint64(kFiles) << 21;
+    for (int i = 0; i < kFiles; ++i)
+        fx.writeFile(qPrintable(u"src/f%1.bin"_s.arg(i)), mixedData(2 << 20, i, true));
+    QVERIFY(infoZip(fx.path("src"), {u"-0r"_s, fx.path("in.zip"), u"."_s}));
+    const bool zip = script.endsWith(u".zsc"_s);
+    fx.writeScript(script, {{u"File1"_s, zip ? u"X,"_s + fx.path("src/*.*") : u"*.*"_s},
+                            {u"Dir1"_s, fx.path("out1")},
+                            {u"ZipFile"_s, zip ? u"big"_s : fx.path("in")},
+                            {u"CompressionMode"_s, mode},
+                            {u"Delete"_s, u"Yes"_s}});
+    // The engine waits in its report until the other thread has set the flag.
+    std::promise<void> reported, stopped;
+    std::thread stopper([&] {
+        if (stop)
+            reported.get_future().wait_for(std::chrono::minutes(1));
+        fx.context.stop = stop;
+        stopped.set_value();
+    });
+    QList<std::pair<qint64, qint64>> seen;
+    fx.context.progress = [&](qint64 done, qint64 total, const QString&) {
+        const qint64 at = kTotal * stopAt / 3;
+        if (stop && done >= at && (seen.isEmpty() || seen.last().first < at)) {
+            reported.set_value();
+            stopped.get_future().wait();
+        }
+        seen.append({done, total});
+    };
+    const quint16 result =
+        zip ? RunZipScript(script, fx.context) : RunUnzipScript(script, fx.context);
+    stopper.join();
+    QVERIFY(!seen.isEmpty());
+    for (qsizetype i = 0; i < seen.size(); ++i)
+        QVERIFY(seen[i].second == kTotal && (i == 0 || seen[i].first >= seen[i - 1].first));
+    QCOMPARE(result, stop ? kRunAborted : kRunFinished);
+    QVERIFY(stopAt == 1 ? seen.last().first < kTotal * 2 / 3 : seen.last().first == kTotal);
+    if (!stop)
+        return;
+    QCOMPARE(fx.logLines(), QStringList{script + u"  Aborted : Stopped by the user."_s});
+    QCOMPARE(ReadIni(u"Options"_s, u"Error"_s, {}, fx.scriptPath(script)), u"X"_s);
+    const auto listing = [&](const char* d) {
+        return QDir(fx.path(d)).entryList(QDir::Files | QDir::Hidden);
+    };
+    QVERIFY(listing("src").size() == kFiles && QFile::exists(fx.path("in.zip")));
+    if (zip) {
+        QCOMPARE(listing("tmp") + listing("out1"), QStringList{LockFileName(u"big.zip"_s)});
+        return;
+    }
+    // Only whole files, each the member of its name.
+    const QStringList present = listing("out1");
+    QVERIFY(!present.isEmpty() && present.size() < kFiles);
+    for (const QString& name : present)
+        QVERIFY2(readFile(fx.path("out1") + u'/' + name) ==
+                     runTool(u"unzip"_s, {u"-p"_s, fx.path("in.zip"), name}).raw,
+                 qPrintable(name));
 }
 
 QTEST_GUILESS_MAIN(RunnerTest)

@@ -126,23 +126,27 @@ const std::tuple<const char*, QString, QString, QString> kScrambles[] = {
 };
 
 // Options lines -> as a zip script: specs (X: marked) | level | paths | date |
-// password | as an unzip script: extract mode, overwrite, password
+// password | as an unzip script: extract mode, overwrite, password | the zip
+// script's versions (" vN" when any)
 const std::tuple<const char*, QByteArray, QString> kScriptReads[] = {
     {"family starts at 1", "File2=/a", u"|9|||0 0"_s},
     {"marks in both cases, blank kept, x without comma, empty value ends",
      "File1=x,/a\nFile2=X, /b\nFile3=x/c\nFile4=/d\nFile5=\nFile6=/e",
      u"X:/a;X: /b;x/c;/d|9|||0 0"_s},
     {"upper-case words",
-     "CompressionMode=NONE\nStorePaths=YES\nModifiedDate=12/31/1999\nExtract=NEWER\nOverwrite=YES",
-     u"|0|paths|1999-12-31|1 1"_s},
+     "CompressionMode=NONE\nStorePaths=YES\nModifiedDate=12/31/1999\nExtract=NEWER\nOverwrite=YES\n"
+     "Versions= 7 ",
+     u"|0|paths|1999-12-31|1 1 v7"_s},
     {"unknown words",
-     "CompressionMode=Max\nStorePaths=true\nModifiedDate=31/12/1999\nExtract=Newest\nOverwrite=Y",
+     "CompressionMode=Max\nStorePaths=true\nModifiedDate=31/12/1999\nExtract=Newest\nOverwrite=Y\n"
+     "Versions=three",
      u"|9|||0 0"_s},
     {"fast, 1 is no yes, 20yy, password unscrambled",
      "CompressionMode=fast\nStorePaths=1\nModifiedDate=1/5/29\nExtract=newer and NON-EXISTING\n"
-     "Password=zo",
-     u"|1||2029-01-05|2 0 pw"_s},
-    {"normal, 19yy", "CompressionMode=Normal\nModifiedDate=1/5/30", u"|6||1930-01-05|0 0"_s},
+     "Password=zo\nVersions=5000",
+     u"|1||2029-01-05|2 0 pw v999"_s},
+    {"normal, 19yy", "CompressionMode=Normal\nModifiedDate=1/5/30\nVersions=-2",
+     u"|6||1930-01-05|0 0"_s},
 };
 
 } // namespace
@@ -247,14 +251,16 @@ private slots:
         QStringList specs;
         for (const FileSpecEntry& e : o.fileSpecs)
             specs.append((e.deleteMark ? u"X:"_s : u""_s) + e.spec);
-        QCOMPARE(u"%1|%2|%3|%4|%5 %6 %7"_s.arg(specs.join(u';'))
-                     .arg(CompressionLevel(o.compression))
-                     .arg(o.storePaths ? u"paths"_s : u""_s, o.modifiedDate.toString(Qt::ISODate))
-                     .arg(int(u.extract))
-                     .arg(u.overwrite)
-                     .arg(o.password == u.password ? u.password : u"differ"_s)
-                     .trimmed(),
-                 read);
+        QCOMPARE(
+            u"%1|%2|%3|%4|%5 %6 %7"_s.arg(specs.join(u';'))
+                    .arg(CompressionLevel(o.compression))
+                    .arg(o.storePaths ? u"paths"_s : u""_s, o.modifiedDate.toString(Qt::ISODate))
+                    .arg(int(u.extract))
+                    .arg(u.overwrite)
+                    .arg(o.password == u.password ? u.password : u"differ"_s)
+                    .trimmed() +
+                (o.versions ? u" v%1"_s.arg(o.versions) : QString()),
+            read);
     }
 
     // The editor's keys in their order; a family rewritten gapless only when it
@@ -280,6 +286,11 @@ private slots:
                  u"ModifiedDate=03/15/2004\r\nCompressionMode=None\r\nStorePaths=No\r\n"
                  u"StoreSubDirs=Yes\r\nIncludeHiddenFiles=No\r\nIncludeDirectoryEntries=No\r\n"
                  u"IncludeVolumeLabel=No\r\n"_s);
+        o.versions = 7; // written only when set
+        QVERIFY(WriteZipScriptOptions(d, o, false, false));
+        QVERIFY(d.serialize().endsWith(u"IncludeVolumeLabel=No\r\nVersions=7\r\n"_s));
+        o.versions = 0;
+        QVERIFY(WriteZipScriptOptions(d, o, false, false));
         o.description = u"a\nb"_s;
         QVERIFY(!WriteZipScriptOptions(d, o, true, true));
         o.description.clear();

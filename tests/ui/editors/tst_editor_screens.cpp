@@ -109,6 +109,12 @@ saved into the file it was opened on, whole if gone meanwhile: w.v2.zsc:$keys D.
     descriptionBox=new saveButton
   = list: description new | list: description new | list: description new | $saved
   = D.ZSC: Description=new | s.zsc: Description=new | w.v2.zsc: Description=new
+names the run would refuse, refused at save: $s zipFileBox=daily/backup saveButton ?messagesBox
+    zipFileBox=.. saveButton ?messagesBox zipFileBox=z scriptNameBox=a\b saveButton
+  = beep | beep | beep | messagesBox=A zip file name cannot hold the character "/". Please enter a
+  + different name. | messagesBox=A zip file name cannot hold the character ".". Please enter a
+  + different name. | status: A script file name cannot hold the character "\". Please enter a
+  + different name. | Save
 a password that cannot be stored: $s passwordBox=a{#12} scriptNameBox=r saveButton
   = beep | status: The password holds a character that cannot be stored. Please use other
   + characters. | Save
@@ -155,6 +161,12 @@ Delete and Extract as stored; Esc unchanged closes: a.usc:Delete=YES;Extract=new
     unzip:c.usc ?deleteZipFileNo ?extractAll Esc
   = deleteZipFileYes=on | extractNewer=on | deleteZipFileNo=on | extractNewerAndNonExisting=on
   = deleteZipFileNo=on | extractAll=on | closed
+a typed archive needs its full path; a name the run would refuse: $a zipFileBox=later/typed
+    saveButton ?messagesBox zipFileBox=/later/typed scriptNameBox=../out saveButton ?messagesBox
+    scriptNameBox=a saveButton
+  = beep | beep | messagesBox=Please enter the file to unzip with its full path, starting with "/".
+  = messagesBox=A script file name cannot hold the character "/". Please enter a different name.
+  = $saved | a.usc: ZipFile=/later/typed
 a directory added - written whole; a further change saved into the same file: $a !p:/more
     addDirectoryButton $again
   = $dir | $saved | a.usc: Dir2=/more; Delete=Yes; -LastRun; -Error | lastFolder=/more
