@@ -67,6 +67,8 @@ const std::tuple<const char*, QByteArray, int, QString, QString, bool, QByteArra
     {"CR refused", kP, 0600, u"A"_s, u"1\r2"_s, false, kP},
     {"NUL refused", kP, 0600, u"A"_s, u"1\0002"_s, false, kP},
     {"equals in key refused", kP, 0600, u"A=B"_s, u"1"_s, false, kP},
+    {"NUL in key refused", kP, 0600, u"A\0B"_s, u"1"_s, false, kP},
+    {"blank around key refused", kP, 0600, u" A"_s, u"1"_s, false, kP},
     {"read-only file refused", kP, 0400, u"B"_s, u"2"_s, false, kP},
     {"read-only file refused, also with nothing to change", kP, 0400, u"E"_s, u""_s, false, kP},
 };
@@ -313,6 +315,14 @@ private slots:
         QCOMPARE(d.serialize(),
                  u"[Options]\r\nFile1=*.*\r\nDir1=/a\r\nZipFile=/in/D\r\nPassword=zo\r\n"
                  u"Delete=No\r\nOverwrite=No\r\nExtract=Newer and non-existing\r\n"_s);
+        // A list with an empty entry, or a password that cannot be stored, writes nothing.
+        const QString saved = d.serialize();
+        s.fileSpecs = {u"a"_s, {}};
+        QVERIFY(!WriteUnzipScript(d, s, true));
+        s.fileSpecs = {u"a"_s};
+        s.password = u"a\x12"_s;
+        QVERIFY(!WriteUnzipScript(d, s, false));
+        QCOMPARE(d.serialize(), saved);
     }
 
     void loadSettings_data() { addRows(kLoads); }
