@@ -1,4 +1,5 @@
 #include "RunnerFixture.h"
+#include "runner/CommandLine.h"
 #include "runner/ResultText.h"
 #include "runner/UnzipRunner.h"
 #include "runner/ZipRunner.h"
@@ -72,6 +73,7 @@ void RunnerTest::runs_data() {
     row("aborted run afresh", {{u"Dir1"_s, {}}}, "afresh", 2, noDirs, a);
     row("finished run keeps the old log", {}, "old-log", 0, u"old line"_s, done);
     row("finished run afresh", {}, "afresh", 0, {}, done);
+    row("what a killed run left unfinished goes", {}, "unfinished", 0, {}, done);
     // After four runs a second apart: only the newest three dated archives stay,
     // look-alikes are not touched, and the e-mail's link names the new one.
     row("three versions kept", {{u"Versions"_s, u"3"_s}, {u"HyperLink"_s, u"Yes"_s}}, "versions", 0,
@@ -264,6 +266,10 @@ void RunnerTest::runs() {
         QVERIFY(QDir().mkpath(fx.context.tempFolder) &&
                 infoZip(fx.path("stale"), {fx.path("tmp/Backup.zip"), u"old.txt"_s}));
     }
+    if (setUp == u"unfinished") // a killed run's archive and copy, not yet named
+        for (const QString& dir : {u"tmp/"_s, u"out1/"_s})
+            fx.writeFile(qPrintable(dir + TemporarySiblingPrefix(u"Backup.zip"_s) + u"k1ll3d"_s),
+                         "half");
     if (setUp == u"logs")
         for (const char* name : {"src/a.log", "src/b.log", "src/keep.txt", "src/sub/c.log"})
             fx.writeFile(name, name);
@@ -381,6 +387,8 @@ void RunnerTest::smallRules() {
     QCOMPARE(ResultText(20, u"creating zip file"_s),
              u"An error occured while creating zip file the specified files."_s);
     QCOMPARE(ResultText(150, u"creating zip file"_s), QString());
+    for (const QStringList& args : {QStringList{}, QStringList{u" /P "_s}}) // the window
+        QCOMPARE(ParseCommandLine(args).mode, CommandMode::Interactive);
 }
 
 void RunnerTest::stops_data() {
