@@ -88,6 +88,12 @@ quint64 LittleEndianAt(const QByteArray& bytes, qsizetype at, int count) {
 }
 
 bool ReadBytesAt(int fd, quint64 offset, qint64 size, QByteArray* bytes) {
+    // Sizes come from the archive: nothing is allocated for bytes the file
+    // does not hold.
+    struct stat st {};
+    if (size < 0 || ::fstat(fd, &st) != 0 || offset > quint64(st.st_size) ||
+        quint64(size) > quint64(st.st_size) - offset)
+        return false;
     bytes->resize(size);
     qint64 done = 0;
     while (done < size) {
