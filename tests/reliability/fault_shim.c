@@ -3,12 +3,12 @@
 // Set by TARVIK_FAULT_<name>: UNDER the folder watched; CALL the kind that
 // fails (open, write, read, rename, fsync, or dirsync: an fsync of a folder or
 // a syncfs), with ERRNO (0: the process is killed before the call instead),
-// at its AT-th (1-based) watched call, and at every later one when PERSIST is
-// 1; FREE the bytes free (fstatvfs says so, writes beyond fail with ENOSPC);
-// DAMAGE, with the fsync kind, an offset: the chosen syncs do not fail, the
-// byte there is flipped first (a copy damaged on its way to the disk).
-// REPORT gets "hit KIND PATH" per failed call and at exit "count KIND N" per
-// kind and "written BYTES".
+// at its AT-th (1-based) watched call, with PERSIST 1 at every later one, with
+// 2 at every other one (as signals interrupt calls); FREE the bytes free
+// (fstatvfs says so, writes beyond fail with ENOSPC); DAMAGE, with the fsync
+// kind, an offset: the chosen syncs do not fail, the byte there is flipped
+// first (a copy damaged on its way to the disk). REPORT gets "hit KIND PATH"
+// per failed call and at exit "count KIND N" per kind and "written BYTES".
 #define _GNU_SOURCE
 #include <dlfcn.h>
 #include <errno.h>
@@ -47,7 +47,7 @@ __attribute__((constructor)) static void start(void) {
             failKind = k;
     failErrno = atoi(setting("TARVIK_FAULT_ERRNO", "5"));
     failAt = atol(setting("TARVIK_FAULT_AT", "1"));
-    persist = strcmp(setting("TARVIK_FAULT_PERSIST", "0"), "1") == 0;
+    persist = atoi(setting("TARVIK_FAULT_PERSIST", "0"));
     freeBytes = atoll(setting("TARVIK_FAULT_FREE", "-1"));
     damage = atoll(setting("TARVIK_FAULT_DAMAGE", "-1"));
 }
@@ -97,7 +97,9 @@ static int fault(int kind, const char* path, size_t bytes) {
     if (!watched(path))
         return 0;
     const long n = __atomic_add_fetch(&counts[kind], 1, __ATOMIC_SEQ_CST);
-    if (kind == failKind && (n == failAt || (n > failAt && persist))) {
+    const long past = n - failAt;
+    if (kind == failKind &&
+        (past == 0 || (past > 0 && (persist == 1 || (persist == 2 && past % 2 == 0))))) {
         note("hit %s %s\n", kNames[kind], path);
         if (!failErrno)
             raise(SIGKILL);
