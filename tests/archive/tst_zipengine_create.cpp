@@ -112,6 +112,8 @@ void ZipEngineCreateTest::create_data() {
         "a.txt linkfile.txt old.txt");
     row("repeated names", "x/a.txt;y/a.txt", "*.txt", "R", 370, "");
     row("nothing matched", "a.log", "*.txt", "", 50, "");
+    row("a folder not there or a file matches nothing", "a.txt", "*.txt no/*.txt a.txt/*", "", 0,
+        "a.txt");
     row("FIFO and dangling link left out", "a.txt;fifo:p.txt;d.txt->gone", "*.txt", "", 40,
         "a.txt");
     row("only unreadable matches", "fifo:p.txt", "*.txt", "", 40, "");

@@ -75,8 +75,7 @@ void ZipEngineExtractTest::wildcard_data() {
     row("several stars, missing tail", u"a*b*c"_s, u"aXXbYY"_s, false, false);
     row("empty name", u"*"_s, u""_s, false, true);
     row("literal needs all", u"abc"_s, u"ab"_s, false, false);
-    row("pathological backtracking", u"*a*a*a*a*a*a*a*a*a*a*b"_s, QString(5000, u'a'), false,
-        false);
+    row("backtracking, never exponential", u"*a*a*a*a*a*a*b"_s, QString(5000, u'a'), false, false);
 }
 
 void ZipEngineExtractTest::wildcard() {
@@ -218,6 +217,7 @@ void ZipEngineExtractTest::archives_data() {
     when("mode 2, no file", 0, 2, false, "ARCHIVE");
     when("1 s older, exact times", -1, 2, true, "ARCHIVE");
     when("1 s older, DOS times", -1, 2, true, "DISK", false);
+    when("2 s older, DOS times", -2, 2, true, "DISK", false);
     when("3 s older, DOS times", -3, 1, true, "ARCHIVE", false);
     const auto aes = [](const char* bits, const char* method) {
         return u"7z a -tzip -mem=AES%1 -mm=%2 -pright p.zip m.bin"_s.arg(QLatin1String(bits),

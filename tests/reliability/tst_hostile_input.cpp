@@ -263,10 +263,9 @@ void HostileInputTest::files() {
     } else if (what.startsWith(u'/')) {
         QVERIFY(QFile::link(what, file));
     } else {
-        QVERIFY(writeFile(file,
-                          what == u"huge"
-                              ? text + QByteArray("Filler=0123456789abcdef\r\n").repeated(2'000'000)
-                              : text));
+        if (what == u"huge")
+            text += QByteArray("Filler=0123456789abcdef\r\n").repeated(2'000'000);
+        QVERIFY(writeFile(file, text));
     }
 
     // A script that cannot be read, and a log that is not a file of ours,

@@ -267,9 +267,8 @@ void RunnerTest::runs() {
                 infoZip(fx.path("stale"), {fx.path("tmp/Backup.zip"), u"old.txt"_s}));
     }
     if (setUp == u"unfinished") // a killed run's archive and copy, not yet named
-        for (const QString& dir : {u"tmp/"_s, u"out1/"_s})
-            fx.writeFile(qPrintable(dir + TemporarySiblingPrefix(u"Backup.zip"_s) + u"k1ll3d"_s),
-                         "half");
+        for (const QString& left : {u"tmp/%1A09azZ"_s, u"out1/%1k1ll3d"_s})
+            fx.writeFile(qPrintable(left.arg(TemporarySiblingPrefix(u"Backup.zip"_s))), "half");
     if (setUp == u"logs")
         for (const char* name : {"src/a.log", "src/b.log", "src/keep.txt", "src/sub/c.log"})
             fx.writeFile(name, name);
