@@ -3,24 +3,16 @@
 #include "platform/DialogService.h"
 #include "platform/TextViewer.h"
 #include "platform/WaitCursor.h"
-#include "runner/BatchMode.h"
-#include "storage/FileOps.h"
 #include "storage/PathText.h"
 #include "storage/ProfileFile.h"
 #include "storage/ProgramSettings.h"
-#include "storage/ScriptFolder.h"
 #include "storage/TempFolder.h"
 #include "storage/Wildcard.h"
-#include "ui/common/WindowMessages.h"
 #include "ui/common/WindowPlacement.h"
-#include "ui/editors/UnzipScriptEditor.h"
-#include "ui/editors/ZipScriptEditor.h"
 #include "ui/main/AboutBox.h"
 #include "ui/main/AdvancedSelectDialog.h"
 #include "ui/main/RunProgress.h"
 #include "ui/main/ScriptListAdapter.h"
-#include "ui/main/ScriptTypeChooser.h"
-#include "ui/options/OptionsDialog.h"
 #include "ui_MainWindow.h"
 
 #include <QCloseEvent>
@@ -28,11 +20,9 @@
 #include <QGuiApplication>
 #include <QKeyEvent>
 #include <QMenu>
-#include <QScrollBar>
 #include <QShortcut>
 #include <QStyle>
 #include <QSystemTrayIcon>
-#include <QTextCursor>
 #include <QTimer>
 
 // Resources of a static library are registered by hand, outside any namespace.
@@ -44,11 +34,6 @@ namespace tarvik {
 namespace {
 
 const QString kListToolTip = QStringLiteral(" Double-click on script to execute ");
-const QString kTerminatedLine = QStringLiteral("Script execution terminated by user.");
-const QString kStoppingLine =
-    QStringLiteral("Stopping after the current script. Press Terminate again to stop it now.");
-const QString kStopQuestion =
-    QStringLiteral("Stop the running script now? Nothing is copied or deleted.");
 
 // The size the window was drawn at: where it starts, and its smallest.
 constexpr QSize kDesignedSize(860, 560);
@@ -302,173 +287,10 @@ void MainWindow::showAbout() {
     box->open();
 }
 
-// ---- Script commands ---------------------------------------------------------
-
-int MainWindow::rowOfExistingScript() {
-    const int row = highlightedRow();
-    if (row < 0)
-        return -1;
-    currentScriptFile_ = model_->row(row).fileName;
-    const QString path = scriptPath(currentScriptFile_);
-    if (!ScriptFileExists(path)) {
-        dialogs_.reportError(this, QStringLiteral("Script file ") + path +
-                                       QStringLiteral(" does not exist."));
-        return -1;
-    }
-    return row;
-}
-
 void MainWindow::afterRowsChanged() {
     const bool any = model_->rowCount() > 0;
     ui_->scriptList->setToolTip(any ? kListToolTip : QString());
     setListCommandsEnabled(any);
-}
-
-void MainWindow::addScript() {
-    addingNewScript_ = true;
-    ScriptTypeChooser chooser(
-        [this](bool zip) {
-            if (zip)
-                openZipEditor(true, {});
-            else
-                openUnzipEditor(true, {});
-        },
-        this);
-    chooser.exec();
-    if (model_->rowCount() > 0)
-        afterRowsChanged();
-}
-
-void MainWindow::editScript() {
-    addingNewScript_ = false;
-    const int row = rowOfExistingScript();
-    if (row < 0)
-        return;
-    if (model_->row(row).type == kZipType)
-        openZipEditor(false, currentScriptFile_);
-    else
-        openUnzipEditor(false, currentScriptFile_);
-}
-
-void MainWindow::openUnzipEditor(bool adding, const QString& file) {
-    UnzipScriptEditor editor(EditorContext{settings_, dialogs_, *listAdapter_}, adding, file, this);
-    editor.exec();
-}
-
-void MainWindow::openZipEditor(bool adding, const QString& file) {
-    ZipScriptEditor editor(EditorContext{settings_, dialogs_, *listAdapter_}, adding, file, this);
-    editor.exec();
-}
-
-void MainWindow::deleteScript() {
-    const int row = rowOfExistingScript();
-    if (row < 0)
-        return;
-    if (!dialogs_.confirm(this,
-                          QStringLiteral("Are you sure you want to delete the selected script?")))
-        return;
-    // The row goes only with its file; a file that stays is reported.
-    const QString path = scriptPath(currentScriptFile_);
-    PlatformError error;
-    if (!RemoveFile(path, error)) {
-        ReportFileError(dialogs_, this, QStringLiteral("Unable to delete file ") + path, error);
-        return;
-    }
-    model_->removeScriptRow(row);
-    if (model_->rowCount() == 0) {
-        afterRowsChanged();
-        ui_->runButton->setEnabled(false);
-        return;
-    }
-    // The row that took the removed one's place.
-    const QModelIndex next = model_->index(qMin(row, model_->rowCount() - 1), kFileNameColumn);
-    ui_->scriptList->setCurrentIndex(next);
-    WaitCursor wait;
-    updateRunButton();
-}
-
-void MainWindow::copyScript() {
-    const int row = rowOfExistingScript();
-    if (row < 0)
-        return;
-    const QString source = currentScriptFile_;
-    const QString sourcePath = scriptPath(source);
-    const bool zip = ScriptKindOfName(source) == ScriptKind::Zip;
-    const QString extension = ScriptEnding(zip ? ScriptKind::Zip : ScriptKind::Unzip);
-    const QString description =
-        ReadIni(QStringLiteral("Options"), QStringLiteral("Description"), {}, sourcePath);
-    for (;;) {
-        QString name = dialogs_
-                           .askText(this, QStringLiteral("File Name (Don't include extention)"),
-                                    QStringLiteral("Copy from file ") + source, {})
-                           .value_or(QString())
-                           .trimmed();
-        if (name.isEmpty())
-            return;
-        // A name is a file in the script folder, never a path elsewhere.
-        if (name.contains(u'/') || name.contains(kPathSeparator)) {
-            dialogs_.reportError(this, QStringLiteral("File name ") + name +
-                                           QStringLiteral(" is not valid."));
-            continue;
-        }
-        if (!name.endsWith(extension, Qt::CaseInsensitive))
-            name += extension;
-        const QString target = scriptPath(name);
-        if (ScriptFileExists(target)) {
-            dialogs_.reportError(this, QStringLiteral("File ") + target +
-                                           QStringLiteral(" already exists."));
-            continue;
-        }
-        // Complete or not at all; an empty file of that name is replaced.
-        PlatformError error;
-        if (!CopyFileOwnerOnly(sourcePath, target, error)) {
-            ReportFileError(dialogs_, this,
-                            QStringLiteral("Unable to copy file ") + sourcePath +
-                                QStringLiteral(" to ") + target,
-                            error);
-            continue;
-        }
-        // That empty file may have a row already: it is replaced, not doubled.
-        for (int i = model_->rowCount() - 1; i >= 0; --i) {
-            if (model_->row(i).fileName == name)
-                model_->removeScriptRow(i);
-        }
-        ScriptRow copy;
-        copy.fileName = name;
-        copy.type = zip ? kZipType : kUnzipType;
-        copy.description = description;
-        model_->addRow(std::move(copy));
-    }
-}
-
-void MainWindow::openScript() {
-    if (rowOfExistingScript() < 0)
-        return;
-    openInTextViewer(scriptPath(currentScriptFile_));
-}
-
-void MainWindow::showHelp() {
-    openInTextViewer(settings_.helpFile);
-}
-
-void MainWindow::openInTextViewer(const QString& path) {
-    // Without a line here a desktop with no viewer for text files would
-    // leave the key or button looking dead.
-    if (viewer_->open(path))
-        return;
-    QString line = QStringLiteral("No text viewer could be started for ") + path + u'.';
-    // The welcome text has no line end of its own.
-    const QString shown = ui_->messagesBox->toPlainText();
-    if (!shown.isEmpty() && !shown.endsWith(u'\n'))
-        line.prepend(u'\n');
-    appendLine(line);
-}
-
-void MainWindow::showOptions() {
-    OptionsDialog options(settings_, dialogs_, settingsFile_, this);
-    options.exec();
-    if (options.scriptFolderChanged())
-        refresh();
 }
 
 // ---- Selection ---------------------------------------------------------------
@@ -541,145 +363,6 @@ void MainWindow::applyAdvancedSelect(const AdvancedSelection& selection) {
         }
     }
     updateRunButton();
-}
-
-// ---- Runs --------------------------------------------------------------------
-
-void MainWindow::runMarked() {
-    if (scriptRunning())
-        return;
-    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    ui_->messagesBox->clear();
-    runInProgress_ = true;
-    runKind_ = RunKind::Marked;
-    for (QWidget* w : controls())
-        w->setEnabled(false);
-    QList<RunJob> jobs;
-    for (int row = 0; row < model_->rowCount(); ++row) {
-        const ScriptRow& r = model_->row(row);
-        if (r.marker == kSelectionMarker)
-            jobs.append({r.id, r.fileName});
-    }
-    setProgress(0);
-    ui_->runProgress->show();
-    ui_->runButton->hide();
-    ui_->messagesBox->setEnabled(true);
-    // Greyed out, the file name on the bar would be hard to read.
-    ui_->runProgress->setEnabled(true);
-    ui_->terminateButton->show();
-    ui_->terminateButton->setEnabled(true);
-    runner_->start(jobs);
-}
-
-// The first press lets the running script end; a second one may cut it short.
-void MainWindow::terminateRun() {
-    if (runKind_ != RunKind::Marked || runner_->stopRequested())
-        return;
-    if (!runner_->terminateRequested()) {
-        runner_->requestTerminate();
-        appendLine(kStoppingLine);
-        return;
-    }
-    // The script may end while the question is open; the stop then has nothing to do.
-    if (dialogs_.confirm(this, kStopQuestion) && runKind_ == RunKind::Marked)
-        runner_->requestStop();
-}
-
-void MainWindow::onListDoubleClicked(const QModelIndex& index) {
-    if (!index.isValid() || scriptRunning())
-        return;
-    const ScriptRow row = model_->row(index.row());
-    currentScriptFile_ = row.fileName;
-    const QString path = scriptPath(row.fileName);
-    if (!ScriptFileExists(path)) {
-        dialogs_.reportError(this, QStringLiteral("Script file ") + path +
-                                       QStringLiteral(" does not exist."));
-        return;
-    }
-    QGuiApplication::setOverrideCursor(Qt::BusyCursor);
-    runKind_ = RunKind::Single;
-    // The window stays as it is, but nothing may start a second run, change
-    // the list or close the window under the running script.
-    enabledBeforeRun_.clear();
-    for (QWidget* w : controls()) {
-        enabledBeforeRun_.insert(w, w->isEnabled());
-        if (w != ui_->messagesBox)
-            w->setEnabled(false);
-    }
-    runner_->start({{row.id, row.fileName}});
-}
-
-void MainWindow::onJobStarting(const RunJob& job) {
-    const QString start = now();
-    const QString line =
-        QStringLiteral("Script ") + job.fileName + QStringLiteral(" started ") + start + u'.';
-    if (runKind_ == RunKind::Marked)
-        appendLine(line);
-    else
-        ui_->messagesBox->setPlainText(line + u'\n');
-    model_->setLastRun(model_->rowOfId(job.rowId), start);
-}
-
-void MainWindow::onJobFinished(const RunJob& job, quint16 result, int processed, int total) {
-    const int row = model_->rowOfId(job.rowId);
-    const QString head = QStringLiteral("Script ") + job.fileName;
-    switch (result) {
-    case kRunFinished:
-        model_->setError(row, QString());
-        appendLine(head + QStringLiteral(" finished ") + now() + u'.');
-        break;
-    case kRunScriptMissing:
-        // The file is not there to take the mark.
-        model_->setError(row, kSelectionMarker);
-        appendLine(head + QStringLiteral(" aborted ") + now() +
-                   QStringLiteral(". Script file does not exist."));
-        break;
-    case kRunAborted:
-        model_->setError(row, kSelectionMarker);
-        appendLine(head + QStringLiteral(" aborted due to error at ") + now() +
-                   QStringLiteral(". Review file ") +
-                   JoinPath(settings_.errorFilePath, QStringLiteral("errors.txt")) + u'.');
-        break;
-    default:
-        break;
-    }
-    if (runKind_ == RunKind::Marked && total > 0)
-        setProgress(processed * 100.0 / total);
-}
-
-void MainWindow::onRunEnded(bool terminated) {
-    if (runKind_ == RunKind::Marked) {
-        if (terminated)
-            appendText(kTerminatedLine);
-        for (QWidget* w : controls())
-            w->setEnabled(true);
-        setProgress(0);
-        ui_->runProgress->hide();
-        ui_->runButton->show();
-        ui_->terminateButton->hide();
-        ui_->terminateButton->setEnabled(false);
-        runInProgress_ = false;
-    } else if (runKind_ == RunKind::Single) {
-        for (auto it = enabledBeforeRun_.cbegin(); it != enabledBeforeRun_.cend(); ++it)
-            it.key()->setEnabled(it.value());
-        enabledBeforeRun_.clear();
-    }
-    if (runKind_ != RunKind::None) {
-        runKind_ = RunKind::None;
-        QGuiApplication::restoreOverrideCursor();
-    }
-}
-
-void MainWindow::setProgress(double percent) {
-    SetRunProgress(ui_->runProgress, percent);
-}
-
-void MainWindow::appendText(const QString& text) {
-    QTextCursor cursor(ui_->messagesBox->document());
-    cursor.movePosition(QTextCursor::End);
-    cursor.insertText(text);
-    QScrollBar* bar = ui_->messagesBox->verticalScrollBar();
-    bar->setValue(bar->maximum());
 }
 
 // ---- Closing and the tray ------------------------------------------------------
