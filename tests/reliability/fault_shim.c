@@ -3,8 +3,8 @@
 // Set by TARVIK_FAULT_<name>: UNDER the folder watched; CALL the kind that
 // fails (open, write, read, rename, fsync, or dirsync: an fsync of a folder or
 // a syncfs), with ERRNO (0: the process is killed before the call instead),
-// at its AT-th (1-based) watched call, with PERSIST 1 at every later one, with
-// 2 at every other one (as signals interrupt calls); FREE the bytes free
+// at its AT-th (1-based) watched call and, with PERSIST N, at every N-th call
+// after it (1: a full disk; 2: as signals interrupt calls); FREE the bytes free
 // (fstatvfs says so, writes beyond fail with ENOSPC); DAMAGE, with the fsync
 // kind, an offset: the chosen syncs do not fail, the byte there is flipped
 // first (a copy damaged on its way to the disk). REPORT gets "hit KIND PATH"
@@ -98,8 +98,7 @@ static int fault(int kind, const char* path, size_t bytes) {
         return 0;
     const long n = __atomic_add_fetch(&counts[kind], 1, __ATOMIC_SEQ_CST);
     const long past = n - failAt;
-    if (kind == failKind &&
-        (past == 0 || (past > 0 && (persist == 1 || (persist == 2 && past % 2 == 0))))) {
+    if (kind == failKind && (past == 0 || (past > 0 && persist > 0 && past % persist == 0))) {
         note("hit %s %s\n", kNames[kind], path);
         if (!failErrno)
             raise(SIGKILL);
