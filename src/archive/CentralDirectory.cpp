@@ -26,9 +26,14 @@ bool FindDirectory(int fd, quint64* offset, quint64* length, quint64* entries) {
     QByteArray tail;
     if (tailSize < kEndRecordSize || !ReadBytesAt(fd, quint64(size - tailSize), tailSize, &tail))
         return false;
+    // The last signature whose record, with its comment, fits in the file;
+    // one found in the final 21 bytes has no room for the comment's length.
+    const auto fits = [&tail](qsizetype at) {
+        return at + kEndRecordSize <= tail.size() &&
+               at + kEndRecordSize + qsizetype(LittleEndianAt(tail, at + 20, 2)) <= tail.size();
+    };
     qsizetype end = tail.lastIndexOf("PK\x05\x06");
-    while (end >= 0 &&
-           end + kEndRecordSize + qsizetype(LittleEndianAt(tail, end + 20, 2)) > tail.size())
+    while (end >= 0 && !fits(end))
         end = end > 0 ? tail.lastIndexOf("PK\x05\x06", end - 1) : -1;
     if (end < 0)
         return false;

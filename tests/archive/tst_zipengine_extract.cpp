@@ -231,6 +231,7 @@ void ZipEngineExtractTest::archives_data() {
     row("AES, empty", aes("256", "Deflate"), 0, right, "", 0);
     row("AES, stored", aes("256", "Copy"), 100, right, "", 0);
     row("AES, 3 MB", aes("256", "Deflate"), 3 << 20, right, "", 0);
+    row("AES, an end record cut short after it", aes("256", "Copy"), 100, right, "tail", 0);
     row("AES, wrong password", aes("256", "Deflate"), 100, u"wrong"_s, "", 40);
     row("AES, no password", aes("256", "Deflate"), 100, {}, "", 40);
     row("AES, 3 MB, data flipped", aes("256", "Copy"), 3 << 20, right, "data", 40);
@@ -274,6 +275,8 @@ void ZipEngineExtractTest::archives() {
         bytes[bytes.size() / 2] ^= 0x01;
     if (damage == u"code") // the code ends the member's data
         bytes[bytes.lastIndexOf("PK\x01\x02") - 1] ^= 0x01;
+    if (damage == u"tail") // a signature with no room for the record after it
+        bytes += QByteArray("PK\x05\x06\0\0\0", 7);
     if (damage == u"truncate")
         bytes.truncate(bytes.size() * 6 / 10);
     if (damage == u"garbage" || damage == u"empty")
