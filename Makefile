@@ -51,10 +51,12 @@ fuzz: test-deps build-fuzz
 	            -rss_limit_mb=2048 -print_final_stats=1 \
 	            -artifact_prefix=$(FUZZ_BUILD)/artifacts/$$t- \
 	            $(FUZZ_BUILD)/corpus/$$t fuzz/corpus/$$t > $(FUZZ_BUILD)/$$t.log 2>&1; then \
-	        grep -m1 -A40 -E '==ERROR|property broken|deadly signal|Timeout|out-of-memory' \
-	            $(FUZZ_BUILD)/$$t.log; tail -n 12 $(FUZZ_BUILD)/$$t.log; \
+	        tail -n 12 $(FUZZ_BUILD)/$$t.log; \
 	        for a in $(FUZZ_BUILD)/artifacts/$$t-*; do \
-	            echo "$$a in base 64:"; base64 -w 100 "$$a" | head -n 40; done; \
+	            echo "$$a in base 64:"; base64 -w 100 "$$a" | head -n 12; done; \
+	        echo "$$t: the failure, from its first line:"; \
+	        grep -m1 -A24 -E '==ERROR|property broken|deadly signal|Timeout|out-of-memory' \
+	            $(FUZZ_BUILD)/$$t.log; \
 	        exit 1; \
 	    fi; \
 	    grep -E '^stat::(number_of_executed_units|new_units_added)' $(FUZZ_BUILD)/$$t.log; \
